@@ -1,0 +1,139 @@
+// The operating-system services the rest of the system needs, behind one
+// interface. platform_win32.cc implements it with the Windows API;
+// platform_posix.cc with small stand-ins that keep the same contracts (the
+// conventions are written down in platform/README.md). CMake picks one of the
+// two; nothing above this layer tests which.
+//
+// Thread safety: every function may be called from any thread at once, except
+// that one RegistryHandle belongs to one thread at a time.
+
+#ifndef MERVANE_PLATFORM_PLATFORM_H_
+#define MERVANE_PLATFORM_PLATFORM_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace mervane {
+namespace platform {
+
+// ---- Registry -------------------------------------------------------------
+
+enum class RegistryRoot { kLocalMachine, kCurrentUser };
+
+// An open registry key. Opaque; obtained from OpenRegistryKey and released
+// with CloseRegistryKey.
+struct RegistryHandleRep;
+using RegistryHandle = RegistryHandleRep*;
+
+// What RegQueryInfoKeyA reports about a key.
+struct RegistryKeyInfo {
+  char class_name[260] = {};
+  uint32_t class_length = 0;
+  uint32_t sub_keys = 0;
+  uint32_t max_sub_key_length = 0;
+  uint32_t max_class_length = 0;
+  uint32_t values = 0;
+  uint32_t max_value_name_length = 0;
+  uint32_t max_value_data_length = 0;
+  uint32_t security_descriptor_size = 0;
+  uint32_t last_write_time_low = 0;
+  uint32_t last_write_time_high = 0;
+};
+
+// Opens the key `path` (components separated by '\') below `root`. With
+// `create` the missing keys are made and the key is opened for all access;
+// otherwise it is opened for reading. Returns null on failure.
+RegistryHandle OpenRegistryKey(RegistryRoot root, const char* path,
+                               bool create);
+void CloseRegistryKey(RegistryHandle key);
+// Returns false when the information cannot be had.
+bool QueryRegistryKeyInfo(RegistryHandle key, RegistryKeyInfo* info);
+// Stores the byte size of the value's data in *size; false when the value is
+// missing or cannot be queried.
+bool QueryRegistryValueSize(RegistryHandle key, const char* name,
+                            uint32_t* size);
+// Reads at most *size bytes of the value's data into buffer and stores the
+// number read in *size; false on failure (also when buffer is too small).
+bool ReadRegistryValue(RegistryHandle key, const char* name, void* buffer,
+                       uint32_t* size);
+// Stores text and its terminating zero as a REG_SZ value; false on failure.
+bool WriteRegistryString(RegistryHandle key, const char* name,
+                         const char* text);
+
+// ---- Files ----------------------------------------------------------------
+
+// A file's last-write time as the Windows FILETIME halves: 100-nanosecond
+// intervals since 1601-01-01 UTC.
+struct FileTime {
+  uint32_t low = 0;
+  uint32_t high = 0;
+  bool operator==(const FileTime& o) const {
+    return low == o.low && high == o.high;
+  }
+  bool operator!=(const FileTime& o) const { return !(*this == o); }
+};
+
+// Opens the file (CreateFile with GENERIC_READ, FILE_SHARE_READ,
+// OPEN_EXISTING), reads its last-write time and closes it again. Returns
+// false, leaving *time alone, when the file cannot be opened.
+bool QueryLastWriteTime(const char* path, FileTime* time);
+
+// FindFirstFile on path: true when an entry is found; *is_directory tells
+// whether it is a directory.
+bool FindFileEntry(const char* path, bool* is_directory);
+
+// fopen on the native form of path. Mode letters as for fopen; "t" is the
+// text mode, which on Windows writes a line feed as CR LF.
+std::FILE* OpenFile(const char* path, const char* mode);
+
+// Creates a new, empty file in the folder of `path` (for writing, text
+// mode) whose name no other file has, and stores its path in *temp_path.
+// Returns null on failure.
+std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path);
+
+// Replaces `target` with `source` in one step, so that a reader sees either
+// the old or the new file, never a part of one; `source` is gone afterwards.
+// Returns false, leaving both as they were, on failure.
+bool ReplaceFileAtomically(const char* source, const char* target);
+
+// Deletes the file; false when it could not be deleted.
+bool DeleteFileAt(const char* path);
+
+// The native form of a path that may be written in Windows form (drive
+// letter, backslashes). On Windows the path itself.
+std::string NativePath(const char* path);
+
+// ---- Time, resources, process ---------------------------------------------
+
+// Writes the mapping log's time stamp for the current local time into buffer
+// (at most size bytes, terminator included): the time of day without seconds
+// and the short date of the user's locale, joined by ", ". Both come from one
+// reading of the clock.
+void FormatLogTimeStamp(char* buffer, std::size_t size);
+
+// Loads string resource `id` of the module that holds this code into buffer
+// (at most size - 1 characters and a terminator). Returns the number of
+// characters copied, 0 when there is no such string. On Windows the module's
+// STRINGTABLE (.rc); elsewhere kStringTable, which the module defines.
+int LoadStringResource(unsigned id, char* buffer, int size);
+
+// The string resources of a module built for POSIX, ended by a row with a
+// null text. Defined by the module (the filter library), not by this layer.
+struct StringTableEntry {
+  unsigned id;
+  const char* text;
+};
+extern const StringTableEntry kStringTable[];
+
+// Suspends the calling thread for about `milliseconds`.
+void SleepMilliseconds(uint32_t milliseconds);
+
+// Switches standard input and output to binary mode, so that a CGI response
+// is written byte for byte. No effect where streams have no text mode.
+void UseBinaryStdio();
+
+}  // namespace platform
+}  // namespace mervane
+
+#endif  // MERVANE_PLATFORM_PLATFORM_H_
