@@ -1,0 +1,97 @@
+// CgiApp: the frame of a CGI program that serves several pages and form
+// actions from one executable. The program has one application object of a
+// class derived from CgiApp; RunApplication writes the response header and
+// drives it through BeginPage, Dispatch (which picks the action named by the
+// query variable "Action" from ActionTable) and EndPage.
+//
+// Thread safety: one thread, one request per process.
+
+#ifndef MERVANE_CGI_CGI_APP_H_
+#define MERVANE_CGI_CGI_APP_H_
+
+#include <cstdio>
+#include <string>
+
+#include "cgi/cgi_variable.h"
+
+namespace mervane {
+
+// Rows end with a row whose text is null. Supplied by the application.
+struct ActionRow {
+  const char* name;
+  int id;
+};
+struct ErrorRow {
+  const char* message;
+  int code;
+};
+extern const ActionRow ActionTable[];
+extern const ErrorRow ErrorTable[];
+
+class CgiApp {
+ public:
+  CgiApp();
+  virtual ~CgiApp();
+  CgiApp(const CgiApp&) = delete;
+  CgiApp& operator=(const CgiApp&) = delete;
+
+  // Virtual operations, in slot order.
+  // Runs HandleAction with the id of the ActionTable row named by the query
+  // variable ActionField (exact comparison), or -1 when none matches.
+  virtual void Dispatch(const CgiVariableSet& post,
+                        const CgiVariableSet& query,
+                        const CgiVariableSet& cookies);
+  virtual void HandleAction(int id, const CgiVariableSet& post,
+                            const CgiVariableSet& query,
+                            const CgiVariableSet& cookies);
+  virtual void BeginPage(const CgiVariableSet& post,
+                         const CgiVariableSet& query,
+                         const CgiVariableSet& cookies);
+  virtual void EndPage(const CgiVariableSet& post,
+                       const CgiVariableSet& query,
+                       const CgiVariableSet& cookies);
+
+  // Writes the header and the page; returns 0, the process's exit code.
+  int RunApplication(int argc, char** argv, char** envp,
+                     const CgiVariableSet& post, const CgiVariableSet& query,
+                     const CgiVariableSet& cookies);
+
+  // Writes the URL that runs this program with the action: the script name
+  // (escaped for HTML), "?Action=" and the action (percent-encoded).
+  void PrintActionUrl(const char* action);
+  // The same URL, then "&" and the printf-formatted text. Values formatted
+  // into it must be percent-encoded by the caller (UrlEncoded).
+  void PrintActionUrlWith(const char* action, const char* format, ...)
+      __attribute__((format(printf, 3, 4)));
+  // Writes the error text of ErrorTable for code.
+  void PrintErrorPage(int code);
+
+ protected:
+  // Where the response goes (standard output).
+  std::FILE* out() const { return out_; }
+
+ private:
+  int argc_ = 0;
+  char** argv_ = nullptr;
+  char** envp_ = nullptr;
+  std::string content_type_;  // "text/html"
+  std::string action_field_;  // "Action"
+  std::FILE* out_;
+};
+
+// The one application object, set by the CgiApp constructor.
+extern CgiApp* Instance;
+
+// text with &, <, >, " and ' replaced by their HTML entities.
+std::string HtmlEscaped(const char* text);
+// text percent-encoded for a URL's query: letters, digits and -._~ stay.
+std::string UrlEncoded(const char* text);
+
+// The program's entry routine: reads the POST body (CONTENT_LENGTH bytes of
+// standard input), QUERY_STRING and HTTP_COOKIE into the three sets and
+// runs Instance->RunApplication. Returns the exit code.
+int CgiMain(int argc, char** argv, char** envp);
+
+}  // namespace mervane
+
+#endif  // MERVANE_CGI_CGI_APP_H_
