@@ -1,8 +1,5 @@
 // Loading and saving whole configuration files.
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -99,14 +96,7 @@ class FailingSaveTest : public ::testing::Test {
   }
 
   void ExpectOldFileAlone() {
-    EXPECT_EQ(kOldContents, ReadWholeFile(path_));
-    int entries = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(folder_.Path())) {
-      EXPECT_EQ(path_, entry.path().string()) << "left behind";
-      ++entries;
-    }
-    EXPECT_EQ(1, entries);
+    EXPECT_TRUE(HoldsOnly(folder_, path_, kOldContents));
   }
 
   static constexpr char kOldContents[] = "{ old:\n} old;\n";
@@ -129,27 +119,6 @@ TEST_F(FailingSaveTest, TargetThatCannotBeReplaced) {
   BuildSample(&file);
   EXPECT_EQ(0, file.Save());
   std::filesystem::remove_all(target);
-  ExpectOldFileAlone();
-}
-
-// Regression: write errors after the open were not reported, and the file
-// was left half written. Root ignores permissions, so a file size limit
-// makes the writes fail.
-TEST_F(FailingSaveTest, WritesThatFail) {
-  ConfigFile file(path_.c_str());
-  for (int i = 0; i < 1000; ++i) {
-    file.AddString("a", "a text long enough to pass the limit", nullptr);
-  }
-  rlimit old_limit;
-  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old_limit));
-  rlimit small = old_limit;
-  small.rlim_cur = 4096;
-  auto old_handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-  int saved = file.Save();
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(0, saved);
   ExpectOldFileAlone();
 }
 
