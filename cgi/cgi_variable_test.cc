@@ -1,44 +1,54 @@
 #include "cgi/cgi_variable.h"
 
 #include <string>
-#include <vector>
 
+#include "cgi/cgi_field.h"
 #include "cgi/field_reader.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
 namespace {
 
-// The values of variable `name`, in order.
-std::vector<std::string> Values(const CgiVariableSet& set, const char* name) {
-  const CgiVariable& variable = set.GetVariable(name);
-  std::vector<std::string> values;
-  for (int i = 1; i <= variable.Count(); ++i) {
-    values.push_back(static_cast<const CgiValue*>(variable.At(i))->Text());
+// The set as "name(value|value) ...", variables and values in order.
+std::string Dump(const CgiVariableSet& set) {
+  std::string dump;
+  for (int i = 1; i <= set.Count(); ++i) {
+    const auto* variable = static_cast<const CgiVariable*>(set.At(i));
+    dump += (i > 1 ? " " : "") +
+            std::string(variable->Name() ? variable->Name() : "") + "(";
+    for (int j = 1; j <= variable->Count(); ++j) {
+      dump +=
+          (j > 1 ? "|" : "") +
+          std::string(static_cast<const CgiValue*>(variable->At(j))->Text());
+    }
+    dump += ")";
   }
-  return values;
+  return dump;
 }
 
-TEST(CgiVariableSetTest, StoresFieldsByCaseInsensitiveName) {
+TEST(CgiVariableSetTest, StoresEveryFieldOfASource) {
+  const std::string kLong(1000, 'v');  // fields have no length limit
   struct Case {
     std::string source;
     char separator;
-    const char* name;
-    std::vector<std::string> values;
+    std::string dump;
   } cases[] = {
-      {"a=1&b=x+y%21", '&', "b", {"x y!"}},
-      {"Action=DoConfig&Action=IPList", '&', "Action", {"DoConfig", "IPList"}},
-      {"action=x&Action=y", '&', "ACTION", {"x", "y"}},
-      {"a=x&a=X", '&', "a", {"x"}},   // the second value is a duplicate
-      {"a=&a=", '&', "a", {"", ""}},  // empty values never match
-      {"=x&a=1", '&', "a", {"1"}},
-      {"flag", '&', "flag", {""}},
-      {"a=1&&b=2", '&', "b", {"2"}},
-      {"v=a%3Db%26c", '&', "v", {"a=b&c"}},
-      {"x=1; y=2", ';', "y", {"2"}},
-      {"z =3", ';', "z ", {"3"}},  // a blank before "=" stays in the name
-      {"z =3", ';', "z", {}},
-      {" \t=1", ';', "", {}},  // a name of blanks can never be found
+      {"a=1&b=x+y%21", '&', "a(1) b(x y!)"},
+      {"Action=DoConfig&Action=IPList", '&', "Action(DoConfig|IPList)"},
+      {"action=x&Action=y&b=1&ACTION=z", '&', "action(x|y|z) b(1)"},
+      {"a=x&a=X", '&', "a(x)"},    // a duplicate value is dropped
+      {"a=&a=", '&', "a(|)"},      // empty values never match
+      {"=x&flag", '&', "flag()"},  // "=x" does not split
+      {"a=1&&b=2", '&', "a(1) () b(2)"},
+      {"a=1&", '&', "a(1)"},  // no empty field after a final separator
+      {"a=b=c", '&', "a(b=c)"},
+      {"n=" + kLong + "&m=1", '&', "n(" + kLong + ") m(1)"},
+      {"v=a%3Db%26c&k%3Dx=1", '&', "v(a=b&c) k=x(1)"},  // decoded after split
+      {"n=ab\tcd&m=ab%09cd", '&', "n(ab) m(ab\tcd)"},   // a raw tab ends it
+      {"a=1;b=2", '&', "a(1;b=2)"},
+      {"x=1; y=2;\r\n\tz =3", ';', "x(1) y(2) z (3)"},  // names trimmed left
+      {" \t=1; =2", ';', "(1) (2)"},  // blank names: never found, kept apart
+      {std::string("a=b\0c&d=e", 9), '&', "a(b) d(e)"},  // zero ends a field
   };
   for (const Case& c : cases) {
     CgiVariableSet set;
@@ -46,41 +56,40 @@ TEST(CgiVariableSetTest, StoresFieldsByCaseInsensitiveName) {
     StoreFields(&reader,
                 c.separator == ';' ? FieldNames::kTrimmed : FieldNames::kAsSent,
                 &set);
-    EXPECT_EQ(c.values, Values(set, c.name)) << c.source;
+    EXPECT_EQ(c.dump, Dump(set)) << c.source;
   }
 }
 
-TEST(CgiVariableSetTest, KeepsVariablesInOrderOfFirstArrival) {
+TEST(CgiVariableSetTest, GetVariableFindsTheFirstValueOrEmpty) {
   CgiVariableSet set;
-  set.Store("b", "1");
-  set.Store("a", "2");
-  set.Store("B", "3");
-  ASSERT_EQ(2, set.Count());
-  EXPECT_STREQ("b", set.At(1)->Name());
-  EXPECT_STREQ("a", set.At(2)->Name());
-  EXPECT_STREQ("3", static_cast<CgiVariable*>(set.At(1))->At(2)->Name());
-}
-
-TEST(CgiVariableSetTest, AbsentOrUnnamedVariablesReadAsEmpty) {
-  CgiVariableSet set;
-  set.Store("", "x");
-  set.Store("", "y");
-  // Each empty name is a variable of its own that no lookup reaches.
-  EXPECT_EQ(2, set.Count());
-  EXPECT_EQ(&EmptyVariable(), &set.GetVariable(""));
+  set.Store("Action", "DoConfig");
+  set.Store("action", "IPList");
+  set.Store("", "unnamed");
+  set.Store("e", "");
+  set.Store("e", "later");
+  EXPECT_STREQ("DoConfig", set.GetVariable("ACTION").FirstValue());
+  EXPECT_STREQ("", set.GetVariable("e").FirstValue());
   EXPECT_EQ(&EmptyVariable(), &set.GetVariable("missing"));
-  EXPECT_EQ(&EmptyVariable(), &set.GetVariable(nullptr));
+  EXPECT_EQ(&EmptyVariable(), &set.GetVariable(""));
   EXPECT_STREQ("", set.GetVariable("missing").FirstValue());
 }
 
-TEST(CgiVariableTest, FirstValueIsTheFirstArrivedOrEmpty) {
-  CgiVariableSet set;
-  set.Store("a", "");
-  set.Store("a", "later");
-  set.Store("b", "first");
-  set.Store("b", "second");
-  EXPECT_STREQ("", set.GetVariable("a").FirstValue());
-  EXPECT_STREQ("first", set.GetVariable("B").FirstValue());
+TEST(UrlDecodeTest, NeverReadsPastTheText) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"x+y%41%4a%4A", "x yAJJ"},
+      {"%ff%00", std::string("\xff\0", 2)},
+      {"%2G", "\x02"},   // one digit; the G is consumed with it
+      {"a%4", "a\x04"},  // one digit at the end
+      {"100%", "100?"},  // nothing after the "%"
+      {"%G2x", "?x"},    // no digit: both characters still go
+      {"%%41", "?1"},
+      {"% 41", "?1"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.out, UrlDecode(c.in)) << c.in;
+  }
 }
 
 }  // namespace
