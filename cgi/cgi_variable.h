@@ -46,7 +46,8 @@ class CgiVariableSet : public ConfigList {
   void Store(const char* name, const char* value);
 };
 
-// The three sets of the request and the shared empty objects.
+// The three sets of the request, and the variable that lookups of absent
+// names return.
 CgiVariableSet& PostVariables();
 CgiVariableSet& QueryVariables();
 CgiVariableSet& CookieVariables();
