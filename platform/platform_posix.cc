@@ -1,0 +1,401 @@
+// The platform layer on POSIX systems: stand-ins for the Windows services
+// that keep their contracts. The conventions (registry folders, path
+// translation, time stamps) are described in platform/README.md.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+#include "platform/time_format_posix.h"
+
+namespace mervane {
+namespace platform {
+
+// The folder of an open key and whether it was opened for writing.
+struct RegistryHandleRep {
+  std::string folder;
+  bool writable;
+};
+
+namespace {
+
+constexpr const char kDefaultRegistryRoot[] = "/var/lib/mervane/registry";
+
+// Seconds from 1601-01-01 (FILETIME's epoch) to 1970-01-01.
+constexpr int64_t kUnixEpochInFileTimeSeconds = 11644473600LL;
+
+FileTime ToFileTime(const struct timespec& time) {
+  const uint64_t intervals =
+      static_cast<uint64_t>(time.tv_sec + kUnixEpochInFileTimeSeconds) *
+          10000000u +
+      static_cast<uint64_t>(time.tv_nsec) / 100u;
+  FileTime result;
+  result.low = static_cast<uint32_t>(intervals);
+  result.high = static_cast<uint32_t>(intervals >> 32);
+  return result;
+}
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+
+bool EqualIgnoringAsciiCase(const char* a, const char* b) {
+  for (; *a != '\0' && AsciiLower(*a) == AsciiLower(*b); ++a, ++b) {
+  }
+  return *a == *b;
+}
+
+// A name that can stand for one folder entry: not empty, not "." or "..",
+// without '/'.
+bool IsEntryName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find('/') == std::string::npos;
+}
+
+bool IsDirectoryAt(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFileAt(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Finds the entry of `folder` named `name` without regard to ASCII letter
+// case that is a directory (or a regular file); stores its full path in
+// *path. An entry spelled exactly as asked wins over the others.
+bool FindEntry(const std::string& folder, const std::string& name,
+               bool directory, std::string* path) {
+  if (!IsEntryName(name)) return false;
+  auto has_kind = directory ? IsDirectoryAt : IsRegularFileAt;
+  const std::string exact = folder + "/" + name;
+  if (has_kind(exact)) {
+    *path = exact;
+    return true;
+  }
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  bool found = false;
+  while (const struct dirent* entry = readdir(dir)) {
+    if (EqualIgnoringAsciiCase(entry->d_name, name.c_str()) &&
+        has_kind(folder + "/" + entry->d_name)) {
+      *path = folder + "/" + entry->d_name;
+      found = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+// The folder `name` of `folder`, found without regard to case, or made when
+// `create` is set and it is missing.
+bool EnterFolder(const std::string& folder, const std::string& name,
+                 bool create, std::string* path) {
+  if (FindEntry(folder, name, true, path)) return true;
+  if (!create || !IsEntryName(name)) return false;
+  const std::string made = folder + "/" + name;
+  // Another process may make the same key at the same moment.
+  if (mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  return FindEntry(folder, name, true, path);
+}
+
+bool MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string prefix = path.substr(0, slash);
+    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) return IsDirectoryAt(path);
+  }
+}
+
+std::string RegistryRootFolder() {
+  const char* root = std::getenv("MERVANE_REGISTRY");
+  return root != nullptr && *root != '\0' ? root : kDefaultRegistryRoot;
+}
+
+const char* HiveName(RegistryRoot root) {
+  return root == RegistryRoot::kLocalMachine ? "HKEY_LOCAL_MACHINE"
+                                             : "HKEY_CURRENT_USER";
+}
+
+// Path of the value file, or false when the key has no such value.
+bool FindValueFile(RegistryHandle key, const char* name, std::string* path) {
+  return key != nullptr && name != nullptr &&
+         FindEntry(key->folder, name, false, path);
+}
+
+// Opens a file that did not exist, named after `path` plus a suffix that
+// makes it unique, in the same folder. Returns the descriptor, -1 on failure.
+int CreateUniqueSibling(const std::string& path, std::string* unique_path) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *unique_path = path + ".tmp" + std::to_string(getpid()) + "-" +
+                   std::to_string(counter++);
+    const int fd = open(unique_path->c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// The hidden sibling through which `path` is replaced.
+std::string SiblingBase(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  return folder + "." + path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Makes a file's data durable before it is renamed over another.
+bool SyncFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
+}
+
+// Writes `size` bytes to `path` through a sibling temporary file that
+// replaces it in one step.
+bool ReplaceFileContents(const std::string& path, const char* data,
+                         size_t size) {
+  std::string temp;
+  const int fd = CreateUniqueSibling(SiblingBase(path), &temp);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, data, size) && fsync(fd) == 0;
+  if (close(fd) == 0 && written && rename(temp.c_str(), path.c_str()) == 0) {
+    return true;
+  }
+  unlink(temp.c_str());
+  return false;
+}
+
+}  // namespace
+
+// ---- Registry -------------------------------------------------------------
+
+RegistryHandle OpenRegistryKey(RegistryRoot root, const char* path,
+                               bool create) {
+  if (path == nullptr) return nullptr;
+  std::string folder = RegistryRootFolder();
+  if (create && !MakeFolders(folder)) return nullptr;
+  if (!EnterFolder(folder, HiveName(root), create, &folder)) return nullptr;
+  const std::string key_path = path;
+  size_t start = 0;
+  while (start <= key_path.size()) {
+    size_t end = key_path.find('\\', start);
+    if (end == std::string::npos) end = key_path.size();
+    if (end > start && !EnterFolder(folder, key_path.substr(start, end - start),
+                                    create, &folder)) {
+      return nullptr;
+    }
+    start = end + 1;
+  }
+  return new RegistryHandleRep{folder, create};
+}
+
+void CloseRegistryKey(RegistryHandle key) { delete key; }
+
+bool QueryRegistryKeyInfo(RegistryHandle key, RegistryKeyInfo* info) {
+  struct stat folder_stat;
+  if (key == nullptr || stat(key->folder.c_str(), &folder_stat) != 0) {
+    return false;
+  }
+  DIR* dir = opendir(key->folder.c_str());
+  if (dir == nullptr) return false;
+  *info = RegistryKeyInfo();
+  while (const struct dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    struct stat st;
+    if (!IsEntryName(name) ||
+        stat((key->folder + "/" + name).c_str(), &st) != 0) {
+      continue;
+    }
+    const auto length = static_cast<uint32_t>(name.size());
+    if (S_ISDIR(st.st_mode)) {
+      ++info->sub_keys;
+      if (length > info->max_sub_key_length) info->max_sub_key_length = length;
+    } else if (S_ISREG(st.st_mode)) {
+      ++info->values;
+      if (length > info->max_value_name_length) {
+        info->max_value_name_length = length;
+      }
+      const auto size = static_cast<uint32_t>(st.st_size);
+      if (size > info->max_value_data_length) {
+        info->max_value_data_length = size;
+      }
+    }
+  }
+  closedir(dir);
+  const FileTime written = ToFileTime(folder_stat.st_mtim);
+  info->last_write_time_low = written.low;
+  info->last_write_time_high = written.high;
+  return true;
+}
+
+bool QueryRegistryValueSize(RegistryHandle key, const char* name,
+                            uint32_t* size) {
+  std::string path;
+  struct stat st;
+  if (!FindValueFile(key, name, &path) || stat(path.c_str(), &st) != 0 ||
+      static_cast<uint64_t>(st.st_size) > UINT32_MAX) {
+    return false;
+  }
+  *size = static_cast<uint32_t>(st.st_size);
+  return true;
+}
+
+bool ReadRegistryValue(RegistryHandle key, const char* name, void* buffer,
+                       uint32_t* size) {
+  std::string path;
+  if (!FindValueFile(key, name, &path)) return false;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  // One byte more than the buffer holds tells a value that does not fit.
+  std::string data(static_cast<size_t>(*size) + 1, '\0');
+  const size_t read = std::fread(&data[0], 1, data.size(), file);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed || read > *size) return false;
+  if (read > 0) std::memcpy(buffer, data.data(), read);
+  *size = static_cast<uint32_t>(read);
+  return true;
+}
+
+bool WriteRegistryString(RegistryHandle key, const char* name,
+                         const char* text) {
+  if (key == nullptr || !key->writable || name == nullptr || text == nullptr ||
+      !IsEntryName(name)) {
+    return false;
+  }
+  std::string path;
+  if (!FindValueFile(key, name, &path)) path = key->folder + "/" + name;
+  return ReplaceFileContents(path, text, std::strlen(text) + 1);
+}
+
+// ---- Files ----------------------------------------------------------------
+
+std::string NativePath(const char* path) {
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  const bool has_drive = native.size() >= 2 && native[1] == ':' &&
+                         ((native[0] >= 'a' && native[0] <= 'z') ||
+                          (native[0] >= 'A' && native[0] <= 'Z'));
+  if (!has_drive) return native;
+  const std::string rest = native.substr(2);
+  const char* drives = std::getenv("MERVANE_DRIVES");
+  if (drives == nullptr) return rest;
+  const std::string separator = rest.empty() || rest[0] == '/' ? "" : "/";
+  return std::string(drives) + "/" + AsciiLower(native[0]) + separator + rest;
+}
+
+bool QueryLastWriteTime(const char* path, FileTime* time) {
+  // Opened, as CreateFile does, so that a file that cannot be read (or a
+  // folder) gives no time.
+  const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  close(fd);
+  if (ok) *time = ToFileTime(st.st_mtim);
+  return ok;
+}
+
+bool FindFileEntry(const char* path, bool* is_directory) {
+  struct stat st;
+  if (stat(NativePath(path).c_str(), &st) != 0) return false;
+  *is_directory = S_ISDIR(st.st_mode);
+  return true;
+}
+
+std::FILE* OpenFile(const char* path, const char* mode) {
+  // POSIX streams have no text mode; "t" means nothing here.
+  std::string native_mode;
+  for (const char* m = mode; *m != '\0'; ++m) {
+    if (*m != 't') native_mode += *m;
+  }
+  return std::fopen(NativePath(path).c_str(), native_mode.c_str());
+}
+
+std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path) {
+  const std::string target = NativePath(path);
+  const int fd = CreateUniqueSibling(SiblingBase(target), temp_path);
+  if (fd < 0) return nullptr;
+  // The replacement keeps the permissions of the file it replaces.
+  struct stat st;
+  if (stat(target.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+  std::FILE* file = fdopen(fd, "w");
+  if (file == nullptr) {
+    close(fd);
+    unlink(temp_path->c_str());
+  }
+  return file;
+}
+
+bool ReplaceFileAtomically(const char* source, const char* target) {
+  const std::string from = NativePath(source);
+  return SyncFile(from) &&
+         rename(from.c_str(), NativePath(target).c_str()) == 0;
+}
+
+bool DeleteFileAt(const char* path) {
+  return unlink(NativePath(path).c_str()) == 0;
+}
+
+// ---- Time, resources, process ---------------------------------------------
+
+void FormatLogTimeStamp(char* buffer, std::size_t size) {
+  if (size == 0) return;
+  buffer[0] = '\0';
+  // The user's LC_TIME, read afresh, without touching the process's locale.
+  locale_t user = newlocale(LC_TIME_MASK, "", nullptr);
+  if (user == nullptr) user = newlocale(LC_TIME_MASK, "C", nullptr);
+  if (user == nullptr) return;
+  const std::string time_format = TimeFormatWithoutSeconds(
+      nl_langinfo_l(T_FMT, user), nl_langinfo_l(T_FMT_AMPM, user));
+  const time_t now = time(nullptr);
+  struct tm local;
+  char time_text[256] = "";
+  char date_text[256] = "";
+  if (localtime_r(&now, &local) != nullptr) {
+    strftime_l(time_text, sizeof time_text, time_format.c_str(), &local, user);
+    strftime_l(date_text, sizeof date_text, "%x", &local, user);
+  }
+  freelocale(user);
+  std::snprintf(buffer, size, "%s, %s", time_text, date_text);
+}
+
+void SleepMilliseconds(uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void UseBinaryStdio() {}
+
+}  // namespace platform
+}  // namespace mervane

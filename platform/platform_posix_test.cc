@@ -1,0 +1,321 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <string>
+
+#include "gtest/gtest.h"
+#include "platform/platform.h"
+
+namespace mervane {
+namespace platform {
+
+const StringTableEntry kStringTable[] = {
+    {101, "Mervane Filter"},
+    {7, ""},
+    {0, nullptr},
+};
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kKey[] = "Software\\Halvost soft\\Mervane";
+constexpr char kValue[] = "Configuration File";
+
+std::string ReadWhole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteWhole(const fs::path& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+// A fresh folder for each test, with the environment variables the layer
+// reads pointing into it and restored afterwards.
+class PosixPlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/mervane-platform-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir_ = pattern;
+    SetEnv("MERVANE_REGISTRY", (dir_ / "registry").c_str());
+    SetEnv("MERVANE_DRIVES", (dir_ / "drives").c_str());
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_env_) {
+      if (value.first) {
+        setenv(name.c_str(), value.second.c_str(), 1);
+      } else {
+        unsetenv(name.c_str());
+      }
+    }
+    fs::remove_all(dir_);
+  }
+  void SetEnv(const char* name, const char* value) {
+    if (saved_env_.count(name) == 0) {
+      const char* old = std::getenv(name);
+      saved_env_[name] = {old != nullptr, old != nullptr ? old : ""};
+    }
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  fs::path KeyFolder() const {
+    return dir_ / "registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane";
+  }
+  std::string ReadValue(RegistryHandle key, const char* name) {
+    uint32_t size = 0;
+    if (!QueryRegistryValueSize(key, name, &size)) return "<missing>";
+    std::string data(size, '?');
+    if (!ReadRegistryValue(key, name, &data[0], &size)) return "<unread>";
+    data.resize(size);
+    return data;
+  }
+
+  fs::path dir_;
+  std::map<std::string, std::pair<bool, std::string>> saved_env_;
+};
+
+// ---- Registry ---------------------------------------------------------------
+
+TEST_F(PosixPlatformTest, ReadingOpenFailsWhereTheKeyIsMissing) {
+  EXPECT_EQ(nullptr, OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, false))
+      << "no registry folder at all";
+  fs::create_directories(KeyFolder().parent_path());
+  EXPECT_EQ(nullptr, OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, false))
+      << "parent key only";
+  EXPECT_FALSE(fs::exists(KeyFolder()));
+}
+
+TEST_F(PosixPlatformTest, CreateMakesTheFoldersAndStoresTheTerminator) {
+  RegistryHandle key = OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, true);
+  ASSERT_NE(nullptr, key);
+  EXPECT_TRUE(WriteRegistryString(key, kValue, "c:\\cfg\\mervane.cfg"));
+  CloseRegistryKey(key);
+  EXPECT_EQ(std::string("c:\\cfg\\mervane.cfg", 19),
+            ReadWhole(KeyFolder() / kValue));
+
+  RegistryHandle user = OpenRegistryKey(RegistryRoot::kCurrentUser, "A", true);
+  ASSERT_NE(nullptr, user);
+  CloseRegistryKey(user);
+  EXPECT_TRUE(fs::is_directory(dir_ / "registry/HKEY_CURRENT_USER/A"));
+}
+
+TEST_F(PosixPlatformTest, KeyAndValueNamesIgnoreLetterCase) {
+  fs::create_directories(KeyFolder());
+  WriteWhole(KeyFolder() / kValue, std::string("x.cfg", 6));
+  RegistryHandle key = OpenRegistryKey(
+      RegistryRoot::kLocalMachine, "SOFTWARE\\halvost SOFT\\mervane", false);
+  ASSERT_NE(nullptr, key);
+  EXPECT_EQ(std::string("x.cfg", 6), ReadValue(key, "CONFIGURATION file"));
+  CloseRegistryKey(key);
+
+  // Creating under other letter case reuses the folders and the value file.
+  key = OpenRegistryKey(RegistryRoot::kLocalMachine,
+                        "software\\HALVOST SOFT\\Mervane", true);
+  ASSERT_NE(nullptr, key);
+  EXPECT_TRUE(WriteRegistryString(key, "configuration FILE", "y.cfg"));
+  CloseRegistryKey(key);
+  EXPECT_EQ(1,
+            std::distance(fs::directory_iterator(dir_ / "registry"
+                                                        "/HKEY_LOCAL_MACHINE"),
+                          fs::directory_iterator()));
+  EXPECT_EQ(std::string("y.cfg", 6), ReadWhole(KeyFolder() / kValue));
+}
+
+TEST_F(PosixPlatformTest, ValueWrittenByHandWithoutTerminatorReadsAsIs) {
+  fs::create_directories(KeyFolder());
+  WriteWhole(KeyFolder() / kValue, "/srv/mervane.cfg\n");
+  RegistryHandle key =
+      OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, false);
+  ASSERT_NE(nullptr, key);
+  EXPECT_EQ("/srv/mervane.cfg\n", ReadValue(key, kValue));
+  EXPECT_EQ("<missing>", ReadValue(key, "Other"));
+  char small[4];
+  uint32_t size = sizeof small;
+  EXPECT_FALSE(ReadRegistryValue(key, kValue, small, &size))
+      << "a buffer too small is a failure, not a cut value";
+  CloseRegistryKey(key);
+}
+
+TEST_F(PosixPlatformTest, KeyOpenedForReadingCannotBeWritten) {
+  CloseRegistryKey(OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, true));
+  RegistryHandle key =
+      OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, false);
+  ASSERT_NE(nullptr, key);
+  EXPECT_FALSE(WriteRegistryString(key, kValue, "x"));
+  EXPECT_FALSE(fs::exists(KeyFolder() / kValue));
+  CloseRegistryKey(key);
+}
+
+TEST_F(PosixPlatformTest, WritesReplaceTheWholeValueAndLeaveNoTemporaries) {
+  RegistryHandle key = OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, true);
+  ASSERT_NE(nullptr, key);
+  EXPECT_TRUE(WriteRegistryString(key, kValue, "a much longer first text"));
+  EXPECT_TRUE(WriteRegistryString(key, kValue, "short"));
+  EXPECT_TRUE(WriteRegistryString(key, "Empty", ""));
+  EXPECT_EQ(std::string("short", 6), ReadValue(key, kValue));
+  EXPECT_EQ(std::string(1, '\0'), ReadValue(key, "Empty"));
+  EXPECT_FALSE(WriteRegistryString(key, "a/b", "x")) << "not a file name";
+
+  RegistryKeyInfo info;
+  fs::create_directory(KeyFolder() / "Sub");
+  ASSERT_TRUE(QueryRegistryKeyInfo(key, &info));
+  EXPECT_EQ(2u, info.values) << "no temporary file is left behind";
+  EXPECT_EQ(1u, info.sub_keys);
+  EXPECT_EQ(std::strlen(kValue), info.max_value_name_length);
+  EXPECT_EQ(6u, info.max_value_data_length);
+  CloseRegistryKey(key);
+}
+
+// ---- Paths and files
+// ----------------------------------------------------------
+
+TEST_F(PosixPlatformTest, NativePathTranslatesDrivesAndBackslashes) {
+  struct Case {
+    const char* path;
+    const char* expected;  // "@" stands for $MERVANE_DRIVES
+  };
+  const Case cases[] = {
+      {"C:\\www\\site\\index.htm", "@/c/www/site/index.htm"},
+      {"d:/www", "@/d/www"},
+      {"Z:", "@/z"},
+      {"c:relative\\x", "@/c/relative/x"},
+      {"\\\\server\\share", "//server/share"},
+      {"/srv/www/a.cfg", "/srv/www/a.cfg"},
+      {"relative\\x", "relative/x"},
+      {"1:\\x", "1:/x"},
+      {"", ""},
+  };
+  const std::string drives = std::getenv("MERVANE_DRIVES");
+  for (const Case& c : cases) {
+    std::string expected = c.expected;
+    if (expected[0] == '@') expected = drives + expected.substr(1);
+    EXPECT_EQ(expected, NativePath(c.path)) << c.path;
+  }
+  SetEnv("MERVANE_DRIVES", nullptr);
+  EXPECT_EQ("/www/site", NativePath("C:\\www\\site"));
+}
+
+TEST_F(PosixPlatformTest, LastWriteTimeCarriesFullResolution) {
+  const fs::path file = dir_ / "drives/c/mervane.cfg";
+  fs::create_directories(file.parent_path());
+  WriteWhole(file, "x");
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, file.c_str(), times, 0));
+
+  FileTime time;
+  ASSERT_TRUE(QueryLastWriteTime("C:\\mervane.cfg", &time));
+  // (1700000000 + 11644473600) * 10^7 + 1234567 intervals of 100 ns.
+  const uint64_t expected = 133444736001234567ULL;
+  EXPECT_EQ(static_cast<uint32_t>(expected), time.low);
+  EXPECT_EQ(static_cast<uint32_t>(expected >> 32), time.high);
+
+  // A change below a second is still a change.
+  const struct timespec later[2] = {{0, UTIME_OMIT}, {1700000000, 123456889}};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, file.c_str(), later, 0));
+  FileTime changed;
+  ASSERT_TRUE(QueryLastWriteTime("C:\\mervane.cfg", &changed));
+  EXPECT_EQ(time.low + 1, changed.low);
+
+  FileTime untouched = time;
+  EXPECT_FALSE(QueryLastWriteTime("C:\\missing.cfg", &untouched));
+  EXPECT_FALSE(QueryLastWriteTime("C:\\", &untouched)) << "a folder";
+  EXPECT_EQ(time, untouched);
+}
+
+TEST_F(PosixPlatformTest, FindFileEntryTellsFilesFromFolders) {
+  fs::create_directories(dir_ / "drives/d/www/users/beta");
+  WriteWhole(dir_ / "drives/d/www/index.htm", "");
+  bool is_directory = true;
+  EXPECT_TRUE(FindFileEntry("d:\\www\\index.htm", &is_directory));
+  EXPECT_FALSE(is_directory);
+  EXPECT_TRUE(FindFileEntry("d:\\www\\users\\beta", &is_directory));
+  EXPECT_TRUE(is_directory);
+  EXPECT_FALSE(FindFileEntry("d:\\www\\none.htm", &is_directory));
+}
+
+TEST_F(PosixPlatformTest, OpenFileIgnoresTextMode) {
+  fs::create_directories(dir_ / "drives/c/logs");
+  std::FILE* file = OpenFile("c:\\logs\\a.log", "at");
+  ASSERT_NE(nullptr, file);
+  std::fputs("line\n", file);
+  std::fclose(file);
+  EXPECT_EQ("line\n", ReadWhole(dir_ / "drives/c/logs/a.log"));
+  EXPECT_EQ(nullptr, OpenFile("c:\\nowhere\\a.log", "at"));
+}
+
+TEST_F(PosixPlatformTest, TempFileReplacesTargetKeepingItsPermissions) {
+  const fs::path target = dir_ / "drives/c/mervane.cfg";
+  fs::create_directories(target.parent_path());
+  WriteWhole(target, "old contents\n");
+  chmod(target.c_str(), 0640);
+
+  std::string temp, other;
+  std::FILE* file = CreateSiblingTempFile("c:\\mervane.cfg", &temp);
+  ASSERT_NE(nullptr, file);
+  std::FILE* second = CreateSiblingTempFile("c:\\mervane.cfg", &other);
+  ASSERT_NE(nullptr, second);
+  std::fclose(second);
+  EXPECT_NE(temp, other);
+  EXPECT_EQ(target.parent_path(), fs::path(temp).parent_path());
+  EXPECT_EQ("old contents\n", ReadWhole(target)) << "target untouched so far";
+
+  std::fputs("new\n", file);
+  std::fclose(file);
+  EXPECT_TRUE(ReplaceFileAtomically(temp.c_str(), "c:\\mervane.cfg"));
+  EXPECT_EQ("new\n", ReadWhole(target));
+  EXPECT_FALSE(fs::exists(temp));
+  EXPECT_EQ(fs::perms(0640),
+            fs::status(target).permissions() & fs::perms::mask);
+
+  EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), "c:\\mervane.cfg"))
+      << "source already gone";
+  EXPECT_EQ("new\n", ReadWhole(target));
+  EXPECT_TRUE(DeleteFileAt(other.c_str()));
+  EXPECT_FALSE(DeleteFileAt(other.c_str()));
+  EXPECT_EQ(nullptr, CreateSiblingTempFile("c:\\nowhere\\x.cfg", &temp));
+}
+
+// ---- Time, resources
+// ----------------------------------------------------------
+
+TEST_F(PosixPlatformTest, LogTimeStampIsTimeWithoutSecondsThenShortDate) {
+  SetEnv("LC_ALL", "C");
+  char stamp[512];
+  FormatLogTimeStamp(stamp, sizeof stamp);
+  EXPECT_TRUE(std::regex_match(
+      stamp,
+      std::regex("[0-2][0-9]:[0-5][0-9], [01][0-9]/[0-3][0-9]/[0-9]{2}")))
+      << stamp;
+
+  char small[6];
+  FormatLogTimeStamp(small, sizeof small);
+  EXPECT_TRUE(std::regex_match(small, std::regex("[0-2][0-9]:[0-5][0-9]")))
+      << "cut, and terminated: " << small;
+}
+
+TEST(StringResourceTest, LoadsFromTheModuleTable) {
+  char buffer[257];
+  EXPECT_EQ(14, LoadStringResource(101, buffer, sizeof buffer));
+  EXPECT_STREQ("Mervane Filter", buffer);
+  EXPECT_EQ(4, LoadStringResource(101, buffer, 5));
+  EXPECT_STREQ("Merv", buffer);
+  EXPECT_EQ(0, LoadStringResource(102, buffer, sizeof buffer));
+  EXPECT_EQ(0, LoadStringResource(7, buffer, sizeof buffer));
+}
+
+}  // namespace
+}  // namespace platform
+}  // namespace mervane
