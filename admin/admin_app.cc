@@ -37,8 +37,8 @@ const ErrorRow ErrorTable[] = {
     {nullptr, 0},
 };
 
-// The handler of each id; any other id runs the registry page. Only the two
-// registry handlers work without a loaded configuration.
+// The handler of each id, the registry page last. Only the two registry
+// handlers work without a loaded configuration.
 const AdminApp::Handler AdminApp::kHandlers[] = {
     {100, nullptr, &AdminApp::DoConfig, false},
     {102, nullptr, &AdminApp::DoGeneral, true},
@@ -115,6 +115,7 @@ const AdminApp::Handler* AdminApp::FindHandler(int id) {
   for (const Handler& handler : kHandlers) {
     if (handler.id == id) return &handler;
   }
+  // Any other id runs the registry page, the table's last row.
   return &kHandlers[sizeof(kHandlers) / sizeof(kHandlers[0]) - 1];
 }
 
