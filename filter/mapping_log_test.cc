@@ -1,0 +1,113 @@
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "filter/mapping_filter.h"
+#include "filter/test_environment.h"
+#include "gtest/gtest.h"
+
+namespace mervane {
+namespace {
+
+// One IP per log setting: a shared log, a log in a missing folder, an empty
+// log text, and a disabled IP with a log.
+std::string LogConfiguration() {
+  const std::string alpha = HostText("alpha", "alpha", "SchemeA");
+  return IpText("10.0.0.1", alpha, "(string)Log=c:\\logs\\shared.log\n") +
+         IpText("10.0.0.2", alpha, "(string)Log=c:\\missing\\folder.log\n") +
+         IpText("10.0.0.3", alpha, "(string)Log=\n") +
+         IpText("10.0.0.4", "",
+                "(int)Disable=1\n(string)Log=c:\\logs\\shared.log\n");
+}
+
+constexpr char kSharedLog[] = "c:\\logs\\shared.log";
+
+class MappingLogTest : public ::testing::Test {
+ protected:
+  MappingLogTest() {
+    environment_.WriteFile("c:\\log.cfg", LogConfiguration());
+    environment_.SetConfigurationPath("c:\\log.cfg");
+    environment_.MakeFolder("c:\\logs");
+    filter_ = std::make_unique<MappingFilter>();
+  }
+
+  DWORD Map(const char* ip, const char* host, const std::string& url) {
+    FakeServer server(ip, "80", host);
+    return MapRequest(filter_.get(), &server, url, WwwrootPath(url)).status;
+  }
+
+  // The messages of the log's lines, after the stamp and ":  ".
+  std::vector<std::string> Messages(const char* log) const {
+    std::vector<std::string> messages;
+    for (const std::string& line : environment_.ReadLines(log)) {
+      const size_t start = line.find(":  ", line.find(", "));
+      messages.push_back(start == std::string::npos ? "<no stamp>: " + line
+                                                    : line.substr(start + 3));
+    }
+    return messages;
+  }
+
+  TestEnvironment environment_;
+  std::unique_ptr<MappingFilter> filter_;
+};
+
+TEST_F(MappingLogTest, UnmappedRequestsLogWhy) {
+  Map("10.0.0.1", "gamma", "/a");
+  Map("10.0.0.4", "alpha", "/a");
+  const std::vector<std::string> expected = {
+      "Filtering URL for site IP 10.0.0.1 ...",
+      "     Full URL: 'gamma/a'",
+      "    Can't find virtual host 'gamma' in cfg file! (exiting)",
+      "Filtering URL for site IP 10.0.0.4 ...",
+      "     Filter for that IP is disabled. (exiting)",
+  };
+  EXPECT_EQ(expected, Messages(kSharedLog));
+}
+
+TEST_F(MappingLogTest, NoLogOrUnwritableLogStillMaps) {
+  EXPECT_EQ(SF_STATUS_REQ_HANDLED_NOTIFICATION, Map("10.0.0.2", "alpha", "/a"));
+  EXPECT_EQ(SF_STATUS_REQ_HANDLED_NOTIFICATION, Map("10.0.0.3", "alpha", "/a"));
+  EXPECT_FALSE(environment_.Exists("c:\\missing"));
+  EXPECT_FALSE(environment_.Exists(kSharedLog));
+}
+
+// Regression: a message longer than the message buffer overran it.
+TEST_F(MappingLogTest, LongMessagesAreCut) {
+  const std::string url = "/" + std::string(2000, 'u');
+  Map("10.0.0.1", "alpha", url);
+  const std::vector<std::string> messages = Messages(kSharedLog);
+  ASSERT_EQ(3u, messages.size());
+  EXPECT_EQ(1023u, messages[1].size());
+  EXPECT_EQ(0u, messages[1].find("     Full URL: 'alpha/uuu"));
+  EXPECT_EQ(1023u, messages[2].size());
+}
+
+TEST_F(MappingLogTest, ThreadsWriteWholeLines) {
+  constexpr int kRequestsPerThread = 200;
+  auto run = [this](const char* host) {
+    for (int i = 0; i < kRequestsPerThread; ++i) {
+      Map("10.0.0.1", host, "/" + std::string(host) + std::to_string(i));
+    }
+  };
+  std::thread first(run, "alpha");
+  std::thread second(run, "gamma");
+  first.join();
+  second.join();
+
+  const std::vector<std::string> messages = Messages(kSharedLog);
+  EXPECT_EQ(6u * kRequestsPerThread, messages.size());
+  for (const std::string& message : messages) {
+    const bool whole =
+        message == "Filtering URL for site IP 10.0.0.1 ..." ||
+        (message.rfind("     Full URL: '", 0) == 0 && message.back() == '\'') ||
+        (message.rfind("     Mapping to physical path 'c:\\inetpub\\wwwroot\\"
+                       "alpha\\alpha",
+                       0) == 0 &&
+         message.back() == '\'') ||
+        message == "    Can't find virtual host 'gamma' in cfg file! (exiting)";
+    EXPECT_TRUE(whole) << message;
+  }
+}
+
+}  // namespace
+}  // namespace mervane
