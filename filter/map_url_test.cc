@@ -126,23 +126,18 @@ class MapUrlEdgeTest : public ::testing::Test {
   std::unique_ptr<MappingFilter> filter_;
 };
 
-TEST_F(MapUrlEdgeTest, PortsAndHostKeys) {
+TEST_F(MapUrlEdgeTest, Mappings) {
   ExpectMappings(
       filter_.get(),
       {
+          // Ports and the letter case of hosts.
           {"10.0.0.5", "8080", "alpha", "/a.htm", "d:\\www\\alpha8080\\a.htm"},
           {"10.0.0.5", "080", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
           {"10.0.0.5", "443", "alpha", "/a.htm", kUnchanged},
           {"10.0.0.5", "80", "ALPHA", "/a.htm", "d:\\www\\alpha\\a.htm"},
           {"10.0.0.5", "8080", "Alpha", "/a.htm", "d:\\www\\alpha8080\\a.htm"},
           {"10.0.0.9", "80", "alpha", "/a.htm", kUnchanged},
-      });
-}
-
-TEST_F(MapUrlEdgeTest, ExceptionsAndCommonPaths) {
-  ExpectMappings(
-      filter_.get(),
-      {
+          // An exception for the URL of its folder alone, or with a '/'.
           {"10.0.0.5", "80", "alpha", "/docs", "d:\\shared\\docs"},
           {"10.0.0.5", "80", "alpha", "/docs/", "d:\\shared\\docs\\"},
           // The tail keeps the URL's own letters.
@@ -154,13 +149,6 @@ TEST_F(MapUrlEdgeTest, ExceptionsAndCommonPaths) {
           {"10.0.0.5", "80", "lower", "/cgi-bin/run.exe",
            "d:\\www\\cgi-bin\\run.exe"},
           {"10.0.0.5", "80", "lower", "/a/b.htm", "d:\\www\\"},
-      });
-}
-
-TEST_F(MapUrlEdgeTest, BaseDirectoriesAndSchemes) {
-  ExpectMappings(
-      filter_.get(),
-      {
           // WebRoot with its final '\' gets no second one.
           {"10.0.0.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
           {"10.0.0.5", "80", "full", "/a/b.htm", "e:\\sites\\full\\a\\b.htm"},
@@ -178,17 +166,12 @@ TEST_F(MapUrlEdgeTest, BaseDirectoriesAndSchemes) {
           // c:\inetpub\alpha\docs\docs.
           {"10.0.0.7", "80", "alpha", "/docs", "c:\\inetpub\\docs\\alpha\\docs",
            "c:\\inetpub\\docs\\docs"},
+          // Only Disable 1 disables.
+          {"10.0.0.6", "80", "alpha", "/a.htm", kUnchanged},
+          {"10.0.0.6", "80", "nobody", "/a.htm", kUnchanged},
+          {"10.0.0.7", "80", "alpha", "/a.htm",
+           "c:\\inetpub\\wwwroot\\alpha\\a.htm"},
       });
-}
-
-TEST_F(MapUrlEdgeTest, DisableOnlyByOne) {
-  ExpectMappings(filter_.get(),
-                 {
-                     {"10.0.0.6", "80", "alpha", "/a.htm", kUnchanged},
-                     {"10.0.0.6", "80", "nobody", "/a.htm", kUnchanged},
-                     {"10.0.0.7", "80", "alpha", "/a.htm",
-                      "c:\\inetpub\\wwwroot\\alpha\\a.htm"},
-                 });
 }
 
 TEST_F(MapUrlEdgeTest, MissingOrOversizedServerVariablesPass) {
