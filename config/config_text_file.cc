@@ -519,34 +519,32 @@ int ConfigTextFile::FindBlob(const char* name, void* buffer, uint32_t size) {
   return ReadBlobHere(buffer, size);
 }
 
-int ConfigTextFile::FindInt64(const char* name, int64_t* out) {
-  if (!FindValue(name, EventInt64, 0)) return 0;
-  if (out != nullptr) *out = int64_value_;
+template <typename Value, typename Out>
+int ConfigTextFile::FindParsed(const char* name, int event, const Value& parsed,
+                               Out* out) {
+  if (!FindValue(name, event, 0)) return 0;
+  if (out != nullptr) *out = parsed;
   return 1;
+}
+
+int ConfigTextFile::FindInt64(const char* name, int64_t* out) {
+  return FindParsed(name, EventInt64, int64_value_, out);
 }
 
 int ConfigTextFile::FindDouble(const char* name, double* out) {
-  if (!FindValue(name, EventDouble, 0)) return 0;
-  if (out != nullptr) *out = double_value_;
-  return 1;
+  return FindParsed(name, EventDouble, double_value_, out);
 }
 
 int ConfigTextFile::FindString(const char* name, std::string* out) {
-  if (!FindValue(name, EventString, 0)) return 0;
-  if (out != nullptr) *out = value_text_;
-  return 1;
+  return FindParsed(name, EventString, value_text_, out);
 }
 
 int ConfigTextFile::FindFloat(const char* name, float* out) {
-  if (!FindValue(name, EventFloat, 0)) return 0;
-  if (out != nullptr) *out = float_value_;
-  return 1;
+  return FindParsed(name, EventFloat, float_value_, out);
 }
 
 int ConfigTextFile::FindInt(const char* name, int32_t* out) {
-  if (!FindValue(name, EventInt, 0)) return 0;
-  if (out != nullptr) *out = int_value_;
-  return 1;
+  return FindParsed(name, EventInt, int_value_, out);
 }
 
 int ConfigTextFile::FindPath(const char* path) {

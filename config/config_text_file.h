@@ -141,6 +141,10 @@ class ConfigTextFile : public ConfigStream {
   // file ends (0, rewound).
   template <typename Matches>
   int ScanCurrentSection(Matches matches);
+  // FindValue for a value line of that event; on success *out (when given)
+  // receives the parsed value.
+  template <typename Value, typename Out>
+  int FindParsed(const char* name, int event, const Value& parsed, Out* out);
 
   std::FILE* file_ = nullptr;
   bool writing_ = false;

@@ -1,0 +1,147 @@
+// The names computed from a request, and the mapping configuration as the
+// administration program builds it.
+
+#include "config/config_schema.h"
+
+#include <string>
+
+#include "config/config_section.h"
+#include "config/test_folder.h"
+#include "gtest/gtest.h"
+
+namespace mervane {
+namespace {
+
+TEST(ConfigSchemaTest, HostKeyAddsEveryPortButEighty) {
+  struct Case {
+    const char* host;
+    const char* port;
+    const char* key;
+  } cases[] = {
+      {"beta", "80", "beta"},  {"beta", "8080", "beta|8080"},
+      {"beta", "080", "beta"}, {"beta", "443", "beta|443"},
+      {"beta", "", "beta|"},   {"beta", nullptr, "beta|"},
+      {nullptr, "81", "|81"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.key, schema::HostKey(c.host, c.port))
+        << (c.host ? c.host : "(null)") << " " << (c.port ? c.port : "(null)");
+  }
+}
+
+TEST(ConfigSchemaTest, UrlSubdirIsTheFirstSegment) {
+  struct Case {
+    const char* url;
+    const char* subdir;
+  } cases[] = {
+      {"/docs/a/b.htm", "docs"},
+      {"/docs/", "docs"},
+      {"/index.htm", "index.htm"},
+      {"/", ""},
+      {"", ""},
+      {"noslash", ""},
+      {"//x", ""},
+      {nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.subdir, schema::UrlSubdir(c.url)) << (c.url ? c.url : "(null)");
+  }
+}
+
+constexpr char kTwoHosts[] =
+    "{ 10.0.0.5:\n"
+    "    { VIRTUAL_HOSTS:\n"
+    "        { alpha:\n"
+    "            (string)UserDir=alpha\n"
+    "            (string)MapScheme=SchemeA\n"
+    "            { FolderExceptions:\n"
+    "                (string)docs=d:\\shared\\docs\n"
+    "            } FolderExceptions;\n"
+    "        } alpha;\n"
+    "        { beta:\n"
+    "            (string)UserDir=beta\n"
+    "            (string)MapScheme=SchemeB\n"
+    "            { FolderExceptions:\n"
+    "            } FolderExceptions;\n"
+    "        } beta;\n"
+    "    } VIRTUAL_HOSTS;\n"
+    "    { MAIN:\n"
+    "        { COMMON_PATHS:\n"
+    "            { SchemeA:\n"
+    "                (string)cgi-bin=d:\\www\\cgi-bin\n"
+    "            } SchemeA;\n"
+    "            { SchemeB:\n"
+    "            } SchemeB;\n"
+    "        } COMMON_PATHS;\n"
+    "        (int)Disable=0\n"
+    "        (string)Log=c:\\logs\\filter.log\n"
+    "        (string)SchemeBRootDir=users\n"
+    "        (string)WebRoot=d:\\www\n"
+    "    } MAIN;\n"
+    "} 10.0.0.5;\n";
+
+// The steps of the administration program, in its order of creation.
+void AddHost(ConfigSection* ip, const char* name, const char* scheme) {
+  ConfigSection* host = ip->GetSection(schema::kVirtualHosts)->AddSection(name);
+  host->AddArray(schema::kUserDir)->SetFirstString(name);
+  host->AddArray(schema::kMapScheme)->SetFirstString(scheme);
+  host->AddSection(schema::kFolderExceptions);
+}
+
+void BuildTwoHosts(ConfigSection* root) {
+  ConfigSection* ip = root->AddSection("10.0.0.5");
+  ip->AddSection(schema::kVirtualHosts);
+  ConfigSection* main = ip->AddSection(schema::kMain);
+  ConfigSection* paths = main->AddSection(schema::kCommonPaths);
+  paths->AddSection(schema::kSchemeA);
+  paths->AddSection(schema::kSchemeB);
+  main->AddArray(schema::kDisable)->SetFirstInt(0);
+  main->AddArray(schema::kLog)->SetFirstString("c:\\logs\\filter.log");
+  main->AddArray(schema::kSchemeBRootDir)->SetFirstString("users");
+  main->AddArray(schema::kWebRoot)->SetFirstString("d:\\www");
+  AddHost(ip, "alpha", schema::kSchemeA);
+  AddHost(ip, "beta", schema::kSchemeB);
+  ip->GetSection(schema::kVirtualHosts)
+      ->GetSection("alpha")
+      ->GetSection(schema::kFolderExceptions)
+      ->AddArray("docs")
+      ->SetFirstString("d:\\shared\\docs");
+  paths->GetSection(schema::kSchemeA)
+      ->AddArray("cgi-bin")
+      ->SetFirstString("d:\\www\\cgi-bin");
+}
+
+TEST(ConfigSchemaTest, TwoHostsAreWrittenByteForByte) {
+  TestFolder folder;
+  ConfigFile file(folder.File("mervane.cfg").c_str());
+  BuildTwoHosts(&file);
+  ASSERT_EQ(1, file.Save());
+  EXPECT_EQ(kTwoHosts, ReadWholeFile(file.Name()));
+}
+
+TEST(ConfigSchemaTest, TwoHostsLoadAndSaveUnchanged) {
+  TestFolder folder;
+  std::string path = folder.File("mervane.cfg");
+  WriteWholeFile(path, kTwoHosts);
+  ConfigFile file(path.c_str());
+  ASSERT_EQ(1, file.Load());
+  ConfigSection* ip = file.GetSection("10.0.0.5");
+  ConfigSection* alpha =
+      ip->GetSection("virtual_hosts")
+          ->GetSection(schema::HostKey("ALPHA", "80").c_str());
+  EXPECT_STREQ("SchemeA", alpha->GetArray(schema::kMapScheme)->FirstString());
+  EXPECT_STREQ("d:\\shared\\docs",
+               alpha->GetSection(schema::kFolderExceptions)
+                   ->GetArray(schema::UrlSubdir("/DOCS/x.htm").c_str())
+                   ->FirstString());
+  EXPECT_EQ(
+      0, ip->GetSection(schema::kMain)->GetArray(schema::kDisable)->FirstInt());
+  EXPECT_TRUE(ip->GetSection(schema::kVirtualHosts)
+                  ->GetSection(schema::HostKey("beta", "8080").c_str())
+                  ->IsNull());
+  ASSERT_EQ(1, file.Save());
+  EXPECT_EQ(kTwoHosts, ReadWholeFile(path));
+}
+
+}  // namespace
+}  // namespace mervane
