@@ -92,22 +92,25 @@ TEST(MapUrlTest, WorkedExampleLogsThreeLines) {
 // misspelled one, an exception over a common path, disabled IPs.
 std::string EdgeConfiguration() {
   const std::string alpha = HostText("alpha", "alpha", "SchemeA");
-  return IpText("10.0.0.5",
-                HostText(
-                    "alpha", "alpha", "SchemeA",
-                    SectionText("FolderExceptions",
-                                "(string)docs=d:\\shared\\docs\n"
-                                "(string)cgi-bin=d:\\exceptions\\cgi-bin\n")) +
-                    HostText("alpha|8080", "alpha8080", "SchemeA") +
-                    HostText("beta", "beta", "SchemeB") +
-                    HostText("lower", "lower", "schemea") +
-                    HostText("full", "e:\\sites\\full", "SchemeA") +
-                    SectionText("bare", ""),
-                SectionText("COMMON_PATHS",
-                            SectionText("SchemeA",
-                                        "(string)cgi-bin=d:\\www\\cgi-bin\n")) +
-                    "(int)Disable=0\n(string)SchemeBRootDir=users\n"
-                    "(string)WebRoot=d:\\www\\\n") +
+  return IpText(
+             "10.0.0.5",
+             HostText(
+                 "alpha", "alpha", "SchemeA",
+                 SectionText("FolderExceptions",
+                             "(string)docs=d:\\shared\\docs\n"
+                             "(string)cgi-bin=d:\\exceptions\\cgi-bin\n")) +
+                 HostText("alpha|8080", "alpha8080", "SchemeA") +
+                 HostText("beta", "beta", "SchemeB") +
+                 HostText("lower", "lower", "schemea") +
+                 HostText("full", "e:\\sites\\full", "SchemeA") +
+                 SectionText("bare", "") +
+                 // The longest key a section can have: 255 characters.
+                 HostText(std::string(250, 'h') + "|6553", "long", "SchemeA"),
+             SectionText(
+                 "COMMON_PATHS",
+                 SectionText("SchemeA", "(string)cgi-bin=d:\\www\\cgi-bin\n")) +
+                 "(int)Disable=0\n(string)SchemeBRootDir=users\n"
+                 "(string)WebRoot=d:\\www\\\n") +
          IpText("10.0.0.6", alpha, "(int)Disable=1\n") +
          IpText("10.0.0.7", alpha, "(int)Disable=2\n");
 }
@@ -190,10 +193,15 @@ TEST_F(MapUrlEdgeTest, MissingOrOversizedServerVariablesPass) {
       MapRequest(filter_.get(), &long_name, "/a", WwwrootPath("/a")).status);
 }
 
-// Regression: a host name of 255 characters and a port made a HostKey that
-// overran its buffer.
+// Regression: a host name near 255 characters and a port made a HostKey
+// that overran its buffer; cutting it instead could name another host.
 TEST_F(MapUrlEdgeTest, OverlongHostKeyPasses) {
-  FakeServer server("10.0.0.5", "65535", std::string(255, 'h'));
+  const std::string host(250, 'h');
+  FakeServer cut_port("10.0.0.5", "6553", host);
+  EXPECT_EQ(
+      SF_STATUS_REQ_HANDLED_NOTIFICATION,
+      MapRequest(filter_.get(), &cut_port, "/a", WwwrootPath("/a")).status);
+  FakeServer server("10.0.0.5", "65535", host);
   const Mapping mapping =
       MapRequest(filter_.get(), &server, "/a", WwwrootPath("/a"));
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, mapping.status);
