@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "config/config_schema.h"
 #include "config/config_section.h"
@@ -59,24 +61,33 @@ struct RequestPath {
 // The path for a host of "SchemeB": the host's root files live in
 // base + schemeBRoot + "\" + userDir, each top-level folder of the site
 // holds one folder per host.
-std::string SchemeBPath(const std::string& base, const std::string& user_dir,
+std::string SchemeBPath(std::string path, std::string_view user_dir,
                         const ConfigSection& main, const RequestPath& request) {
-  const std::string scheme_b_root = SettingText(main, schema::kSchemeBRootDir);
-  const bool is_file = IsExistingFile(base + scheme_b_root + "\\" + user_dir +
-                                      "\\" + request.url_subdir);
-  const std::string& folder = !request.url_subdir.empty() && !is_file
-                                  ? request.url_subdir
-                                  : scheme_b_root;
-  std::string path = base + folder + "\\" + user_dir;
-  if (!request.tail.empty()) return path + request.tail;
-  if (is_file) return path + "\\" + request.url_subdir;
+  const std::string_view scheme_b_root =
+      SettingText(main, schema::kSchemeBRootDir);
+  std::string probe = path;
+  probe.append(scheme_b_root).append("\\").append(user_dir).append("\\");
+  probe.append(request.url_subdir);
+  const bool is_file = IsExistingFile(probe);
+
+  if (!request.url_subdir.empty() && !is_file) {
+    path.append(request.url_subdir);
+  } else {
+    path.append(scheme_b_root);
+  }
+  path.append("\\").append(user_dir);
+  if (!request.tail.empty()) {
+    path.append(request.tail);
+  } else if (is_file) {
+    path.append("\\").append(request.url_subdir);
+  }
   return path;
 }
 
 // The path by the host's scheme over the base directory: WebRoot, or the
 // server's site root; none when UserDir is a full path.
 std::string SchemePath(const ConfigSection& main, const ConfigSection& host,
-                       const RequestPath& request) {
+                       std::string_view scheme, const RequestPath& request) {
   const std::string root_slash =
       SiteRoot(request.url, request.physical_path) + "\\";
   std::string base = SettingText(main, schema::kWebRoot);
@@ -85,17 +96,17 @@ std::string SchemePath(const ConfigSection& main, const ConfigSection& host,
   } else if (base.back() != '\\') {
     base += '\\';
   }
-  const std::string user_dir = SettingText(host, schema::kUserDir);
-  if (user_dir.find(':') != std::string::npos) base.clear();
+  const std::string_view user_dir = SettingText(host, schema::kUserDir);
+  if (user_dir.find(':') != std::string_view::npos) base.clear();
 
   // Compared exactly: "schemea" is no scheme and maps to the base itself.
-  const std::string scheme = SettingText(host, schema::kMapScheme);
   if (scheme == schema::kSchemeA) {
-    return base + user_dir + "\\" +
-           TextAfter(request.physical_path, root_slash);
+    base.append(user_dir).append("\\");
+    base.append(TextAfter(request.physical_path, root_slash));
+    return base;
   }
   if (scheme == schema::kSchemeB) {
-    return SchemeBPath(base, user_dir, main, request);
+    return SchemeBPath(std::move(base), user_dir, main, request);
   }
   return base;
 }
@@ -105,13 +116,14 @@ std::string SchemePath(const ConfigSection& main, const ConfigSection& host,
 // host's scheme.
 std::string MappedPathFor(const ConfigSection& main, const ConfigSection& host,
                           const RequestPath& request) {
+  const char* scheme = SettingText(host, schema::kMapScheme);
   if (!request.url_subdir.empty()) {
     const char* subdir = request.url_subdir.c_str();
     const ConfigArray* entry =
         host.GetSection(schema::kFolderExceptions)->GetArray(subdir);
     if (entry->IsNull()) {
       entry = main.GetSection(schema::kCommonPaths)
-                  ->GetSection(SettingText(host, schema::kMapScheme))
+                  ->GetSection(scheme)
                   ->GetArray(subdir);
     }
     if (!entry->IsNull()) {
@@ -119,7 +131,7 @@ std::string MappedPathFor(const ConfigSection& main, const ConfigSection& host,
       return (path != nullptr ? path : "") + request.tail;
     }
   }
-  return SchemePath(main, host, request);
+  return SchemePath(main, host, scheme, request);
 }
 
 // Puts path and its terminator into the record: into the server's buffer
