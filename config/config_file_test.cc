@@ -10,7 +10,7 @@
 
 #include "config/config_section.h"
 #include "config/storable_text.h"
-#include "config/test_folder.h"
+#include "config/test_util.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
@@ -41,22 +41,15 @@ void BuildSample(ConfigSection* root) {
   ip->AddFloat("Sample", 1.5f, nullptr);
 }
 
-TEST(ConfigFileTest, WritesTheSampleByteForByte) {
-  TestFolder folder;
-  ConfigFile file(folder.File("mervane.cfg").c_str());
-  BuildSample(&file);
-  ASSERT_EQ(1, file.Save());
-  EXPECT_EQ(kSampleFile, ReadWholeFile(file.Name()));
+TEST(ConfigFileTest, SampleRoundTripsByteForByte) {
+  EXPECT_EQ(kSampleFile, SavedBytes(BuildSample));
+  EXPECT_EQ(kSampleFile, LoadedAndSaved(kSampleFile));
 }
 
-TEST(ConfigFileTest, LoadsTheSampleAndSavesItUnchanged) {
-  TestFolder folder;
-  std::string path = folder.File("mervane.cfg");
-  WriteWholeFile(path, kSampleFile);
-  ConfigFile file(path.c_str());
-  ASSERT_EQ(1, file.Load());
-
-  ConfigSection* ip = file.GetSection("10.0.0.5");
+TEST(ConfigFileTest, LoadsTheSample) {
+  auto file = Loaded(kSampleFile);
+  ASSERT_NE(nullptr, file);
+  ConfigSection* ip = file->GetSection("10.0.0.5");
   EXPECT_STREQ("c:\\logs\\site5.log",
                ip->GetSection("MAIN")->GetArray("Log")->FirstString());
   ConfigArray* sample = ip->GetArray("Sample");
@@ -67,10 +60,6 @@ TEST(ConfigFileTest, LoadsTheSampleAndSavesItUnchanged) {
   EXPECT_EQ(7, sample->ValueAt(3)->AsInt64());
   EXPECT_EQ(1.5f, sample->ValueAt(4)->AsFloat());
   EXPECT_EQ(nullptr, sample->ValueAt(4)->Name());
-
-  WriteWholeFile(path, "");
-  ASSERT_EQ(1, file.Save());
-  EXPECT_EQ(kSampleFile, ReadWholeFile(path));
 }
 
 TEST(ConfigFileTest, EveryValueTypeSurvivesASaveAndReload) {

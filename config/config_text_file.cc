@@ -205,18 +205,23 @@ int ConfigTextFile::WriteValueLine(const char* type_name,
   return 1;
 }
 
+template <typename Number>
+int ConfigTextFile::WriteNumberLine(const char* type_name, const char* format,
+                                    Number value, const char* array_name,
+                                    const char* value_name) {
+  char text[64];  // "%f" of the largest float takes 47 characters
+  std::snprintf(text, sizeof(text), format, value);
+  return WriteValueLine(type_name, array_name, value_name, text);
+}
+
 int ConfigTextFile::WriteInt64(const char* array_name, int64_t value,
                                const char* value_name) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%" PRId64, value);
-  return WriteValueLine("int64", array_name, value_name, text);
+  return WriteNumberLine("int64", "%" PRId64, value, array_name, value_name);
 }
 
 int ConfigTextFile::WriteDouble(const char* array_name, double value,
                                 const char* value_name) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%G", value);
-  return WriteValueLine("double", array_name, value_name, text);
+  return WriteNumberLine("double", "%G", value, array_name, value_name);
 }
 
 int ConfigTextFile::WriteStringValue(const char* array_name, const char* text,
@@ -226,16 +231,13 @@ int ConfigTextFile::WriteStringValue(const char* array_name, const char* text,
 
 int ConfigTextFile::WriteFloat(const char* array_name, float value,
                                const char* value_name) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "%f", static_cast<double>(value));
-  return WriteValueLine("float", array_name, value_name, text);
+  return WriteNumberLine("float", "%f", static_cast<double>(value), array_name,
+                         value_name);
 }
 
 int ConfigTextFile::WriteInt(const char* array_name, int32_t value,
                              const char* value_name) {
-  char text[16];
-  std::snprintf(text, sizeof(text), "%d", value);
-  return WriteValueLine("int", array_name, value_name, text);
+  return WriteNumberLine("int", "%d", value, array_name, value_name);
 }
 
 // ---- Reading ----------------------------------------------------------------

@@ -126,6 +126,9 @@ class ConfigTextFile : public ConfigStream {
   bool Flush();
   int WriteValueLine(const char* type_name, const char* array_name,
                      const char* value_name, const char* text);
+  template <typename Number>
+  int WriteNumberLine(const char* type_name, const char* format, Number value,
+                      const char* array_name, const char* value_name);
 
   // Reading.
   int ParseValueLine(const char* line);

@@ -8,7 +8,7 @@
 
 #include "config/config_list.h"
 #include "config/config_section.h"
-#include "config/test_folder.h"
+#include "config/test_util.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
@@ -31,16 +31,6 @@ class ConfigTextFileTest : public ::testing::Test {
     int event = -1;
     while (stream->NextLine()) event = stream->ParseLine();
     return event;
-  }
-
-  // text loaded into an empty file and saved again.
-  std::string LoadAndSave(const std::string& text) {
-    std::string path = folder_.File("load.cfg");
-    WriteWholeFile(path, text);
-    ConfigFile file(path.c_str());
-    EXPECT_EQ(1, file.Load()) << text;
-    EXPECT_EQ(1, file.Save()) << text;
-    return ReadWholeFile(path);
   }
 
   TestFolder folder_;
@@ -166,15 +156,13 @@ TEST_F(ConfigTextFileTest, SplitsLongLinesAndCutsLongTexts) {
   std::string long_name(300, 'n');
   std::string text = line + "{ " + long_name + ":\n(int)in=1\n} " + long_name +
                      ";\n(int)out=2\n";
-  std::string path = folder_.File("long.cfg");
-  WriteWholeFile(path, text);
-  ConfigFile file(path.c_str());
-  ASSERT_EQ(1, file.Load());
-  EXPECT_EQ(std::string(511, 'p'), file.GetArray("pad")->FirstString());
-  EXPECT_EQ(5, file.GetArray("x")->FirstInt());
-  ConfigSection* cut = file.GetSection(std::string(255, 'n').c_str());
+  auto file = Loaded(text);
+  ASSERT_NE(nullptr, file);
+  EXPECT_EQ(std::string(511, 'p'), file->GetArray("pad")->FirstString());
+  EXPECT_EQ(5, file->GetArray("x")->FirstInt());
+  ConfigSection* cut = file->GetSection(std::string(255, 'n').c_str());
   EXPECT_EQ(1, cut->GetArray("in")->FirstInt());
-  EXPECT_EQ(2, file.GetArray("out")->FirstInt()) << "the end line matched";
+  EXPECT_EQ(2, file->GetArray("out")->FirstInt()) << "the end line matched";
 }
 
 TEST_F(ConfigTextFileTest, LoadsByTheReadersRules) {
@@ -220,16 +208,14 @@ TEST_F(ConfigTextFileTest, LoadsByTheReadersRules) {
       {"[ K:\n] K;\n(int)x=1\n", "(int)x=1\n"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.saved, LoadAndSave(c.input)) << c.input;
+    EXPECT_EQ(c.saved, LoadedAndSaved(c.input)) << c.input;
   }
 }
 
 TEST_F(ConfigTextFileTest, LoadsABlobsBytes) {
-  std::string path = folder_.File("blob.cfg");
-  WriteWholeFile(path, "[ K:\n1\nA0\nFF\n] K;\n");
-  ConfigFile file(path.c_str());
-  ASSERT_EQ(1, file.Load());
-  const ConfigValue* blob = file.GetArray("K")->ValueAt(1);
+  auto file = Loaded("[ K:\n1\nA0\nFF\n] K;\n");
+  ASSERT_NE(nullptr, file);
+  const ConfigValue* blob = file->GetArray("K")->ValueAt(1);
   ASSERT_EQ(TypeBlob, blob->Type());
   ASSERT_EQ(3u, blob->BlobSize());
   EXPECT_EQ(std::string("\x01\xA0\xFF", 3),

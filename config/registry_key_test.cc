@@ -9,7 +9,7 @@
 #include <string>
 
 #include "config/config_schema.h"
-#include "config/test_folder.h"
+#include "config/test_util.h"
 #include "gtest/gtest.h"
 
 namespace mervane {

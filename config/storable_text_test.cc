@@ -8,7 +8,7 @@
 
 #include "config/config_section.h"
 #include "config/config_text_file.h"
-#include "config/test_folder.h"
+#include "config/test_util.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
