@@ -58,9 +58,9 @@ struct RequestPath {
   std::string tail;        // what follows the first segment, from its '\' on
 };
 
-// The path for a host of "SchemeB": the host's root files live in
-// base + schemeBRoot + "\" + userDir, each top-level folder of the site
-// holds one folder per host.
+// The path for a host of "SchemeB" below the base directory `path`: the
+// host's root files live in base + schemeBRoot + "\" + userDir, each
+// top-level folder of the site holds one folder per host.
 std::string SchemeBPath(std::string path, std::string_view user_dir,
                         const ConfigSection& main, const RequestPath& request) {
   const std::string_view scheme_b_root =
