@@ -194,8 +194,10 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
 
   const std::string mapped_path = MappedPathFor(
       *main, *host, RequestPath(record->pszURL, record->pszPhysicalPath));
-  WriteLog(ip, "     Mapping to physical path '%s'", mapped_path.c_str());
+  // Logged once the record holds the path, so that the log never reports a
+  // mapping that request memory was lacking for.
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
+  WriteLog(ip, "     Mapping to physical path '%s'", mapped_path.c_str());
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
 }
 
