@@ -17,10 +17,11 @@ constexpr size_t kTimeStampSize = 512;
 constexpr size_t kMessageSize = 1024;
 
 // Held around the open, write and close of one line, so that lines of one
-// file never interleave, whichever filter object writes them.
+// file never interleave, whichever filter object writes them. Destroyed
+// with the library, which a server may unload and load again.
 std::mutex& LogFileMutex() {
-  static std::mutex* mutex = new std::mutex;
-  return *mutex;
+  static std::mutex mutex;
+  return mutex;
 }
 
 }  // namespace
