@@ -36,7 +36,8 @@ class ReaderScope {
   MappingFilter* filter_;
 };
 
-// The string setting key of section; a missing setting is the empty text.
+// The text of the string setting `key` of section; the empty text when the
+// setting is missing.
 const char* SettingText(const ConfigSection& section, const char* key) {
   const char* text = section.GetArray(key)->FirstString();
   return text != nullptr ? text : "";
