@@ -30,17 +30,6 @@ class FilterExportsTest : public ::testing::Test {
   static FilterHost* host_;
 };
 
-FilterHost::Request Request(const char* host, const std::string& url,
-                            const std::string& physical_path) {
-  FilterHost::Request request;
-  request.local_addr = "10.0.0.5";
-  request.server_port = "80";
-  request.server_name = host;
-  request.url = url;
-  request.physical_path = physical_path;
-  return request;
-}
-
 TestEnvironment* FilterExportsTest::environment_ = nullptr;
 FilterHost* FilterExportsTest::host_ = nullptr;
 
@@ -65,27 +54,18 @@ TEST_F(FilterExportsTest, OtherNotificationsTouchNothing) {
   for (unsigned char byte : record) ASSERT_EQ(0x5A, byte);
 }
 
-TEST_F(FilterExportsTest, MapsUrls) {
+TEST_F(FilterExportsTest, MapsUrlsIntoServerOrRequestMemory) {
   ASSERT_TRUE(host_->IsLoaded());
-  const FilterHost::Result result =
-      host_->MapUrl(Request("beta", "/index.htm", WwwrootPath("/index.htm")));
-  EXPECT_EQ(0x8000003u, result.status);
-  EXPECT_EQ("d:\\www\\users\\beta\\index.htm", result.physical_path);
-  EXPECT_FALSE(result.path_in_request_memory);
-}
-
-TEST_F(FilterExportsTest, LongPathReachesServerWhole) {
-  ASSERT_TRUE(host_->IsLoaded());
-  // A site root shorter than the exception's path, in a buffer that just
-  // holds the server's own path.
-  const std::string name(100, 'd');
-  FilterHost::Request request =
-      Request("alpha", "/docs/" + name, "c:\\w\\docs\\" + name);
-  request.path_buffer_size = 0;
-  const FilterHost::Result result = host_->MapUrl(request);
-  EXPECT_EQ(0x8000003u, result.status);
-  EXPECT_EQ("d:\\shared\\docs\\" + name, result.physical_path);
-  EXPECT_TRUE(result.path_in_request_memory);
+  // The server's buffer just holds its own path: below c:\inetpub\wwwroot
+  // the mapped path fits it, below c:\w it does not.
+  for (const char* root : {"c:\\inetpub\\wwwroot", "c:\\w"}) {
+    const std::string root_text = root;
+    const FilterHost::Result result = host_->MapUrl(
+        {"10.0.0.5", "80", "alpha", "/docs/a", root_text + "\\docs\\a", 0});
+    EXPECT_EQ(0x8000003u, result.status) << root;
+    EXPECT_EQ("d:\\shared\\docs\\a", result.physical_path) << root;
+    EXPECT_EQ(root_text == "c:\\w", result.path_in_request_memory) << root;
+  }
 }
 
 }  // namespace

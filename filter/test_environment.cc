@@ -65,12 +65,18 @@ bool TestEnvironment::Exists(const std::string& path) const {
   return fs::exists(Native(path));
 }
 
-std::vector<std::string> TestEnvironment::ReadLines(
+std::vector<std::string> TestEnvironment::LogMessages(
     const std::string& path) const {
   std::ifstream file(Native(path));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(file, line);) lines.push_back(line);
-  return lines;
+  std::vector<std::string> messages;
+  for (std::string line; std::getline(file, line);) {
+    const size_t stamp = line.find(", ");
+    const size_t start =
+        stamp == 0 ? std::string::npos : line.find(":  ", stamp);
+    messages.push_back(start == std::string::npos ? "<no stamp>: " + line
+                                                  : line.substr(start + 3));
+  }
+  return messages;
 }
 
 void TestEnvironment::Touch(const std::string& path) const {
@@ -135,11 +141,6 @@ std::string IpText(const std::string& ip, const std::string& hosts,
                    const std::string& main_lines) {
   return SectionText(ip, SectionText("VIRTUAL_HOSTS", hosts) +
                              SectionText("MAIN", main_lines));
-}
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 }  // namespace mervane

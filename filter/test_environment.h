@@ -40,8 +40,9 @@ class TestEnvironment {
   void WriteFile(const std::string& path, const std::string& text) const;
   void MakeFolder(const std::string& path) const;
   bool Exists(const std::string& path) const;
-  // The file's lines without their line ends; none when it is missing.
-  std::vector<std::string> ReadLines(const std::string& path) const;
+  // The messages of a mapping log's lines: what follows the time stamp
+  // ("TIME, DATE") and ":  ". A line without them reads "<no stamp>: LINE".
+  std::vector<std::string> LogMessages(const std::string& path) const;
   // Gives the file a last-write time it never had before.
   void Touch(const std::string& path) const;
 
@@ -91,9 +92,6 @@ std::string HostText(const std::string& host_key, const std::string& user_dir,
                      const std::string& scheme, const std::string& more = "");
 std::string IpText(const std::string& ip, const std::string& hosts,
                    const std::string& main_lines);
-
-// True when text ends with suffix.
-bool EndsWith(const std::string& text, const std::string& suffix);
 
 }  // namespace mervane
 
