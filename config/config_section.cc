@@ -139,7 +139,7 @@ int ConfigSection::WriteTo(ConfigStream* stream) {
 }
 
 int ConfigSection::Save() {
-  if (!bound_ || !IsStorableTree(*this)) return 0;
+  if (!bound_ || Name() == nullptr || !IsStorableTree(*this)) return 0;
   std::string temp_path;
   std::FILE* temp = platform::CreateSiblingTempFile(Name(), &temp_path);
   if (temp == nullptr) return 0;

@@ -11,6 +11,7 @@ namespace mervane {
 namespace {
 
 constexpr size_t kFlushSize = 1 << 16;
+constexpr size_t kReadChunk = 1 << 16;
 constexpr char kBlanks[] = " \t\r\n";
 
 // The type names of value lines, by event.
@@ -70,11 +71,16 @@ ConfigTextFile::ConfigTextFile(const char* path, int mode)
   }
   std::FILE* file = platform::OpenFile(path, "rt");
   if (file == nullptr) return;
-  char chunk[kFlushSize];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
-    text_.append(chunk, got);
+  // Read straight into the buffer: the filter reloads on a request thread,
+  // whose stack is small.
+  size_t size = 0;
+  for (;;) {
+    text_.resize(size + kReadChunk);
+    size_t got = std::fread(&text_[size], 1, kReadChunk, file);
+    size += got;
+    if (got < kReadChunk) break;
   }
+  text_.resize(size);
   // A file that could not be read whole is not loaded at all.
   open_ = std::ferror(file) == 0;
   std::fclose(file);

@@ -43,7 +43,6 @@ TEST_F(ConfigTextFileTest, ClassifiesLines) {
     const char* name;  // name part stored by the last line, if any
   } cases[] = {
       {"\n", EventNothing, ""},
-      {"\r\n", EventNothing, ""},
       {"    \n", EventOther, ""},
       {"free text\n", EventOther, ""},
       {"; a comment\n", EventNothing, ""},
@@ -54,9 +53,7 @@ TEST_F(ConfigTextFileTest, ClassifiesLines) {
       {"(double)d=2.5E+10\n", EventDouble, "d"},
       {"(int64)big=0x100000000\n", EventInt64, "big"},
       {"(int)x=abc\n", EventNothing, ""},
-      {"(double)x=.\n", EventNothing, ""},
       {"(int)x=\n", EventNothing, ""},
-      {"(string)x=\r\n", EventNothing, ""},
       {"(int)=5\n", EventNothing, ""},
       {"()x=5\n", EventNothing, ""},
       {"(long)x=5\n", EventNothing, ""},
@@ -66,21 +63,16 @@ TEST_F(ConfigTextFileTest, ClassifiesLines) {
       {"{  blanks kept :\n", EventSectionBegin, "blanks kept "},
       {"{ no colon\r\n", EventSectionBegin, "no colon"},
       {"{MAIN:\n", EventNothing, ""},
-      {"{ \n", EventNothing, ""},
       {"{ a:\n} A;\n", EventSectionEnd, "a"},
       {"{ a:\n} a\n", EventSectionEnd, "a"},
       {"{ a:\n} b;\n", EventNothing, "a"},
-      {"{ a:\n}a;\n", EventNothing, "a"},
       {"} a;\n", EventNothing, ""},
       {"{ a:\n{ b:\n} a;\n", EventNothing, "b"},
       {"[ K:\n", EventBlobBegin, "K"},
-      {"[K:\n", EventNothing, ""},
       {"[ K:\n[ L:\n", EventNothing, "K"},
       {"[ K:\n] k;\n", EventBlobEnd, "K"},
       {"[ K:\n] L;\n", EventNothing, "K"},
-      {"] K;\n", EventNothing, ""},
       {"[ K:\n{ a:\n", EventNothing, "K"},
-      {"{ a:\n[ K:\n} a;\n", EventNothing, "K"},
       {"[ K[v]:\n] K;\n", EventBlobEnd, "K[v]"},
       {"[ K[v]:\n] k[V];\n", EventBlobEnd, "K[v]"},
   };
@@ -91,63 +83,12 @@ TEST_F(ConfigTextFileTest, ClassifiesLines) {
   }
 }
 
-TEST_F(ConfigTextFileTest, ParsesNumbersOfEachType) {
-  auto stream = Reader(
-      "(int)a=0x1F\n(int)b=010\n(int)c= -12\n(int)d=08\n"
-      "(float)e=0.25\n(double)f=0.1234567\n(int64)g=-12345678901\n"
-      "(string)h=  kept  \n");
-  int32_t ints[4];
-  for (int32_t& value : ints) {
-    stream->NextLine();
-    ASSERT_EQ(EventInt, stream->ParseLine());
-    value = stream->IntValue();
-  }
-  EXPECT_EQ(31, ints[0]);
-  EXPECT_EQ(8, ints[1]);
-  EXPECT_EQ(-12, ints[2]);
-  EXPECT_EQ(0, ints[3]) << "the octal number ends before 8";
-  stream->NextLine();
-  ASSERT_EQ(EventFloat, stream->ParseLine());
-  EXPECT_EQ(0.25f, stream->FloatValue());
-  stream->NextLine();
-  ASSERT_EQ(EventDouble, stream->ParseLine());
-  EXPECT_EQ(0.1234567, stream->DoubleValue());
-  stream->NextLine();
-  ASSERT_EQ(EventInt64, stream->ParseLine());
-  EXPECT_EQ(-12345678901, stream->Int64Value());
-  stream->NextLine();
-  ASSERT_EQ(EventString, stream->ParseLine());
-  EXPECT_STREQ("  kept  ", stream->ValueText());
-}
-
 TEST_F(ConfigTextFileTest, RejectedLineChangesNothing) {
   auto stream = Reader("(int)a=1\n(int)b=x\n");
   EXPECT_EQ(EventNothing, LastEvent(stream.get()));
   EXPECT_STREQ("a", stream->ParsedName(nullptr));
   EXPECT_EQ(1, stream->IntValue());
   EXPECT_STREQ("1", stream->ValueText());
-}
-
-TEST_F(ConfigTextFileTest, SplitsTheNamePartAtItsFirstBracket) {
-  struct Case {
-    const char* name_part;
-    const char* array;
-    const char* value;  // null: none
-  } cases[] = {
-      {"Sample[a]", "Sample", "a"},
-      {"Sample", "Sample", nullptr},
-      {"Sample[]", "Sample", nullptr},
-      {"[x]", "[x]", nullptr},
-      {"a[b", "a", "b"},
-      {"a[b]c", "a", "b"},
-  };
-  for (const Case& c : cases) {
-    auto stream = Reader(std::string("(int)") + c.name_part + "=1\n");
-    ASSERT_EQ(EventInt, LastEvent(stream.get())) << c.name_part;
-    const char* value = "unset";
-    EXPECT_STREQ(c.array, stream->ParsedName(&value)) << c.name_part;
-    EXPECT_STREQ(c.value, value) << c.name_part;
-  }
 }
 
 TEST_F(ConfigTextFileTest, SplitsLongLinesAndCutsLongTexts) {
@@ -192,9 +133,14 @@ TEST_F(ConfigTextFileTest, LoadsByTheReadersRules) {
       {"; note\nhello\n(string)s=\n(int)x=1\n", "(int)x=1\n"},
       // A truncated file keeps what was read.
       {"{ a:\n(int)x=1\n", "{ a:\n    (int)x=1\n} a;\n"},
-      // Numbers are written back in the writer's formats.
-      {"(INT)x=0x1F\n(double)d=0.1234567\n(int64)g=12345678901\n",
-       "(int)x=31\n(double)d=0.123457\n(int64)g=12345678901\n"},
+      // Numbers are read as "%i" reads them and written back in the
+      // writer's formats.
+      {"(INT)x=0x1F\n(int)y=010\n(int)z=08\n(double)d=0.1234567\n"
+       "(float)f=-2\n(int64)g=12345678901\n",
+       "(int)x=31\n(int)y=8\n(int)z=0\n(double)d=0.123457\n"
+       "(float)f=-2.000000\n(int64)g=12345678901\n"},
+      // Named values keep their name; an empty value name is none.
+      {"(string)a[v]=x\n(string)a[]=y\n", "(string)a[v]=x\n(string)a=y\n"},
       // A value whose array name is held by a section is dropped.
       {"{ a:\n} a;\n(int)a=1\n", "{ a:\n} a;\n"},
       // A section whose name is held by an array: its lines go to the
@@ -210,64 +156,6 @@ TEST_F(ConfigTextFileTest, LoadsByTheReadersRules) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.saved, LoadedAndSaved(c.input)) << c.input;
   }
-}
-
-TEST_F(ConfigTextFileTest, LoadsABlobsBytes) {
-  auto file = Loaded("[ K:\n1\nA0\nFF\n] K;\n");
-  ASSERT_NE(nullptr, file);
-  const ConfigValue* blob = file->GetArray("K")->ValueAt(1);
-  ASSERT_EQ(TypeBlob, blob->Type());
-  ASSERT_EQ(3u, blob->BlobSize());
-  EXPECT_EQ(std::string("\x01\xA0\xFF", 3),
-            std::string(static_cast<const char*>(blob->BlobData()), 3));
-}
-
-TEST_F(ConfigTextFileTest, LoadingTwiceDuplicatesUnnamedValues) {
-  std::string path = folder_.File("twice.cfg");
-  WriteWholeFile(path, "{ a:\n(int)x=1\n(int)y[n]=2\n} a;\n");
-  ConfigFile file(path.c_str());
-  ASSERT_EQ(1, file.Load());
-  ASSERT_EQ(1, file.Load());
-  EXPECT_EQ(2, file.GetSection("a")->GetArray("x")->Count());
-  EXPECT_EQ(1, file.GetSection("a")->GetArray("y")->Count());
-}
-
-TEST_F(ConfigTextFileTest, WritesEachLineKind) {
-  std::string path = folder_.File("out.cfg");
-  {
-    ConfigTextFile out(path.c_str(), ConfigTextFile::kWrite);
-    ASSERT_TRUE(out.IsOpen());
-    EXPECT_EQ(0, out.EndSection());
-    EXPECT_EQ(0, out.EndBlob());
-    EXPECT_EQ(1, out.BeginSection("s"));
-    EXPECT_EQ(1, out.WriteInt("i", -3, nullptr));
-    EXPECT_EQ(1, out.WriteFloat("f", 0.5f, "v"));
-    EXPECT_EQ(1, out.WriteStringValue("t", nullptr, nullptr));
-    EXPECT_EQ(1, out.WriteDouble("d", 1e20, nullptr));
-    EXPECT_EQ(1, out.WriteInt64("g", int64_t{1} << 40, nullptr));
-    EXPECT_EQ(0, out.WriteInt(nullptr, 1, nullptr));
-    EXPECT_EQ(1, out.BeginBlob("b", nullptr));
-    EXPECT_EQ(0, out.BeginBlob("c", nullptr));
-    EXPECT_EQ(1, out.WriteBlobBytes("\x00\x0f\x10", 3));
-    EXPECT_EQ(0, out.WriteBlobBytes(nullptr, 3));
-    EXPECT_EQ(1, out.EndBlob());
-    EXPECT_EQ(1, out.EndSection());
-    EXPECT_EQ(1, out.Close());
-  }
-  EXPECT_EQ(
-      "{ s:\n"
-      "    (int)i=-3\n"
-      "    (float)f[v]=0.500000\n"
-      "    (string)t=\n"
-      "    (double)d=1E+20\n"
-      "    (int64)g=1099511627776\n"
-      "    [ b:\n"
-      "    0\n"
-      "    F\n"
-      "    10\n"
-      "    ] b;\n"
-      "} s;\n",
-      ReadWholeFile(path));
 }
 
 // A file for the random-access operations.
@@ -317,16 +205,9 @@ TEST_F(ConfigTextFileTest, FindsValuesOfTheCurrentSection) {
   int64_t big = 0;
   EXPECT_EQ(1, stream->FindInt64("big", &big));
   EXPECT_EQ(16, big);
-  EXPECT_EQ(0, stream->FindPath("10.0.0.5/missing"));
   EXPECT_EQ(0, stream->FindPath("MAIN")) << "not at the top";
-}
-
-TEST_F(ConfigTextFileTest, FailedFindStaysInTheSection) {
-  auto stream = Reader(kTree);
-  ASSERT_EQ(1, stream->FindPath("10.0.0.5"));
-  EXPECT_EQ(0, stream->FindSection("nope"));
-  EXPECT_EQ(1, stream->FindSection("main"));
-  EXPECT_STREQ("MAIN", stream->ParsedName(nullptr));
+  ASSERT_EQ(0, stream->FindPath("10.0.0.5/missing"));
+  EXPECT_EQ(1, stream->FindSection("main")) << "still in 10.0.0.5";
 }
 
 TEST_F(ConfigTextFileTest, EnumeratesSectionsAndBlobLines) {

@@ -97,12 +97,16 @@ TEST_F(StorableTextTest, ArrayAndValueNames) {
   }
 }
 
-TEST_F(StorableTextTest, NameAndValueNameTogetherFitTheReader) {
+TEST_F(StorableTextTest, NamePartsAndBlobNamesFitTheReader) {
   ConfigSection root("root");
   root.AddInt(std::string(200, 'a').c_str(), 1, std::string(53, 'v').c_str());
+  root.AddBlob("k", "x", 1, "v");
   EXPECT_TRUE(IsStorableTree(root));
+  root.AddBlob("a:b", "x", 1, nullptr);
+  EXPECT_FALSE(IsStorableTree(root)) << "a blob's begin line ends at ':'";
+  root.RemoveByName("a:b");
   root.AddInt(std::string(200, 'b').c_str(), 1, std::string(54, 'v').c_str());
-  EXPECT_FALSE(IsStorableTree(root));
+  EXPECT_FALSE(IsStorableTree(root)) << "name part of 256 characters";
 }
 
 TEST_F(StorableTextTest, Strings) {
@@ -128,24 +132,10 @@ TEST_F(StorableTextTest, DeepTreesKeepTheirLinesWhole) {
   ConfigSection root("root");
   ConfigSection* section = &root;
   for (int depth = 0; depth < 130; ++depth) section = section->AddSection("s");
-  std::string text(500, 't');
-  section->AddString("a", text.c_str(), nullptr);
+  section->AddString("a", std::string(500, 't').c_str(), nullptr);
   EXPECT_FALSE(IsStorableTree(root)) << "the line would be split";
-  auto loaded = Reload(&root);
-  ConfigSection* deepest = loaded.get();
-  for (int depth = 0; depth < 130; ++depth) deepest = deepest->GetSection("s");
-  const char* reloaded = deepest->GetArray("a")->FirstString();
-  EXPECT_TRUE(reloaded == nullptr || reloaded != text);
   section->GetArray("a")->SetFirstString("short");
   EXPECT_TRUE(IsStorableTree(root));
-}
-
-TEST_F(StorableTextTest, BlobNamesEndAtColonAndSemicolon) {
-  ConfigSection root("root");
-  root.AddBlob("k", "x", 1, "v");
-  EXPECT_TRUE(IsStorableTree(root));
-  root.AddBlob("a:b", "x", 1, nullptr);
-  EXPECT_FALSE(IsStorableTree(root));
 }
 
 }  // namespace

@@ -5,23 +5,28 @@
 #ifndef MERVANE_CONFIG_TEST_UTIL_H_
 #define MERVANE_CONFIG_TEST_UTIL_H_
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "config/config_section.h"
+#include "gtest/gtest.h"
 
 namespace mervane {
 
 class TestFolder {
  public:
   TestFolder() {
-    char pattern[] = "/tmp/mervane-config-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) path_ = pattern;
+    std::random_device random;
+    std::filesystem::path temp = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      std::filesystem::path candidate =
+          temp / ("mervane-config-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate)) path_ = candidate;
+    }
   }
   ~TestFolder() {
     std::error_code ignored;
@@ -40,8 +45,10 @@ class TestFolder {
   std::filesystem::path path_;
 };
 
+// Read in text mode, so that a file written in text mode compares equal to
+// its LF form on every platform.
 inline std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -57,6 +64,22 @@ inline std::string SavedBytes(void (*build)(ConfigSection* root)) {
   build(&file);
   if (!file.Save()) return "(save failed)";
   return ReadWholeFile(file.Name());
+}
+
+// Success when folder holds nothing but the file at path, with contents.
+inline ::testing::AssertionResult HoldsOnly(const TestFolder& folder,
+                                            const std::string& path,
+                                            const std::string& contents) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+    if (entry.path().string() != path) {
+      return ::testing::AssertionFailure() << "left behind: " << entry.path();
+    }
+  }
+  if (ReadWholeFile(path) != contents) {
+    return ::testing::AssertionFailure()
+           << path << " holds " << ReadWholeFile(path);
+  }
+  return ::testing::AssertionSuccess();
 }
 
 // A file loaded from text (null when the load fails); the file itself is
