@@ -1,0 +1,25 @@
+#include "filter/isapi_context.h"
+
+namespace mervane {
+
+int IsapiContext::GetServerVariable(const char* name, char* buffer,
+                                    uint32_t size) {
+  if (context_->GetServerVariable == nullptr) return 0;
+  if (size == 0) return 0;
+  DWORD length = size;
+  // The callback's parameter is not const, but the server only reads it.
+  if (context_->GetServerVariable(context_, const_cast<char*>(name), buffer,
+                                  &length) == FALSE) {
+    return 0;
+  }
+  // Callers rely on a terminated text even from a careless server.
+  buffer[size - 1] = '\0';
+  return 1;
+}
+
+void* IsapiContext::AllocMem(uint32_t size) {
+  if (context_->AllocMem == nullptr) return nullptr;
+  return context_->AllocMem(context_, size, 0);
+}
+
+}  // namespace mervane

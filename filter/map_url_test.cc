@@ -1,0 +1,199 @@
+#include <string>
+
+#include "filter/mapping_filter.h"
+#include "filter/test_environment.h"
+#include "gtest/gtest.h"
+
+namespace mervane {
+namespace {
+
+constexpr char kUnchanged[] = "";
+
+struct MappingCase {
+  const char* ip;
+  const char* port;
+  const char* host;
+  const char* url;
+  const char* expected;  // kUnchanged: passed with the server's path
+  const char* physical_path = nullptr;  // null: below c:\inetpub\wwwroot
+};
+
+std::ostream& operator<<(std::ostream& out, const MappingCase& c) {
+  return out << c.ip << ":" << c.port << " " << c.host << " " << c.url;
+}
+
+void ExpectMappings(MappingFilter* filter,
+                    const std::vector<MappingCase>& cases) {
+  for (const MappingCase& c : cases) {
+    FakeServer server(c.ip, c.port, c.host);
+    const std::string physical =
+        c.physical_path != nullptr ? c.physical_path : WwwrootPath(c.url);
+    const Mapping mapping = MapRequest(filter, &server, c.url, physical);
+    if (*c.expected == '\0') {
+      EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, mapping.status) << c;
+      EXPECT_EQ(physical, mapping.path) << c;
+    } else {
+      EXPECT_EQ(SF_STATUS_REQ_HANDLED_NOTIFICATION, mapping.status) << c;
+      EXPECT_EQ(c.expected, mapping.path) << c;
+    }
+  }
+}
+
+TEST(MapUrlTest, WorkedExample) {
+  TestEnvironment environment;
+  environment.InstallExample();
+  MappingFilter filter;
+  ExpectMappings(
+      &filter,
+      {
+          {"10.0.0.5", "80", "alpha", "/a/b.htm", "d:\\www\\alpha\\a\\b.htm"},
+          {"10.0.0.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
+          {"10.0.0.5", "80", "alpha", "/docs/x/y.txt",
+           "d:\\shared\\docs\\x\\y.txt"},
+          {"10.0.0.5", "80", "alpha", "/cgi-bin/run.exe",
+           "d:\\www\\cgi-bin\\run.exe"},
+          {"10.0.0.5", "80", "beta", "/img/logo.gif",
+           "d:\\www\\img\\beta\\logo.gif"},
+          {"10.0.0.5", "80", "beta", "/index.htm",
+           "d:\\www\\users\\beta\\index.htm"},
+          {"10.0.0.5", "80", "beta", "/", "d:\\www\\users\\beta"},
+          {"10.0.0.5", "80", "beta", "/cgi-bin/run.exe",
+           "d:\\www\\cgi-bin\\beta\\run.exe"},
+          {"10.0.0.5", "8080", "alpha", "/a/b.htm", kUnchanged},
+          {"10.0.0.5", "80", "gamma", "/a/b.htm", kUnchanged},
+      });
+}
+
+TEST(MapUrlTest, WorkedExampleLogsThreeLines) {
+  TestEnvironment environment;
+  environment.InstallExample();
+  MappingFilter filter;
+  FakeServer server("10.0.0.5", "80", "alpha");
+  MapRequest(&filter, &server, "/a/b.htm", WwwrootPath("/a/b.htm"));
+
+  const std::vector<std::string> messages = {
+      "Filtering URL for site IP 10.0.0.5 ...",
+      "     Full URL: 'alpha/a/b.htm'",
+      "     Mapping to physical path 'd:\\www\\alpha\\a\\b.htm'",
+  };
+  EXPECT_EQ(messages, environment.LogMessages("c:\\logs\\filter.log"));
+}
+
+// Settings that the worked example leaves out: WebRoot with a final '\',
+// a host per port, full-path UserDirs, hosts without a scheme or with a
+// misspelled one, an exception over a common path, disabled IPs.
+std::string EdgeConfiguration() {
+  const std::string alpha = HostText("alpha", "alpha", "SchemeA");
+  return IpText(
+             "10.0.0.5",
+             HostText(
+                 "alpha", "alpha", "SchemeA",
+                 SectionText("FolderExceptions",
+                             "(string)docs=d:\\shared\\docs\n"
+                             "(string)cgi-bin=d:\\exceptions\\cgi-bin\n")) +
+                 HostText("alpha|8080", "alpha8080", "SchemeA") +
+                 HostText("beta", "beta", "SchemeB") +
+                 HostText("lower", "lower", "schemea") +
+                 HostText("full", "e:\\sites\\full", "SchemeA") +
+                 SectionText("bare", "") +
+                 // The longest key a section can have: 255 characters.
+                 HostText(std::string(250, 'h') + "|6553", "long", "SchemeA"),
+             SectionText(
+                 "COMMON_PATHS",
+                 SectionText("SchemeA", "(string)cgi-bin=d:\\www\\cgi-bin\n")) +
+                 "(int)Disable=0\n(string)SchemeBRootDir=users\n"
+                 "(string)WebRoot=d:\\www\\\n") +
+         IpText("10.0.0.6", alpha, "(int)Disable=1\n") +
+         IpText("10.0.0.7", alpha, "(int)Disable=2\n");
+}
+
+class MapUrlEdgeTest : public ::testing::Test {
+ protected:
+  MapUrlEdgeTest() {
+    environment_.WriteFile("c:\\edge.cfg", EdgeConfiguration());
+    environment_.SetConfigurationPath("c:\\edge.cfg");
+    environment_.WriteFile("d:\\www\\users\\beta\\index.htm", "beta");
+    environment_.MakeFolder("d:\\www\\users\\beta\\img");
+    filter_ = std::make_unique<MappingFilter>();
+  }
+
+  TestEnvironment environment_;
+  std::unique_ptr<MappingFilter> filter_;
+};
+
+TEST_F(MapUrlEdgeTest, Mappings) {
+  const std::string long_host(250, 'h');
+  ExpectMappings(
+      filter_.get(),
+      {
+          // Ports and the letter case of hosts.
+          {"10.0.0.5", "8080", "alpha", "/a.htm", "d:\\www\\alpha8080\\a.htm"},
+          {"10.0.0.5", "080", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
+          {"10.0.0.5", "443", "alpha", "/a.htm", kUnchanged},
+          {"10.0.0.5", "80", "ALPHA", "/a.htm", "d:\\www\\alpha\\a.htm"},
+          {"10.0.0.5", "8080", "Alpha", "/a.htm", "d:\\www\\alpha8080\\a.htm"},
+          {"10.0.0.9", "80", "alpha", "/a.htm", kUnchanged},
+          // An exception for the URL of its folder alone, or with a '/'.
+          {"10.0.0.5", "80", "alpha", "/docs", "d:\\shared\\docs"},
+          {"10.0.0.5", "80", "alpha", "/docs/", "d:\\shared\\docs\\"},
+          // The tail keeps the URL's own letters.
+          {"10.0.0.5", "80", "alpha", "/DOCS/X.txt", "d:\\shared\\docs\\X.txt"},
+          // A folder exception wins over a common path of the same name.
+          {"10.0.0.5", "80", "alpha", "/cgi-bin/run.exe",
+           "d:\\exceptions\\cgi-bin\\run.exe"},
+          // "schemea" finds the SchemeA common paths but maps no scheme.
+          {"10.0.0.5", "80", "lower", "/cgi-bin/run.exe",
+           "d:\\www\\cgi-bin\\run.exe"},
+          {"10.0.0.5", "80", "lower", "/a/b.htm", "d:\\www\\"},
+          // WebRoot with its final '\' gets no second one.
+          {"10.0.0.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
+          {"10.0.0.5", "80", "full", "/a/b.htm", "e:\\sites\\full\\a\\b.htm"},
+          {"10.0.0.5", "80", "bare", "/a/b.htm", "d:\\www\\"},
+          // A folder of the user's root is not a file: served per host.
+          {"10.0.0.5", "80", "beta", "/img", "d:\\www\\img\\beta"},
+          {"10.0.0.5", "80", "beta", "/index.htm",
+           "d:\\www\\users\\beta\\index.htm"},
+          // A wildcard must not find some other file of the user's root.
+          {"10.0.0.5", "80", "beta", "/index.*", "d:\\www\\index.*\\beta"},
+          // Without WebRoot the server's site root is the base.
+          {"10.0.0.7", "80", "alpha", "/a/b.htm",
+           "c:\\inetpub\\wwwroot\\alpha\\a\\b.htm"},
+          // Regression: cutting the site root at the first "\docs" gave
+          // c:\inetpub\alpha\docs\docs.
+          {"10.0.0.7", "80", "alpha", "/docs", "c:\\inetpub\\docs\\alpha\\docs",
+           "c:\\inetpub\\docs\\docs"},
+          // Regression: a host name near 255 characters and a port made a
+          // HostKey that overran its buffer; cut, it could name another host.
+          {"10.0.0.5", "6553", long_host.c_str(), "/a", "d:\\www\\long\\a"},
+          {"10.0.0.5", "65535", long_host.c_str(), "/a", kUnchanged},
+          // Only Disable 1 disables.
+          {"10.0.0.6", "80", "alpha", "/a.htm", kUnchanged},
+          {"10.0.0.6", "80", "nobody", "/a.htm", kUnchanged},
+          {"10.0.0.7", "80", "alpha", "/a.htm",
+           "c:\\inetpub\\wwwroot\\alpha\\a.htm"},
+      });
+}
+
+TEST_F(MapUrlEdgeTest, LongPathGoesThroughRequestMemory) {
+  // Below the short site root c:\w the mapped path is the longer one.
+  const std::string name(300, 'x');
+  const std::string physical = "c:\\w\\" + name;
+  const std::string mapped = "d:\\www\\alpha\\" + name;
+  for (uint32_t size : {0u, static_cast<uint32_t>(mapped.size() + 1)}) {
+    FakeServer server("10.0.0.5", "80", "alpha");
+    EXPECT_EQ(
+        mapped,
+        MapRequest(filter_.get(), &server, "/" + name, physical, size).path);
+    EXPECT_EQ(size == 0 ? 1 : 0, server.allocations) << size;
+  }
+  // Without request memory the server's path stays as it was.
+  FakeServer starved("10.0.0.5", "80", "alpha");
+  starved.can_allocate = false;
+  const Mapping refused =
+      MapRequest(filter_.get(), &starved, "/" + name, physical, 0);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, refused.status);
+  EXPECT_EQ(physical, refused.path);
+}
+
+}  // namespace
+}  // namespace mervane

@@ -1,0 +1,154 @@
+#include "filter/test_environment.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "config/config_schema.h"
+#include "config/registry_key.h"
+#include "platform/platform.h"
+
+namespace mervane {
+
+namespace fs = std::filesystem;
+
+TestEnvironment::TestEnvironment() {
+  std::string pattern =
+      (fs::temp_directory_path() / "mervane-filter-XXXXXX").string();
+  root_ = mkdtemp(pattern.data());
+  setenv("MERVANE_REGISTRY", (root_ + "/registry").c_str(), 1);
+  setenv("MERVANE_DRIVES", (root_ + "/drives").c_str(), 1);
+  fs::create_directories(root_ + "/drives");
+}
+
+TestEnvironment::~TestEnvironment() {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+void TestEnvironment::SetConfigurationPath(const std::string& path) const {
+  RegistryKey key(1, RegistryKey::Root::kLocalMachine,
+                  schema::kRegistryKeyPath);
+  key.WriteString(schema::kRegistryValueName, path.c_str());
+  key.Close();
+}
+
+void TestEnvironment::InstallExample() const {
+  const fs::path examples = MERVANE_EXAMPLES_DIR;
+  fs::create_directories(fs::path(Native(kExampleConfigPath)).parent_path());
+  fs::copy_file(examples / "mervane.cfg", Native(kExampleConfigPath));
+  fs::copy(examples / "drives", root_ + "/drives", fs::copy_options::recursive);
+  MakeFolder("c:\\logs");
+  SetConfigurationPath(kExampleConfigPath);
+}
+
+std::string TestEnvironment::Native(const std::string& path) const {
+  return platform::NativePath(path.c_str());
+}
+
+void TestEnvironment::WriteFile(const std::string& path,
+                                const std::string& text) const {
+  const fs::path native = Native(path);
+  fs::create_directories(native.parent_path());
+  std::ofstream(native, std::ios::binary) << text;
+}
+
+void TestEnvironment::MakeFolder(const std::string& path) const {
+  fs::create_directories(Native(path));
+}
+
+bool TestEnvironment::Exists(const std::string& path) const {
+  return fs::exists(Native(path));
+}
+
+std::vector<std::string> TestEnvironment::LogMessages(
+    const std::string& path) const {
+  std::ifstream file(Native(path));
+  std::vector<std::string> messages;
+  for (std::string line; std::getline(file, line);) {
+    const size_t stamp = line.find(", ");
+    const size_t start =
+        stamp == 0 ? std::string::npos : line.find(":  ", stamp);
+    messages.push_back(start == std::string::npos ? "<no stamp>: " + line
+                                                  : line.substr(start + 3));
+  }
+  return messages;
+}
+
+void TestEnvironment::Touch(const std::string& path) const {
+  // Forward from the later of the file's time and now, so that no two
+  // calls, and no save, can give the same time.
+  const fs::path native = Native(path);
+  const auto now = fs::file_time_type::clock::now();
+  fs::last_write_time(native, std::max(fs::last_write_time(native), now) +
+                                  std::chrono::seconds(1));
+}
+
+FakeServer::FakeServer(const std::string& ip, const std::string& port,
+                       const std::string& host)
+    : variables{
+          {"LOCAL_ADDR", ip}, {"SERVER_PORT", port}, {"SERVER_NAME", host}} {}
+
+int FakeServer::GetServerVariable(const char* name, char* buffer,
+                                  uint32_t size) {
+  const auto found = variables.find(name);
+  if (found == variables.end() || found->second.size() + 1 > size) return 0;
+  std::memcpy(buffer, found->second.c_str(), found->second.size() + 1);
+  return 1;
+}
+
+void* FakeServer::AllocMem(uint32_t size) {
+  if (!can_allocate) return nullptr;
+  ++allocations;
+  memory_.push_back(std::make_unique<char[]>(size));
+  return memory_.back().get();
+}
+
+Mapping MapRequest(MappingFilter* filter, FakeServer* server,
+                   const std::string& url, const std::string& physical_path,
+                   uint32_t buffer_size) {
+  std::vector<char> buffer(
+      std::max<size_t>(buffer_size, physical_path.size() + 1));
+  std::memcpy(buffer.data(), physical_path.c_str(), physical_path.size() + 1);
+  HTTP_FILTER_URL_MAP record = {url.c_str(), buffer.data(),
+                                static_cast<DWORD>(buffer.size())};
+  const DWORD status = filter->MapUrl(server, server, &record);
+  return {status, record.pszPhysicalPath};
+}
+
+std::string WwwrootPath(const std::string& url) {
+  std::string path = "c:\\inetpub\\wwwroot" + url;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+std::string SectionText(const std::string& name, const std::string& lines) {
+  return "{ " + name + ":\n" + lines + "} " + name + ";\n";
+}
+
+std::string HostText(const std::string& host_key, const std::string& user_dir,
+                     const std::string& scheme, const std::string& more) {
+  return SectionText(host_key, "(string)UserDir=" + user_dir +
+                                   "\n(string)MapScheme=" + scheme + "\n" +
+                                   more);
+}
+
+std::string IpText(const std::string& ip, const std::string& hosts,
+                   const std::string& main_lines) {
+  return SectionText(ip, SectionText("VIRTUAL_HOSTS", hosts) +
+                             SectionText("MAIN", main_lines));
+}
+
+}  // namespace mervane
+
+// ThreadSanitizer reads these when the tests run under it. glibc loads and
+// frees the user's locale data for each log time stamp under a lock of its
+// own, which the sanitizer cannot see, so it reports those frees as races.
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:_nl_unload_locale\n"
+         "race:__freelocale\n";
+}

@@ -1,0 +1,131 @@
+// mervane-map: runs URL mappings through the built filter library, loaded
+// and driven as the web server does, and prints what the filter did.
+//
+//   mervane-map [--library PATH] IP PORT HOST URL PHYSICAL_PATH
+//   mervane-map [--library PATH] --requests FILE
+//
+// A requests file holds one request a line in the order of the command's
+// arguments, separated by blanks; the physical path is the rest of the line.
+// Blank lines and lines starting with '#' are skipped. The configuration is
+// the one the registry names, as for the server.
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/isapi.h"
+#include "tools/mervane_map/filter_host.h"
+
+namespace mervane {
+namespace {
+
+constexpr char kUsage[] =
+    "usage: mervane-map [--library PATH] IP PORT HOST URL PHYSICAL_PATH\n"
+    "       mervane-map [--library PATH] --requests FILE\n";
+
+const char* StatusName(DWORD status) {
+  switch (status) {
+    case SF_STATUS_REQ_HANDLED_NOTIFICATION:
+      return "HANDLED";
+    case SF_STATUS_REQ_NEXT_NOTIFICATION:
+      return "NEXT";
+    default:
+      return "OTHER";
+  }
+}
+
+// Reads "IP PORT HOST URL PHYSICAL_PATH"; false when a field is missing.
+bool ParseRequest(const std::string& line, FilterHost::Request* request) {
+  std::istringstream fields(line);
+  fields >> request->local_addr >> request->server_port >>
+      request->server_name >> request->url >> std::ws;
+  std::getline(fields, request->physical_path);
+  return !request->physical_path.empty();
+}
+
+// The requests of a requests file; false when it cannot be read or a line
+// is incomplete (reported on stderr).
+bool ReadRequests(const char* path, std::vector<FilterHost::Request>* out) {
+  std::ifstream file(path);
+  if (!file) {
+    std::fprintf(stderr, "mervane-map: cannot read %s\n", path);
+    return false;
+  }
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#') {
+      continue;
+    }
+    FilterHost::Request request;
+    if (!ParseRequest(line, &request)) {
+      std::fprintf(stderr, "mervane-map: %s:%d: incomplete request\n", path,
+                   number);
+      return false;
+    }
+    out->push_back(request);
+  }
+  return true;
+}
+
+void PrintFilterVersion(const FilterHost& host) {
+  HTTP_FILTER_VERSION version = {};
+  const BOOL accepted = host.GetFilterVersion(&version);
+  std::printf("Filter '%s', version 0x%08X, flags 0x%X%s\n\n",
+              version.lpszFilterDesc,
+              static_cast<unsigned>(version.dwFilterVersion),
+              static_cast<unsigned>(version.dwFlags),
+              accepted ? "" : " (refused to load)");
+}
+
+void PrintMapping(const FilterHost& host, const FilterHost::Request& request) {
+  const FilterHost::Result result = host.MapUrl(request);
+  const std::string site = request.server_name + ":" + request.server_port;
+  std::printf("%-8s %-12s %-18s %s\n", StatusName(result.status), site.c_str(),
+              request.url.c_str(), result.physical_path.c_str());
+}
+
+int Run(int argc, char** argv) {
+  const char* library = MERVANE_DEFAULT_FILTER_LIBRARY;
+  int next = 1;
+  if (argc > next + 1 && std::strcmp(argv[next], "--library") == 0) {
+    library = argv[next + 1];
+    next += 2;
+  }
+  std::vector<FilterHost::Request> requests;
+  if (argc == next + 2 && std::strcmp(argv[next], "--requests") == 0) {
+    if (!ReadRequests(argv[next + 1], &requests)) return 1;
+  } else if (argc == next + 5) {
+    FilterHost::Request request;
+    request.local_addr = argv[next];
+    request.server_port = argv[next + 1];
+    request.server_name = argv[next + 2];
+    request.url = argv[next + 3];
+    request.physical_path = argv[next + 4];
+    requests.push_back(request);
+  } else {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  const FilterHost host(library);
+  if (!host.IsLoaded()) {
+    std::fprintf(stderr, "mervane-map: cannot load the filter %s\n", library);
+    return 1;
+  }
+  PrintFilterVersion(host);
+  std::printf("%-8s %-12s %-18s %s\n", "STATUS", "HOST:PORT", "URL",
+              "PHYSICAL PATH");
+  for (const FilterHost::Request& request : requests) {
+    PrintMapping(host, request);
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace mervane
+
+int main(int argc, char** argv) { return mervane::Run(argc, argv); }
