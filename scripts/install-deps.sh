@@ -2,14 +2,20 @@
 # Installs what building and testing need on a Debian 12 machine: the native
 # toolchain with GoogleTest and Google Benchmark, and the MinGW-w64 cross
 # compilers with Wine for the Windows builds. Installs only what is missing.
+#
+# Usage: install-deps.sh [native]   (native: only what the Linux build needs)
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-  wine wine64
 )
+if [ "${1:-}" != native ]; then
+  packages+=(
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+    wine wine64
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

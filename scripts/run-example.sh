@@ -17,6 +17,7 @@ set -eu
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-"$source_dir/build-example"}
 
+"$source_dir/scripts/install-deps.sh" native
 cmake -S "$source_dir" -B "$build_dir" -DMERVANE_TESTS=OFF >/dev/null
 cmake --build "$build_dir" -j2 --target mervane mervane-map >/dev/null
 
