@@ -122,6 +122,13 @@ TEST(AdminAppTest, JourneyThroughTheMenu) {
                 "IP=10.0.0.5&LogFile=c%3A%5Clogs%5Cfilter.log&"
                 "SchemeBRootDir=users&WebRoot=d%3A%5Cwww&B1=Submit"));
   EXPECT_TRUE(SameText(Golden("journey.cfg"), installation.ReadConfig()));
+  // The filter picks the saved file up and serves the new host from its
+  // directory.
+  std::string mapped = installation.Map({"10.0.0.5", "80", "alpha", "/a/b.htm",
+                                         "c:\\inetpub\\wwwroot\\a\\b.htm"});
+  EXPECT_NE(std::string::npos, mapped.find("HANDLED"));
+  EXPECT_NE(std::string::npos, mapped.find("d:\\www\\alpha\\a\\b.htm"))
+      << mapped;
 }
 
 }  // namespace

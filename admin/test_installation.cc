@@ -65,39 +65,50 @@ void TestInstallation::InstallSmallConfiguration() {
   WriteConfig(Golden("small.cfg"));
 }
 
-std::string TestInstallation::Run(const std::string& query,
-                                  const std::string& body) {
-  std::string input = root_ + "/request";
-  std::string output = root_ + "/response";
-  WriteFile(input, body);
-  std::vector<std::string> env = {
-      "CONTENT_LENGTH=" + std::to_string(body.size()),
-      "QUERY_STRING=" + query,
-      "REQUEST_METHOD=POST",
-      std::string("SCRIPT_NAME=") + kScriptName,
-      "MERVANE_REGISTRY=" + root_ + "/registry",
-      "MERVANE_DRIVES=" + root_ + "/drives",
-  };
+std::string TestInstallation::RunProgram(const char* program,
+                                         std::vector<std::string> args,
+                                         std::vector<std::string> env,
+                                         const std::string& input) {
+  std::string input_path = root_ + "/request";
+  std::string output_path = root_ + "/response";
+  WriteFile(input_path, input);
+  env.push_back("MERVANE_REGISTRY=" + root_ + "/registry");
+  env.push_back("MERVANE_DRIVES=" + root_ + "/drives");
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  char program[] = MERVANECFG_PATH;
-  char* argv[] = {program, nullptr};
+  args.insert(args.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
 
   pid_t child = fork();
   if (child == 0) {
-    int in = open(input.c_str(), O_RDONLY);
-    int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int in = open(input_path.c_str(), O_RDONLY);
+    int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(in, 0);
     dup2(out, 1);
-    execve(program, argv, envp.data());
+    execve(program, argv.data(), envp.data());
     _exit(127);
   }
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "mervanecfg failed for " << query << " with body " << body;
-  return ReadFile(output);
+      << program << " failed";
+  return ReadFile(output_path);
+}
+
+std::string TestInstallation::Run(const std::string& query,
+                                  const std::string& body) {
+  return RunProgram(
+      MERVANECFG_PATH, {},
+      {"CONTENT_LENGTH=" + std::to_string(body.size()), "QUERY_STRING=" + query,
+       "REQUEST_METHOD=POST", std::string("SCRIPT_NAME=") + kScriptName},
+      body);
+}
+
+std::string TestInstallation::Map(const std::vector<std::string>& request) {
+  return RunProgram(MERVANE_MAP_PATH, request, {}, "");
 }
 
 std::string TestInstallation::Content(const std::string& query,

@@ -46,12 +46,22 @@ class TestInstallation {
   // Runs mervanecfg with the query string and the POST body; returns the
   // whole response.
   std::string Run(const std::string& query, const std::string& body = "");
+  // Runs mervane-map, which loads the built filter as the web server does,
+  // for one request (IP, port, host, URL, the server's physical path) in
+  // this installation; returns its output.
+  std::string Map(const std::vector<std::string>& request);
   // Runs the request and returns what the program wrote into the content
   // cell of the page frame; when the response is not the header and frame
   // around it, returns a text that says so and holds the whole response.
   std::string Content(const std::string& query, const std::string& body = "");
 
  private:
+  // Runs program with args and env (plus the installation's registry and
+  // drives), input on standard input; returns its standard output.
+  std::string RunProgram(const char* program, std::vector<std::string> args,
+                         std::vector<std::string> env,
+                         const std::string& input);
+
   std::string root_;
   std::string drive_d_;
 };
