@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <string>
 
+#include "cgi/cgi_main.h"
 #include "cgi/cgi_variable.h"
+#include "cgi/escaping.h"
 
 namespace mervane {
 
@@ -38,8 +40,7 @@ class CgiApp {
   // Virtual operations, in slot order.
   // Runs HandleAction with the id of the ActionTable row named by the query
   // variable ActionField (exact comparison), or -1 when none matches.
-  virtual void Dispatch(const CgiVariableSet& post,
-                        const CgiVariableSet& query,
+  virtual void Dispatch(const CgiVariableSet& post, const CgiVariableSet& query,
                         const CgiVariableSet& cookies);
   virtual void HandleAction(int id, const CgiVariableSet& post,
                             const CgiVariableSet& query,
@@ -47,8 +48,7 @@ class CgiApp {
   virtual void BeginPage(const CgiVariableSet& post,
                          const CgiVariableSet& query,
                          const CgiVariableSet& cookies);
-  virtual void EndPage(const CgiVariableSet& post,
-                       const CgiVariableSet& query,
+  virtual void EndPage(const CgiVariableSet& post, const CgiVariableSet& query,
                        const CgiVariableSet& cookies);
 
   // Writes the header and the page; returns 0, the process's exit code.
@@ -63,12 +63,19 @@ class CgiApp {
   // into it must be percent-encoded by the caller (UrlEncoded).
   void PrintActionUrlWith(const char* action, const char* format, ...)
       __attribute__((format(printf, 3, 4)));
-  // Writes the error text of ErrorTable for code.
+  // Writes the error text of ErrorTable for code; for a code the table lacks,
+  // the same text with an empty message.
   void PrintErrorPage(int code);
 
  protected:
-  // Where the response goes (standard output).
+  // The program's arguments and environment, as RunApplication received them.
+  int argc() const { return argc_; }
+  char** argv() const { return argv_; }
+  char** envp() const { return envp_; }
+
+  // Where the response goes: standard output unless redirected.
   std::FILE* out() const { return out_; }
+  void set_out(std::FILE* out) { out_ = out; }
 
  private:
   int argc_ = 0;
@@ -76,21 +83,12 @@ class CgiApp {
   char** envp_ = nullptr;
   std::string content_type_;  // "text/html"
   std::string action_field_;  // "Action"
-  std::FILE* out_;
+  std::FILE* out_ = stdout;
 };
 
-// The one application object, set by the CgiApp constructor.
+// The one application object, set by the CgiApp constructor and cleared by
+// its destructor.
 extern CgiApp* Instance;
-
-// text with &, <, >, " and ' replaced by their HTML entities.
-std::string HtmlEscaped(const char* text);
-// text percent-encoded for a URL's query: letters, digits and -._~ stay.
-std::string UrlEncoded(const char* text);
-
-// The program's entry routine: reads the POST body (CONTENT_LENGTH bytes of
-// standard input), QUERY_STRING and HTTP_COOKIE into the three sets and
-// runs Instance->RunApplication. Returns the exit code.
-int CgiMain(int argc, char** argv, char** envp);
 
 }  // namespace mervane
 

@@ -28,6 +28,7 @@ class CgiValue : public ConfigNode {
 class CgiVariable : public ConfigList {
  public:
   explicit CgiVariable(const char* name);
+  CgiVariable(const CgiVariable&) = delete;
   // The text of the first value, or "" when there is none. Never null.
   const char* FirstValue() const;
 };
@@ -35,6 +36,7 @@ class CgiVariable : public ConfigList {
 class CgiVariableSet : public ConfigList {
  public:
   CgiVariableSet();
+  CgiVariableSet(const CgiVariableSet&) = delete;
   // The variable of that name (letter case ignored), or EmptyVariable()
   // when there is none. Never fails.
   const CgiVariable& GetVariable(const char* name) const;
@@ -44,7 +46,8 @@ class CgiVariableSet : public ConfigList {
   void Store(const char* name, const char* value);
 };
 
-// The three sets of the request and the shared empty objects.
+// The three sets of the request, and the variable that lookups of absent
+// names return.
 CgiVariableSet& PostVariables();
 CgiVariableSet& QueryVariables();
 CgiVariableSet& CookieVariables();

@@ -39,8 +39,7 @@ class ConfigArray : public ConfigGroup {
   ConfigArray* AddString(const char* value_name, const char* text);
   ConfigArray* AddDouble(const char* value_name, double value);
   ConfigArray* AddInt64(const char* value_name, int64_t value);
-  ConfigArray* AddBlob(const char* value_name, const void* data,
-                       uint32_t size);
+  ConfigArray* AddBlob(const char* value_name, const void* data, uint32_t size);
 
   // Sets the first int (or string) value, adding an unnamed one when the
   // array holds none. Returns the array.

@@ -59,18 +59,17 @@ class ConfigList : public ConfigNode {
   int Remove(int index);
   int RemoveByName(const char* name);
 
- protected:
-  // True for the shared read-only nodes, which refuse every edit.
-  virtual bool IsReadOnly() const { return false; }
-
  private:
   friend class ConfigNode;
   class NameIndex;
 
-  // Called by a child whose name changed.
-  void ChildRenamed();
-  void RebuildIndex();
-  bool IsIndexed() const { return index_ != nullptr; }
+  // Keep the name index in step with a child's name; a renamed child is
+  // unindexed under its old name and indexed under its new one.
+  void UnindexChild(const ConfigNode* child);
+  void IndexChild(const ConfigNode* child);
+  void BuildIndexWhenLong();
+  // The lowest empty slot at or above `from`, or 0 when there is none.
+  int LowestHoleFrom(int from) const;
 
   std::vector<std::unique_ptr<ConfigNode>> items_;  // slot i at [i - 1]
   int free_slot_ = 0;  // lowest hole, 1-based; 0 when there is none

@@ -7,6 +7,7 @@
 #ifndef MERVANE_CONFIG_CONFIG_NODE_H_
 #define MERVANE_CONFIG_CONFIG_NODE_H_
 
+#include <cstddef>
 #include <memory>
 
 namespace mervane {
@@ -35,20 +36,30 @@ class ConfigNode {
   // The name, or null for an unnamed node. Never an empty text.
   const char* Name() const { return name_.get(); }
   // Stores a copy of name; a null or empty name leaves the node unnamed.
-  // The list that holds the node keeps finding it by its new name.
+  // The list that holds the node keeps finding it by its new name. A shared
+  // null node keeps its name.
   void SetName(const char* name);
+
+ protected:
+  // True for the shared null nodes, which refuse every edit.
+  virtual bool IsReadOnly() const { return false; }
 
  private:
   friend class ConfigList;
 
   std::unique_ptr<char[]> name_;
-  // The list that owns this node, told of renames; null when none does.
+  // The list that owns this node, told of renames, and the node's slot in
+  // it; null and 0 when no list holds the node.
   ConfigList* owner_ = nullptr;
+  int slot_ = 0;
 };
 
 // Compares two texts without regard to the letter case of ASCII letters, as
 // every name in the tree is compared. Returns <0, 0 or >0 like strcmp.
 int CompareNamesIgnoringCase(const char* a, const char* b);
+// A hash of name under the same folding: names that compare equal above hash
+// alike.
+std::size_t HashNameIgnoringCase(const char* name);
 
 }  // namespace mervane
 

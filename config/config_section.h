@@ -56,10 +56,8 @@ class ConfigSection : public ConfigGroup {
 
   // AddArray(array_name), then the array's operation of the same name.
   // Each returns the array's FirstInt() afterwards; 0 when AddArray failed.
-  int32_t AddInt(const char* array_name, int32_t value,
-                 const char* value_name);
-  int32_t AddFloat(const char* array_name, float value,
-                   const char* value_name);
+  int32_t AddInt(const char* array_name, int32_t value, const char* value_name);
+  int32_t AddFloat(const char* array_name, float value, const char* value_name);
   int32_t AddString(const char* array_name, const char* text,
                     const char* value_name);
   int32_t AddDouble(const char* array_name, double value,
@@ -77,6 +75,14 @@ class ConfigSection : public ConfigGroup {
   ConfigSection(const char* path, int bound);
 
  private:
+  // The reader's steps for one value line and for one blob.
+  void LoadValue(ConfigStream* stream, int event);
+  void LoadBlob(ConfigStream* stream);
+  // AddSection and AddArray: the child of that name when it is of the kind
+  // Group, else a new one.
+  template <typename Group>
+  Group* GetOrCreate(const char* name);
+
   int32_t bound_;
 };
 

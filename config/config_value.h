@@ -26,13 +26,13 @@ enum ValueType : int32_t {
 
 class ConfigValue : public ConfigNode {
  public:
-  ConfigValue();                                   // TypeNull
-  explicit ConfigValue(int32_t value);             // TypeInt
-  explicit ConfigValue(float value);               // TypeFloat
-  explicit ConfigValue(const char* text);          // TypeString; null -> ""
-  explicit ConfigValue(double value);              // TypeDouble
-  explicit ConfigValue(int64_t value);             // TypeInt64
-  ConfigValue(const void* data, uint32_t size);    // TypeBlob (copied)
+  ConfigValue();                                 // TypeNull
+  explicit ConfigValue(int32_t value);           // TypeInt
+  explicit ConfigValue(float value);             // TypeFloat
+  explicit ConfigValue(const char* text);        // TypeString; null -> ""
+  explicit ConfigValue(double value);            // TypeDouble
+  explicit ConfigValue(int64_t value);           // TypeInt64
+  ConfigValue(const void* data, uint32_t size);  // TypeBlob (copied)
   ConfigValue(const ConfigValue& other);
   ~ConfigValue() override;
 
@@ -60,6 +60,10 @@ class ConfigValue : public ConfigNode {
   // text stores 0 (a string becomes "0") and returns null; otherwise returns
   // text, or null for a type that holds no number or text.
   const char* SetFromString(const char* text);
+
+ protected:
+  // The one value of TypeNull is the shared NullValue, never changed.
+  bool IsReadOnly() const override { return type_ == TypeNull; }
 
  private:
   ValueType type_;

@@ -36,8 +36,7 @@ class RegistryKey {
   // cannot be queried.
   uint32_t ValueSize(const char* value_name) const;
   // Reads the data into buffer; returns the bytes stored, 0 on failure.
-  uint32_t ReadValue(const char* value_name, void* buffer,
-                     uint32_t size) const;
+  uint32_t ReadValue(const char* value_name, void* buffer, uint32_t size) const;
   // The value's data as stored (terminator included when stored with one),
   // followed by an extra terminator so that the result is always a text.
   // Null when the value is missing, empty or unreadable.

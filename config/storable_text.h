@@ -11,18 +11,25 @@ namespace mervane {
 
 class ConfigSection;
 
-// A section name survives when it holds no line break, ':' or ';', does not
-// start with a blank or tab, and has at most 255 characters.
+// A section name survives when it is not empty, holds no line break, ':' or
+// ';', does not start with a blank or tab, and has at most 255 characters.
 bool IsStorableSectionName(const char* name);
-// An array (or value) name survives when it holds no line break, '=', '['
-// or ']', does not start with a blank or tab, and has at most 255
-// characters.
+// An array (or value) name survives when it is not empty, holds no line
+// break, '=', '[' or ']', does not start with a blank or tab, and has at
+// most 255 characters.
 bool IsStorableArrayName(const char* name);
 // A string value survives when it holds no line break and has at most 511
-// characters. The empty text is storable: it is written as a line that the
-// reader drops, which is intended.
+// characters. The empty text (and null, stored as the empty text) is
+// storable: it is written as a line that the reader drops, which is
+// intended.
 bool IsStorableString(const char* text);
-// True when every name and string value below root is storable.
+// True when a save and a reload would give back every section, array and
+// value below root unchanged (empty strings aside): every name and string
+// is storable, no two siblings share a name (a reload would merge them), an
+// array's name and a value's name together fit the reader's 255
+// characters, no line outgrows the reader's 1022 characters with its
+// indentation, no array holding values is unnamed, and every blob has
+// bytes and names without ':' or ';'.
 bool IsStorableTree(const ConfigSection& root);
 
 }  // namespace mervane

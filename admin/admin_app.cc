@@ -1,0 +1,203 @@
+#include "admin/admin_app.h"
+
+#include "admin/admin_messages.h"
+#include "admin/name_lists.h"
+#include "config/config_schema.h"
+#include "config/registry_key.h"
+#include "platform/platform.h"
+
+namespace mervane {
+
+const ActionRow ActionTable[] = {
+    {"DoConfig", 100},
+    {"IPList", 201},
+    {"General", 202},
+    {"DoGeneral", 102},
+    {"CommonPaths", 205},
+    {"DoCommonPaths", 105},
+    {"AddIP", 203},
+    {"DoAddIP", 103},
+    {"ListIPs", 204},
+    {"DoRemoveIP", 104},
+    {"NewMapping", 206},
+    {"EditVHost", 207},
+    {"DoEditVHost", 107},
+    {"Mappings", 208},
+    {"DoEditRemoveMapping", 108},
+    {"FolderExceptions", 209},
+    {"DoFolderExceptions", 109},
+    {nullptr, 0},
+};
+
+const ErrorRow ErrorTable[] = {
+    {"No registry configuration available! Run Registry configuration from "
+     "the menu.",
+     1},
+    {"The specifiled CFG file can't be loaded.", 2},
+    {nullptr, 0},
+};
+
+// The handler of each id, the registry page last. Only the two registry
+// handlers work without a loaded configuration.
+const AdminApp::Handler AdminApp::kHandlers[] = {
+    {100, nullptr, &AdminApp::DoConfig, false},
+    {102, nullptr, &AdminApp::DoGeneral, true},
+    {103, nullptr, &AdminApp::DoAddIp, true},
+    {104, nullptr, &AdminApp::DoRemoveIp, true},
+    {105, nullptr, &AdminApp::DoCommonPaths, true},
+    {107, nullptr, &AdminApp::DoEditVHost, true},
+    {108, nullptr, &AdminApp::DoEditRemoveMapping, true},
+    {109, nullptr, &AdminApp::DoFolderExceptions, true},
+    {201, &AdminApp::IpListPage, nullptr, true},
+    {202, &AdminApp::GeneralPage, nullptr, true},
+    {203, &AdminApp::AddIpPage, nullptr, true},
+    {204, &AdminApp::ListIpsPage, nullptr, true},
+    {205, &AdminApp::CommonPathsPage, nullptr, true},
+    {206, &AdminApp::NewMappingPage, nullptr, true},
+    {207, &AdminApp::EditVHostPage, nullptr, true},
+    {208, &AdminApp::MappingsPage, nullptr, true},
+    {209, &AdminApp::FolderExceptionsPage, nullptr, true},
+    {-1, &AdminApp::RegistryPage, nullptr, false},
+};
+
+namespace {
+
+// One entry of the menu: where it leads and the text that closes its row.
+struct MenuRow {
+  ActionTarget target;
+  const char* closing;
+};
+
+const MenuRow kMenu[] = {
+    {{""}, "\">Registry configuration</a> </td></TR>"},
+    {{"IPList", "PostAction", "General"}, "\">General options</a></td></TR>"},
+    {{"IPList", "PostAction", "CommonPaths"},
+     "\">Common mapping paths</a></td></TR>"},
+    {{"AddIP"}, "\">Add real site IP</a></td></TR>"},
+    {{"ListIPs"}, "\">List IPs</a></td></TR>"},
+    {{"IPList", "PostAction", "NewMapping"}, "\">New mapping</a></td></TR>"},
+    {{"IPList", "PostAction", "FolderExceptions"},
+     "\">Folder exceptions</a></td></TR>"},
+    {{"IPList", "PostAction", "Mappings"}, "\">List mappings</a></td></TR>"},
+};
+
+}  // namespace
+
+AdminApp::AdminApp() {
+  RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
+  std::unique_ptr<char[]> path;
+  if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
+  key.Close();
+  if (path == nullptr) {
+    init_error_ = 1;
+    return;
+  }
+  config_root_ = std::make_unique<ConfigFile>(path.get());
+  // An empty value names no file. Only a missing file is created: one that
+  // exists but cannot be read (locked, no permission) must not be replaced
+  // by an empty one.
+  if (path[0] == '\0' || (!config_root_->Load() &&
+                          (ConfigFileExists() || !config_root_->Save()))) {
+    init_error_ = 2;
+    return;
+  }
+  loaded_ = true;
+}
+
+AdminApp::~AdminApp() = default;
+
+bool AdminApp::ConfigFileExists() const {
+  bool is_directory = false;
+  return platform::FindFileEntry(config_root_->Name(), &is_directory);
+}
+
+const AdminApp::Handler* AdminApp::FindHandler(int id) {
+  for (const Handler& handler : kHandlers) {
+    if (handler.id == id) return &handler;
+  }
+  // Any other id runs the registry page, the table's last row.
+  return &kHandlers[sizeof(kHandlers) / sizeof(kHandlers[0]) - 1];
+}
+
+void AdminApp::HandleAction(int id, const CgiVariableSet& post,
+                            const CgiVariableSet& query,
+                            const CgiVariableSet& /*cookies*/) {
+  // The default page is the registry page the error text sends the user to,
+  // so it alone comes without the error text.
+  if (!loaded_ && id != -1) PrintErrorPage(init_error_);
+  const Handler* handler = FindHandler(id);
+  bool runs = loaded_ || !handler->needs_configuration;
+  if (handler->action != nullptr) {
+    message_ =
+        runs ? (this->*handler->action)(post, query) : messages::kInitFailure;
+  } else if (runs) {
+    (this->*handler->page)(post, query);
+  }
+  if (id < 200) PrintMessage();
+}
+
+void AdminApp::BeginPage(const CgiVariableSet& /*post*/,
+                         const CgiVariableSet& /*query*/,
+                         const CgiVariableSet& /*cookies*/) {
+  HtmlWriter html = Html();
+  html.Line("<html>");
+  html.Line("<head>");
+  html.Line("<title>Halvost Mervane filter</title>");
+  html.Line("</head>");
+  html.Line("<body>");
+  html.Line(
+      "<TABLE width=\"100%\" border=\"0\" bgcolor=\"#000020\"\" "
+      "cellspacing=\"2\" cellpadding=\"2\"><TR><TD bgcolor=\"#000080\" "
+      "colspan=\"2\">");
+  html.Line(
+      "<p><font color=\"#FFFFFF\"><b><i>Halvost Mervane filter</i></b></font>"
+      "</p>");
+  html.Line("</TD>");
+  html.Line("</TR><TR>");
+  html.Line("<TD valign=\"top\" width=\"250\" bgcolor=\"#000020\">");
+  html.Line("<TABLE border=\"0\" width=\"100%\">");
+  html.Line("<tr><td bgcolor=\"#F0F0F0\" nowrap> <b>Menu</b><BR> </td></TR>");
+  for (const MenuRow& row : kMenu) {
+    html.Text("<tr><td bgcolor=\"#F0F0F0\" nowrap> <a href=\"");
+    html.Url(row.target).Line(row.closing);
+  }
+  html.Line("</TABLE>");
+  html.Line("</TD>");
+  html.Line("<TD valign=\"top\" bgcolor=\"#FFFFFF\">");
+}
+
+void AdminApp::EndPage(const CgiVariableSet& /*post*/,
+                       const CgiVariableSet& /*query*/,
+                       const CgiVariableSet& /*cookies*/) {
+  HtmlWriter html = Html();
+  html.Line("</TD>");
+  html.Line("</TR><TR><TD bgcolor=\"#F0F0FF\" align=\"center\" colspan=\"2\">");
+  html.Line(
+      "<i>Mervane is made by <a href=\"http://www.halvost.com/\">Halvost "
+      "soft</a></i>");
+  html.Line("</TD>");
+  html.Line("</TR></TABLE>");
+  html.Line("</body>");
+  html.Line("</html>");
+}
+
+void AdminApp::PrintMessage() {
+  if (loaded_) std::fprintf(out(), "%s", message_.c_str());
+}
+
+const char* AdminApp::Saved(const char* outcome) {
+  return config_root_->Save() ? outcome : messages::kSaveFailed;
+}
+
+void AdminApp::IpListPage(const CgiVariableSet& /*post*/,
+                          const CgiVariableSet& query) {
+  HtmlWriter html = Html();
+  WriteIpListForm(html, ConfigRoot(),
+                  {"<p><b>Select IP for the operation:</b></p>",
+                   {Field(query, "PostAction")},
+                   "1",
+                   true,
+                   "<input type=\"submit\" value=\">>\" name=\"B1\">"});
+}
+
+}  // namespace mervane

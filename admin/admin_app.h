@@ -1,0 +1,142 @@
+// AdminApp: the application object of mervanecfg, the CGI program that
+// administers the configuration file through HTML forms. The one object is
+// static: its constructor, run during static initialisation, finds the file
+// through the registry and loads it. For each request it writes the page
+// frame and menu, runs the page or form action that the request's action id
+// selects, shows the action's outcome message and closes the frame.
+//
+// The class is one concept, but its handlers are many: the sources follow
+// the administration tool's parts. admin_app.cc holds the frame, the
+// dispatch and the IP-selection page; registry_config.cc, general_options.cc,
+// real_site_ips.cc, common_paths.cc, virtual_hosts.cc and
+// folder_exceptions.cc hold the pages and actions of one part each.
+//
+// Pages (ids from 200 up) write HTML and change nothing. Form actions (ids
+// below 200) change the tree, save the whole file once when they changed it,
+// and return their outcome text, which becomes Message; a refused request
+// saves nothing, so the file stays as it was, byte for byte.
+//
+// Thread safety: one thread; one request per process.
+
+#ifndef MERVANE_ADMIN_ADMIN_APP_H_
+#define MERVANE_ADMIN_ADMIN_APP_H_
+
+#include <memory>
+#include <string>
+
+#include "admin/html_writer.h"
+#include "cgi/cgi_app.h"
+#include "cgi/cgi_variable.h"
+#include "config/config_section.h"
+
+namespace mervane {
+
+// The first value of the named variable of set; "" when absent.
+inline const char* Field(const CgiVariableSet& set, const char* name) {
+  return set.GetVariable(name).FirstValue();
+}
+
+class AdminApp : public CgiApp {
+ public:
+  // Reads the configuration file's path from the registry and loads the
+  // file, creating it empty when it does not exist. InitError() tells what
+  // failed.
+  AdminApp();
+  // Destroys the tree without saving it.
+  ~AdminApp() override;
+
+  // True when ConfigRoot() holds the configuration.
+  bool Loaded() const { return loaded_; }
+  // The configuration; null when the registry named no file.
+  ConfigFile* ConfigRoot() const { return config_root_.get(); }
+  // 0 after a successful construction; 1 when the registry gave no path; 2
+  // when the file could neither be loaded nor created.
+  int InitError() const { return init_error_; }
+  // The outcome text of this request's form action.
+  const char* Message() const { return message_.c_str(); }
+
+  void HandleAction(int id, const CgiVariableSet& post,
+                    const CgiVariableSet& query,
+                    const CgiVariableSet& cookies) override;
+  void BeginPage(const CgiVariableSet& post, const CgiVariableSet& query,
+                 const CgiVariableSet& cookies) override;
+  void EndPage(const CgiVariableSet& post, const CgiVariableSet& query,
+               const CgiVariableSet& cookies) override;
+
+  // Writes Message when the configuration is loaded.
+  void PrintMessage();
+
+  // Saves the whole configuration. Returns outcome when the file was
+  // written, else the save-failure text.
+  const char* Saved(const char* outcome);
+
+  // A writer for the response.
+  HtmlWriter Html() { return HtmlWriter(this, out()); }
+
+ private:
+  // Every handler gets the POST and the query variables and reads only those
+  // its part names. A page writes HTML; an action returns its outcome text.
+  using Page = void (AdminApp::*)(const CgiVariableSet& post,
+                                  const CgiVariableSet& query);
+  using Action = const char* (AdminApp::*)(const CgiVariableSet& post,
+                                           const CgiVariableSet& query);
+  struct Handler {
+    int id;
+    Page page;
+    Action action;
+    bool needs_configuration;
+  };
+  static const Handler kHandlers[];
+  static const Handler* FindHandler(int id);
+
+  // Whether the configuration file exists; it is created only when not.
+  bool ConfigFileExists() const;
+
+  // The IP-selection page every per-IP menu entry passes.
+  void IpListPage(const CgiVariableSet& post, const CgiVariableSet& query);
+
+  // Registry configuration (registry_config.cc).
+  void RegistryPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  const char* DoConfig(const CgiVariableSet& post, const CgiVariableSet& query);
+
+  // General options (general_options.cc).
+  void GeneralPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  const char* DoGeneral(const CgiVariableSet& post,
+                        const CgiVariableSet& query);
+
+  // Real site IPs (real_site_ips.cc).
+  void AddIpPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  const char* DoAddIp(const CgiVariableSet& post, const CgiVariableSet& query);
+  void ListIpsPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  const char* DoRemoveIp(const CgiVariableSet& post,
+                         const CgiVariableSet& query);
+
+  // Common mapping paths (common_paths.cc).
+  void CommonPathsPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  const char* DoCommonPaths(const CgiVariableSet& post,
+                            const CgiVariableSet& query);
+
+  // Virtual hosts (virtual_hosts.cc).
+  void NewMappingPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  void EditVHostPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  void MappingsPage(const CgiVariableSet& post, const CgiVariableSet& query);
+  const char* DoEditVHost(const CgiVariableSet& post,
+                          const CgiVariableSet& query);
+  const char* DoEditRemoveMapping(const CgiVariableSet& post,
+                                  const CgiVariableSet& query);
+
+  // Folder exceptions (folder_exceptions.cc).
+  void FolderExceptionsPage(const CgiVariableSet& post,
+                            const CgiVariableSet& query);
+  const char* DoFolderExceptions(const CgiVariableSet& post,
+                                 const CgiVariableSet& query);
+
+  bool loaded_ = false;
+  std::unique_ptr<ConfigFile> config_root_;
+  int init_error_ = 0;
+  std::string message_;
+};
+
+}  // namespace mervane
+
+#endif  // MERVANE_ADMIN_ADMIN_APP_H_

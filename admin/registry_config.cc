@@ -1,0 +1,51 @@
+// The registry configuration: the default page, which shows where the
+// configuration file is found, and the action that stores a new location.
+// Both work without a loaded configuration, so a fresh installation is set
+// up from here.
+
+#include "admin/admin_app.h"
+#include "config/config_schema.h"
+#include "config/registry_key.h"
+
+namespace mervane {
+
+void AdminApp::RegistryPage(const CgiVariableSet& /*post*/,
+                            const CgiVariableSet& /*query*/) {
+  RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
+  std::unique_ptr<char[]> path;
+  if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
+  key.Close();
+
+  HtmlWriter html = Html();
+  html.Line("This is main administration tool for Halvost Mervane.<BR>");
+  html.Line(
+      "The filter uses text file for storing its configuration options.<br>");
+  html.Line(
+      "Location of the configuration file was specified in the Windows NT "
+      "registry:<BR>");
+  html.Line("\\HKEY_LOCAL_MACHINE\\Software\\Halvost soft\\Mervane<BR>");
+  html.Line("string value: Configuration File<BR>");
+  html.Line("Look in the product documentation for more information.");
+  html.Line("You can configure these parameters here:");
+  html.Text("\t<form method=\"POST\" action=\"").Url({"DoConfig"}).Line("\">");
+  html.Line("\t\t<p>Configuration file:");
+  html.Text("\t\t\t<input type=\"text\" name=\"Config\" size=\"40\" value=\"")
+      .Value(path.get())
+      .Line("\">");
+  html.Line("\t\t</p>");
+  html.Line("\t\t<p><input type=\"submit\" value=\"Submit\" name=\"B1\"></p>");
+  html.Line("\t</form>");
+}
+
+const char* AdminApp::DoConfig(const CgiVariableSet& post,
+                               const CgiVariableSet& /*query*/) {
+  RegistryKey key(1, RegistryKey::Root::kLocalMachine,
+                  schema::kRegistryKeyPath);
+  bool stored = key.IsOpen() && key.WriteString(schema::kRegistryValueName,
+                                                Field(post, "Config")) != 0;
+  key.Close();
+  return stored ? "Configuration saved successfuly!"
+                : "Can't save configuration - registry problem";
+}
+
+}  // namespace mervane

@@ -1,0 +1,52 @@
+#include "cgi/cgi_main.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cgi/cgi_app.h"
+#include "cgi/field_reader.h"
+#include "platform/platform.h"
+
+namespace mervane {
+
+namespace {
+
+// The declared body length: the leading decimal number of CONTENT_LENGTH,
+// or 0 when it is missing or does not start with one.
+int DeclaredBodyLength() {
+  const char* text = std::getenv("CONTENT_LENGTH");
+  if (text == nullptr) return 0;
+  char* end = nullptr;
+  errno = 0;
+  long length = std::strtol(text, &end, 10);
+  if (end == text) return 0;
+  // Out of range counts as "as much as there is"; the body stops at the end
+  // of the input anyway.
+  if (length > INT_MAX || errno == ERANGE) return length > 0 ? INT_MAX : 0;
+  return length > 0 ? static_cast<int>(length) : 0;
+}
+
+// A missing variable is an empty source.
+std::string EnvironmentText(const char* name) {
+  const char* text = std::getenv(name);
+  return text ? text : "";
+}
+
+}  // namespace
+
+int CgiMain(int argc, char** argv, char** envp) {
+  platform::UseBinaryStdio();
+  FieldReader body(ReadBody(stdin, DeclaredBodyLength()), '&');
+  StoreFields(&body, FieldNames::kAsSent, &PostVariables());
+  FieldReader query(EnvironmentText("QUERY_STRING"), '&');
+  StoreFields(&query, FieldNames::kAsSent, &QueryVariables());
+  FieldReader cookies(EnvironmentText("HTTP_COOKIE"), ';');
+  StoreFields(&cookies, FieldNames::kTrimmed, &CookieVariables());
+  if (Instance == nullptr) return 1;
+  return Instance->RunApplication(argc, argv, envp, PostVariables(),
+                                  QueryVariables(), CookieVariables());
+}
+
+}  // namespace mervane

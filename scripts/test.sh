@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The whole test run: style check, the native build with its tests, the
+# ASan+UBSan and TSan builds with theirs, and the Windows builds under Wine.
+# Prints one closing line with the total of tests passed and failed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+jobs=${JOBS:-2}
+
+scripts/install-deps.sh
+
+passed=0
+failed=0
+
+# Runs ctest in a build folder and adds its counts to the totals.
+run_ctest() {
+  local dir=$1 log
+  log=$(mktemp)
+  local status=0
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs" "${@:2}" | tee "$log" || status=$?
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  rm -f "$log"
+  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  else
+    failed=$((failed + 1))
+  fi
+  return $status
+}
+
+# Configures and builds one flavour of the native tree.
+build() {
+  local dir=$1
+  shift
+  cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+}
+
+status=0
+
+echo "== Style (clang-format)"
+git ls-files '*.cc' '*.h' | xargs clang-format --dry-run -Werror || status=1
+
+echo "== Native build and tests"
+build build/test
+run_ctest build/test || status=1
+
+echo "== ASan+UBSan build and tests"
+build build/asan -DMERVANE_SANITIZE=address
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_ctest build/asan || status=1
+
+echo "== TSan build and tests"
+build build/tsan -DMERVANE_SANITIZE=thread
+TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan || status=1
+
+if [ -x scripts/test-windows.sh ]; then
+  echo "== Windows builds under Wine"
+  scripts/test-windows.sh || status=1
+fi
+
+echo "tests: $passed passed, $failed failed"
+exit $status
