@@ -24,84 +24,65 @@ void MappingFilter::LoadConfiguration() {
   // A path that does not fit the path buffer is refused like a missing one
   // rather than cut to the name of some other file.
   if (path != nullptr && std::strlen(path.get()) >= kMaxPath) path.reset();
-  if (path != nullptr) SetConfigPath(path.get());
+  if (path != nullptr) std::strcpy(config_path_, path.get());
 
   // Taken before the file is read (invariant 6).
-  SetLastWriteTime(QueryConfigFileTime());
+  last_write_time_ = QueryConfigFileTime();
   if (path == nullptr) return;
   config_root_ = std::make_unique<ConfigFile>(path.get());
   loaded_ = config_root_->Load();
 }
 
 platform::FileTime MappingFilter::QueryConfigFileTime() const {
-  char path[kMaxPath];
-  platform::FileTime time;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::memcpy(path, config_path_, sizeof path);
-    time = last_write_time_;
-  }
-  platform::QueryLastWriteTime(path, &time);
+  platform::FileTime time = last_write_time_;
+  platform::QueryLastWriteTime(config_path_, &time);
   return time;
 }
 
 bool MappingFilter::ReloadIfChanged() {
-  if (!ClaimReload(QueryConfigFileTime())) return false;
+  bool unclaimed = false;
+  if (!reloading_.compare_exchange_strong(unclaimed, true)) return false;
   WaitForReaders();
-  config_root_.reset();
-  loaded_ = 0;
-  LoadConfiguration();
-  EndReload();
-  return true;
+  // Another thread may have loaded this very change since the caller saw it.
+  const bool changed = QueryConfigFileTime() != last_write_time_;
+  if (changed) {
+    config_root_.reset();
+    loaded_ = 0;
+    LoadConfiguration();
+  }
+  reloading_ = false;
+  return changed;
 }
 
 void MappingFilter::EnterReader() {
-  ReloadIfChanged();
-  while (!CountReaderUnlessReloading()) sleep_(kPollMilliseconds);
-}
-
-void MappingFilter::LeaveReader() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (reader_count_ > 0) --reader_count_;
-}
-
-bool MappingFilter::ClaimReload(const platform::FileTime& time) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (reloading_ || time == last_write_time_) return false;
-  reloading_ = true;
-  return true;
-}
-
-void MappingFilter::WaitForReaders() {
   for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (reader_count_ == 0) return;
-    }
-    sleep_(kPollMilliseconds);
+    WaitWhileReloading();
+    if (!CountReaderUnlessReloading()) continue;
+    if (QueryConfigFileTime() == last_write_time_) return;
+    LeaveReader();
+    ReloadIfChanged();
   }
 }
 
-void MappingFilter::EndReload() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  reloading_ = false;
+void MappingFilter::LeaveReader() {
+  int count = reader_count_;
+  while (count > 0 && !reader_count_.compare_exchange_weak(count, count - 1)) {
+  }
 }
 
 bool MappingFilter::CountReaderUnlessReloading() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (reloading_) return false;
   ++reader_count_;
-  return true;
+  if (!reloading_) return true;
+  LeaveReader();
+  return false;
 }
 
-void MappingFilter::SetConfigPath(const char* path) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::strcpy(config_path_, path);
+void MappingFilter::WaitWhileReloading() const {
+  while (reloading_) sleep_(kPollMilliseconds);
 }
 
-void MappingFilter::SetLastWriteTime(const platform::FileTime& time) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  last_write_time_ = time;
+void MappingFilter::WaitForReaders() const {
+  while (reader_count_ != 0) sleep_(kPollMilliseconds);
 }
 
 }  // namespace mervane

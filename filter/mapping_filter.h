@@ -11,22 +11,31 @@
 // Thread safety
 //
 // MapUrl runs on many server threads at once. The configuration tree is read
-// by all of them without a lock; only a reload writes it. The reload
-// protocol keeps these invariants:
+// by all of them without a lock; only a reload writes it. reloading_ and
+// reader_count_ are sequentially consistent atomics; every other field is
+// plain and kept safe by the reload protocol's invariants:
 //
-//   1. config_root_ and loaded_ are replaced only by the thread that has
-//      claimed the reload (reloading_ set by it), and only while
-//      reader_count_ is 0. A thread between EnterReader and LeaveReader
+//   1. A thread counts itself as a reader first and tests reloading_ after;
+//      the claimer of a reload sets reloading_ first and tests reader_count_
+//      after. In the single order of these operations, either the reader
+//      sees the claim, uncounts itself without reading any field and waits,
+//      or the claimer sees the reader counted and waits for it to leave.
+//   2. config_root_, loaded_, config_path_ and last_write_time_ are read only
+//      by a thread that is counted and found no claim after counting itself,
+//      or by the claimer. The claimer writes them only after it has seen
+//      reader_count_ at 0. A thread between EnterReader and LeaveReader
 //      therefore sees one configuration throughout.
-//   2. At most one thread holds the claim: the test of reloading_ and of the
-//      file time and the setting of reloading_ are one step under mutex_.
-//   3. A thread is counted as a reader only while no reload is claimed: the
-//      test of reloading_ and the increment are one step under mutex_. A
-//      reloading thread is not counted itself, so it never waits for itself.
+//   3. At most one thread holds the claim: it is taken by exchanging
+//      reloading_ from false to true. The claimer is not counted, so it never
+//      waits for itself. It reloads only when the file's time still differs
+//      from last_write_time_, so a change noticed by several threads at once
+//      is loaded once.
 //   4. reader_count_ never drops below 0, however often LeaveReader is
-//      called.
+//      called: only a positive count is decremented.
 //   5. No lock is held while mapping, while reading the file or while
-//      waiting. Waits are polls every 100 ms, through the sleep function.
+//      waiting. Waits are polls every 100 ms, through the sleep function:
+//      the claimer's until reader_count_ is 0, an arrival's until reloading_
+//      is false.
 //   6. last_write_time_ is the file's time taken before the file was last
 //      read, so a save that lands during a read is seen as a change by the
 //      next request.
@@ -37,10 +46,10 @@
 #ifndef MERVANE_FILTER_MAPPING_FILTER_H_
 #define MERVANE_FILTER_MAPPING_FILTER_H_
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "config/config_section.h"
 #include "filter/request_memory.h"
@@ -70,9 +79,10 @@ class MappingFilter {
   MappingFilter(const MappingFilter&) = delete;
   MappingFilter& operator=(const MappingFilter&) = delete;
 
-  // Reloads the configuration when the file's last-write time differs from
-  // the one seen at the last load and no reload is claimed yet; waits for
-  // the counted readers to leave first. Returns true when it reloaded.
+  // Claims the reload unless another thread holds it, waits for the counted
+  // readers to leave, and reloads the configuration when the file's
+  // last-write time differs from the one seen at the last load. Returns true
+  // when it reloaded. The caller must not be counted as a reader.
   bool ReloadIfChanged();
   // Reloads when the file changed, waits while a reload is in progress, and
   // counts the caller as a reader of the configuration.
@@ -107,25 +117,23 @@ class MappingFilter {
   // when the file cannot be opened.
   platform::FileTime QueryConfigFileTime() const;
 
-  bool ClaimReload(const platform::FileTime& time);
-  void WaitForReaders();
-  void EndReload();
   // Counts the caller as a reader unless a reload is claimed.
   bool CountReaderUnlessReloading();
-  void SetConfigPath(const char* path);
-  void SetLastWriteTime(const platform::FileTime& time);
+  void WaitWhileReloading() const;
+  void WaitForReaders() const;
 
   const SleepFunction sleep_;
 
-  // Guarded by the reload protocol (invariant 1), not by mutex_.
+  // Plain fields, guarded by the reload protocol (invariant 2).
   std::unique_ptr<ConfigFile> config_root_;
   int loaded_ = 0;
+  platform::FileTime last_write_time_;
+  char config_path_[kMaxPath] = {};
 
-  mutable std::mutex mutex_;
-  bool reloading_ = false;              // guarded by mutex_
-  int reader_count_ = 0;                // guarded by mutex_
-  platform::FileTime last_write_time_;  // guarded by mutex_
-  char config_path_[kMaxPath] = {};     // guarded by mutex_
+  // Written by every request: kept off the cache line of the fields above,
+  // which every request only reads.
+  alignas(64) std::atomic<int> reader_count_{0};
+  std::atomic<bool> reloading_{false};
 };
 
 }  // namespace mervane
