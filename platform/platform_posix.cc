@@ -316,15 +316,15 @@ std::string NativePath(const char* path) {
 }
 
 bool QueryLastWriteTime(const char* path, FileTime* time) {
-  // Opened, as CreateFile does, so that a file that cannot be read (or a
-  // folder) gives no time.
-  const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  // CreateFile opens the file to honour other openers' share modes; POSIX
+  // has none, so the file's status alone gives the same answer. A folder
+  // gives no time, as CreateFile fails on one.
   struct stat st;
-  const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  close(fd);
-  if (ok) *time = ToFileTime(st.st_mtim);
-  return ok;
+  if (stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    return false;
+  }
+  *time = ToFileTime(st.st_mtim);
+  return true;
 }
 
 bool FindFileEntry(const char* path, bool* is_directory) {
