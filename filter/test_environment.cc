@@ -144,11 +144,3 @@ std::string IpText(const std::string& ip, const std::string& hosts,
 }
 
 }  // namespace mervane
-
-// ThreadSanitizer reads these when the tests run under it. glibc loads and
-// frees the user's locale data for each log time stamp under a lock of its
-// own, which the sanitizer cannot see, so it reports those frees as races.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:_nl_unload_locale\n"
-         "race:__freelocale\n";
-}

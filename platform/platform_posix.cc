@@ -194,6 +194,26 @@ bool ReplaceFileContents(const std::string& path, const char* data,
   return false;
 }
 
+// The user's LC_TIME, read once and kept, without touching the process's
+// locale: loading it costs far more than formatting one stamp.
+struct UserTimeLocale {
+  UserTimeLocale() {
+    locale = newlocale(LC_TIME_MASK, "", nullptr);
+    if (locale == nullptr) locale = newlocale(LC_TIME_MASK, "C", nullptr);
+    if (locale == nullptr) return;
+    time_format = TimeFormatWithoutSeconds(nl_langinfo_l(T_FMT, locale),
+                                           nl_langinfo_l(T_FMT_AMPM, locale));
+  }
+  ~UserTimeLocale() {
+    if (locale != nullptr) freelocale(locale);
+  }
+  UserTimeLocale(const UserTimeLocale&) = delete;
+  UserTimeLocale& operator=(const UserTimeLocale&) = delete;
+
+  locale_t locale;
+  std::string time_format;  // the locale's, without seconds
+};
+
 }  // namespace
 
 // ---- Registry -------------------------------------------------------------
@@ -373,21 +393,17 @@ bool DeleteFileAt(const char* path) {
 void FormatLogTimeStamp(char* buffer, std::size_t size) {
   if (size == 0) return;
   buffer[0] = '\0';
-  // The user's LC_TIME, read afresh, without touching the process's locale.
-  locale_t user = newlocale(LC_TIME_MASK, "", nullptr);
-  if (user == nullptr) user = newlocale(LC_TIME_MASK, "C", nullptr);
-  if (user == nullptr) return;
-  const std::string time_format = TimeFormatWithoutSeconds(
-      nl_langinfo_l(T_FMT, user), nl_langinfo_l(T_FMT_AMPM, user));
+  static const UserTimeLocale user;
+  if (user.locale == nullptr) return;
   const time_t now = time(nullptr);
   struct tm local;
   char time_text[256] = "";
   char date_text[256] = "";
   if (localtime_r(&now, &local) != nullptr) {
-    strftime_l(time_text, sizeof time_text, time_format.c_str(), &local, user);
-    strftime_l(date_text, sizeof date_text, "%x", &local, user);
+    strftime_l(time_text, sizeof time_text, user.time_format.c_str(), &local,
+               user.locale);
+    strftime_l(date_text, sizeof date_text, "%x", &local, user.locale);
   }
-  freelocale(user);
   std::snprintf(buffer, size, "%s, %s", time_text, date_text);
 }
 
