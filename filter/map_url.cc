@@ -36,27 +36,37 @@ class ReaderScope {
   MappingFilter* filter_;
 };
 
+// Room for any path that Windows names without its long-path prefix: the
+// mapped path is built in one allocation as a rule.
+constexpr size_t kPathCapacity = MappingFilter::kMaxPath;
+
+// The text of the setting array; the empty text when it holds none.
+const char* TextOf(const ConfigArray& array) {
+  const char* text = array.FirstString();
+  return text != nullptr ? text : "";
+}
+
 // The text of the string setting `key` of section; the empty text when the
 // setting is missing.
 const char* SettingText(const ConfigSection& section, const char* key) {
-  const char* text = section.GetArray(key)->FirstString();
-  return text != nullptr ? text : "";
+  return TextOf(*section.GetArray(key));
 }
 
 // What the mapping reads of one request's URL and physical path.
 struct RequestPath {
   RequestPath(const char* url, const char* physical_path)
-      : url(url),
-        physical_path(physical_path),
+      : physical_path(physical_path),
         url_text(ToBackslashes(url)),
         url_subdir(FirstSegment(url_text)),
         tail(TextAfter(url_text, "\\" + url_subdir)) {}
+  // tail points into url_text.
+  RequestPath(const RequestPath&) = delete;
+  RequestPath& operator=(const RequestPath&) = delete;
 
-  const char* url;
   const char* physical_path;
   std::string url_text;    // the URL with backslashes
   std::string url_subdir;  // its first segment; empty for "/"
-  std::string tail;        // what follows the first segment, from its '\' on
+  std::string_view tail;   // what follows the first segment, from its '\' on
 };
 
 // The path for a host of "SchemeB" below the base directory `path`: the
@@ -66,9 +76,10 @@ std::string SchemeBPath(std::string path, std::string_view user_dir,
                         const ConfigSection& main, const RequestPath& request) {
   const std::string_view scheme_b_root =
       SettingText(main, schema::kSchemeBRootDir);
-  std::string probe = path;
-  probe.append(scheme_b_root).append("\\").append(user_dir).append("\\");
-  probe.append(request.url_subdir);
+  std::string probe;
+  probe.reserve(kPathCapacity);
+  probe.append(path).append(scheme_b_root).append("\\").append(user_dir);
+  probe.append("\\").append(request.url_subdir);
   const bool is_file = IsExistingFile(probe);
 
   if (!request.url_subdir.empty() && !is_file) {
@@ -89,9 +100,11 @@ std::string SchemeBPath(std::string path, std::string_view user_dir,
 // server's site root; none when UserDir is a full path.
 std::string SchemePath(const ConfigSection& main, const ConfigSection& host,
                        std::string_view scheme, const RequestPath& request) {
-  const std::string root_slash =
-      SiteRoot(request.url, request.physical_path) + "\\";
-  std::string base = SettingText(main, schema::kWebRoot);
+  std::string root_slash(SiteRoot(request.url_text, request.physical_path));
+  root_slash += '\\';
+  std::string base;
+  base.reserve(kPathCapacity);
+  base.append(SettingText(main, schema::kWebRoot));
   if (base.empty()) {
     base = root_slash;
   } else if (base.back() != '\\') {
@@ -128,8 +141,10 @@ std::string MappedPathFor(const ConfigSection& main, const ConfigSection& host,
                   ->GetArray(subdir);
     }
     if (!entry->IsNull()) {
-      const char* path = entry->FirstString();
-      return (path != nullptr ? path : "") + request.tail;
+      std::string path;
+      path.reserve(kPathCapacity);
+      path.append(TextOf(*entry)).append(request.tail);
+      return path;
     }
   }
   return SchemePath(main, host, scheme, request);

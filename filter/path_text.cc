@@ -12,38 +12,37 @@ std::string ToBackslashes(std::string_view text) {
   return result;
 }
 
-std::string FirstSegment(std::string_view text) {
+std::string_view FirstSegment(std::string_view text) {
   const size_t first = text.find('\\');
-  if (first == std::string_view::npos) return std::string();
+  if (first == std::string_view::npos) return std::string_view();
   const size_t next = text.find('\\', first + 1);
-  return std::string(text.substr(first + 1, next - first - 1));
+  return text.substr(first + 1, next - first - 1);
 }
 
-std::string TextAfter(std::string_view text, std::string_view needle) {
+std::string_view TextAfter(std::string_view text, std::string_view needle) {
   const size_t at = text.find(needle);
-  if (at == std::string_view::npos) return std::string();
-  return std::string(text.substr(at + needle.size()));
+  if (at == std::string_view::npos) return std::string_view();
+  return text.substr(at + needle.size());
 }
 
-std::string TextBefore(std::string_view text, std::string_view needle) {
+std::string_view TextBefore(std::string_view text, std::string_view needle) {
   const size_t at = text.find(needle);
-  if (at == std::string_view::npos) return std::string();
-  return std::string(text.substr(0, at));
+  if (at == std::string_view::npos) return std::string_view();
+  return text.substr(0, at);
 }
 
-std::string SiteRoot(std::string_view url, std::string_view physical_path) {
-  const std::string url_text = ToBackslashes(url);
+std::string_view SiteRoot(std::string_view url_text,
+                          std::string_view physical_path) {
   // Cutting at the first occurrence would be wrong when the site root
-  // itself contains the URL's text, as c:\inetpub\docs does for "/docs".
+  // itself contains the URL's text, as c:\inetpub\docs does for "\docs".
   if (!url_text.empty() && physical_path.size() >= url_text.size() &&
       physical_path.substr(physical_path.size() - url_text.size()) ==
           url_text) {
-    return std::string(
-        physical_path.substr(0, physical_path.size() - url_text.size()));
+    return physical_path.substr(0, physical_path.size() - url_text.size());
   }
   if (url_text.size() >= 2) return TextBefore(physical_path, url_text);
-  if (physical_path.empty()) return std::string();
-  return std::string(physical_path.substr(0, physical_path.size() - 1));
+  if (physical_path.empty()) return std::string_view();
+  return physical_path.substr(0, physical_path.size() - 1);
 }
 
 bool IsExistingFile(const std::string& path) {

@@ -22,7 +22,7 @@ TEST(PathTextTest, SiteRoot) {
       {"/", "", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.root, SiteRoot(c.url, c.physical_path))
+    EXPECT_EQ(c.root, SiteRoot(ToBackslashes(c.url), c.physical_path))
         << c.url << " " << c.physical_path;
   }
 }
