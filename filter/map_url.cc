@@ -183,12 +183,14 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
       !loaded_) {
     return kPass;
   }
-  WriteLog(ip, "Filtering URL for site IP %s ...", ip);
   const ConfigSection* ip_section = config_root_->GetSection(ip);
+  // Looked up once: the configuration stays as it is until LeaveReader.
+  const char* log = LogPathOf(*ip_section);
+  WriteLogTo(log, "Filtering URL for site IP %s ...", ip);
   if (ip_section->IsNull()) return kPass;
   const ConfigSection* main = ip_section->GetSection(schema::kMain);
   if (main->GetArray(schema::kDisable)->FirstInt() == 1) {
-    WriteLog(ip, "     Filter for that IP is disabled. (exiting)");
+    WriteLogTo(log, "     Filter for that IP is disabled. (exiting)");
     return kPass;
   }
 
@@ -199,21 +201,21 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
   }
   const std::string host_key = schema::HostKey(host_name, port);
   if (host_key.size() > kMaxHostKeyLength) return kPass;
-  WriteLog(ip, "     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
+  WriteLogTo(log, "     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
   const ConfigSection* host = ip_section->GetSection(schema::kVirtualHosts)
                                   ->GetSection(host_key.c_str());
   if (host->IsNull()) {
-    WriteLog(ip, "    Can't find virtual host '%s' in cfg file! (exiting)",
-             host_key.c_str());
+    WriteLogTo(log, "    Can't find virtual host '%s' in cfg file! (exiting)",
+               host_key.c_str());
     return kPass;
   }
 
-  const std::string mapped_path = MappedPathFor(
-      *main, *host, RequestPath(record->pszURL, record->pszPhysicalPath));
+  const RequestPath request(record->pszURL, record->pszPhysicalPath);
+  const std::string mapped_path = MappedPathFor(*main, *host, request);
   // Logged once the record holds the path, so that the log never reports a
   // mapping that request memory was lacking for.
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
-  WriteLog(ip, "     Mapping to physical path '%s'", mapped_path.c_str());
+  WriteLogTo(log, "     Mapping to physical path '%s'", mapped_path.c_str());
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
 }
 

@@ -117,6 +117,13 @@ class MappingFilter {
   // when the file cannot be opened.
   platform::FileTime QueryConfigFileTime() const;
 
+  // The log file that ip_section names ("Log" of its "MAIN"); null when it
+  // names none, also for the null section.
+  static const char* LogPathOf(const ConfigSection& ip_section);
+  // WriteLog for a log file already looked up, so that a request looks its
+  // IP's setting up once: nothing when log_path is null.
+  static void WriteLogTo(const char* log_path, const char* format, ...);
+
   // Counts the caller as a reader unless a reload is claimed.
   bool CountReaderUnlessReloading();
   void WaitWhileReloading() const;
