@@ -1,0 +1,248 @@
+// The platform layer on Windows: the Windows API itself. Paths are used as
+// given; registry keys, files and streams are those of the system.
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace mervane {
+namespace platform {
+
+// An open registry key, closed when the handle is released.
+struct RegistryHandleRep {
+  explicit RegistryHandleRep(HKEY opened) : key(opened) {}
+  ~RegistryHandleRep() { RegCloseKey(key); }
+  RegistryHandleRep(const RegistryHandleRep&) = delete;
+  RegistryHandleRep& operator=(const RegistryHandleRep&) = delete;
+
+  const HKEY key;
+};
+
+namespace {
+
+// A kernel object handle, closed by its owner.
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+  ~ScopedHandle() {
+    if (IsValid()) CloseHandle(handle_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  const HANDLE handle_;
+};
+
+// A FindFirstFile search, ended with FindClose.
+class ScopedFind {
+ public:
+  ScopedFind(const char* pattern, WIN32_FIND_DATAA* data)
+      : handle_(FindFirstFileA(pattern, data)) {}
+  ~ScopedFind() {
+    if (IsValid()) FindClose(handle_);
+  }
+  ScopedFind(const ScopedFind&) = delete;
+  ScopedFind& operator=(const ScopedFind&) = delete;
+
+  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  const HANDLE handle_;
+};
+
+HKEY RootKey(RegistryRoot root) {
+  return root == RegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE
+                                             : HKEY_CURRENT_USER;
+}
+
+// The folder part of path, with its trailing separator; "." for a bare name.
+std::string FolderOf(const char* path) {
+  const char* end = std::strrchr(path, '\\');
+  const char* slash = std::strrchr(path, '/');
+  if (slash != nullptr && (end == nullptr || slash > end)) end = slash;
+  return end == nullptr ? std::string(".") : std::string(path, end + 1);
+}
+
+// The module (DLL or program) whose code contains this function.
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&ThisModule), &module)) {
+    return nullptr;
+  }
+  return module;
+}
+
+}  // namespace
+
+// ---- Registry -------------------------------------------------------------
+
+RegistryHandle OpenRegistryKey(RegistryRoot root, const char* path,
+                               bool create) {
+  HKEY key = nullptr;
+  const LONG status =
+      create ? RegCreateKeyExA(RootKey(root), path, 0, nullptr, 0,
+                               KEY_ALL_ACCESS, nullptr, &key, nullptr)
+             : RegOpenKeyExA(RootKey(root), path, 0, KEY_READ, &key);
+  if (status != ERROR_SUCCESS) return nullptr;
+  return new RegistryHandleRep(key);
+}
+
+void CloseRegistryKey(RegistryHandle key) { delete key; }
+
+bool QueryRegistryKeyInfo(RegistryHandle key, RegistryKeyInfo* info) {
+  if (key == nullptr) return false;
+  DWORD class_length = sizeof info->class_name;
+  DWORD sub_keys, max_sub_key_length, max_class_length, values,
+      max_value_name_length, max_value_data_length, security_descriptor_size;
+  FILETIME written;
+  if (RegQueryInfoKeyA(key->key, info->class_name, &class_length, nullptr,
+                       &sub_keys, &max_sub_key_length, &max_class_length,
+                       &values, &max_value_name_length, &max_value_data_length,
+                       &security_descriptor_size, &written) != ERROR_SUCCESS) {
+    return false;
+  }
+  info->class_length = class_length;
+  info->sub_keys = sub_keys;
+  info->max_sub_key_length = max_sub_key_length;
+  info->max_class_length = max_class_length;
+  info->values = values;
+  info->max_value_name_length = max_value_name_length;
+  info->max_value_data_length = max_value_data_length;
+  info->security_descriptor_size = security_descriptor_size;
+  info->last_write_time_low = written.dwLowDateTime;
+  info->last_write_time_high = written.dwHighDateTime;
+  return true;
+}
+
+bool QueryRegistryValueSize(RegistryHandle key, const char* name,
+                            uint32_t* size) {
+  DWORD data_size = 0;
+  if (key == nullptr ||
+      RegQueryValueExA(key->key, name, nullptr, nullptr, nullptr, &data_size) !=
+          ERROR_SUCCESS) {
+    return false;
+  }
+  *size = data_size;
+  return true;
+}
+
+bool ReadRegistryValue(RegistryHandle key, const char* name, void* buffer,
+                       uint32_t* size) {
+  DWORD data_size = *size;
+  if (key == nullptr || RegQueryValueExA(key->key, name, nullptr, nullptr,
+                                         static_cast<BYTE*>(buffer),
+                                         &data_size) != ERROR_SUCCESS) {
+    return false;
+  }
+  *size = data_size;
+  return true;
+}
+
+bool WriteRegistryString(RegistryHandle key, const char* name,
+                         const char* text) {
+  if (key == nullptr || text == nullptr) return false;
+  const DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
+  return RegSetValueExA(key->key, name, 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(text),
+                        size) == ERROR_SUCCESS;
+}
+
+// ---- Files ----------------------------------------------------------------
+
+bool QueryLastWriteTime(const char* path, FileTime* time) {
+  ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FILETIME written;
+  if (!file.IsValid() || !GetFileTime(file.get(), nullptr, nullptr, &written)) {
+    return false;
+  }
+  time->low = written.dwLowDateTime;
+  time->high = written.dwHighDateTime;
+  return true;
+}
+
+bool FindFileEntry(const char* path, bool* is_directory) {
+  WIN32_FIND_DATAA data;
+  ScopedFind find(path, &data);
+  if (!find.IsValid()) return false;
+  *is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return true;
+}
+
+std::FILE* OpenFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
+
+std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path) {
+  // GetTempFileNameA creates the file, so the name is taken from then on.
+  char name[MAX_PATH];
+  if (GetTempFileNameA(FolderOf(path).c_str(), "mrv", 0, name) == 0) {
+    return nullptr;
+  }
+  std::FILE* file = std::fopen(name, "wt");
+  if (file == nullptr) {
+    DeleteFileA(name);
+    return nullptr;
+  }
+  *temp_path = name;
+  return file;
+}
+
+bool ReplaceFileAtomically(const char* source, const char* target) {
+  return MoveFileExA(source, target,
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool DeleteFileAt(const char* path) { return DeleteFileA(path) != 0; }
+
+std::string NativePath(const char* path) { return path; }
+
+// ---- Time, resources, process ---------------------------------------------
+
+void FormatLogTimeStamp(char* buffer, std::size_t size) {
+  if (size == 0) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char time_text[256];
+  char date_text[256];
+  if (GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &now, nullptr,
+                     time_text, sizeof time_text) == 0) {
+    time_text[0] = '\0';
+  }
+  if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &now, nullptr, date_text,
+                     sizeof date_text) == 0) {
+    date_text[0] = '\0';
+  }
+  std::snprintf(buffer, size, "%s, %s", time_text, date_text);
+}
+
+int LoadStringResource(unsigned id, char* buffer, int size) {
+  if (buffer == nullptr || size <= 0) return 0;
+  buffer[0] = '\0';
+  // The strings belong to the module holding this code (the filter DLL
+  // inside the server's process), not to the process's program.
+  const HMODULE module = ThisModule();
+  return module != nullptr ? LoadStringA(module, id, buffer, size) : 0;
+}
+
+void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
+
+void UseBinaryStdio() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
+
+}  // namespace platform
+}  // namespace mervane
