@@ -93,11 +93,10 @@ AdminApp::AdminApp() {
     return;
   }
   config_root_ = std::make_unique<ConfigFile>(path.get());
-  // An empty value names no file. Only a missing file is created: one that
-  // exists but cannot be read (locked, no permission) must not be replaced
-  // by an empty one.
-  if (path[0] == '\0' || (!config_root_->Load() &&
-                          (ConfigFileExists() || !config_root_->Save()))) {
+  // Only a missing file is created: one that exists but cannot be read
+  // (locked, no permission) must not be replaced by an empty one.
+  if (!config_root_->Load() &&
+      (ConfigFileExists() || !config_root_->Save())) {
     init_error_ = 2;
     return;
   }

@@ -86,6 +86,14 @@ TEST(ConfigFileTest, MissingFileLoadsNothing) {
   EXPECT_EQ(1, file.Count());
 }
 
+// Regression: a file bound to an empty path (an empty registry value) threw
+// from deep inside the path translation.
+TEST(ConfigFileTest, EmptyPathNeitherLoadsNorSaves) {
+  ConfigFile file("");
+  EXPECT_EQ(0, file.Load());
+  EXPECT_EQ(0, file.Save());
+}
+
 // A folder holding one configuration file with known contents; Save must
 // either replace it whole or leave it, and never leave anything else.
 class FailingSaveTest : public ::testing::Test {

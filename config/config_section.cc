@@ -113,7 +113,8 @@ void ConfigSection::LoadBlob(ConfigStream* stream) {
 }
 
 int ConfigSection::Load() {
-  if (!bound_) return 0;
+  // An empty registry value binds a file with no path at all.
+  if (!bound_ || Name() == nullptr) return 0;
   ConfigTextFile file(Name(), ConfigTextFile::kRead);
   if (!file.IsOpen()) return 0;
   LoadFrom(&file);

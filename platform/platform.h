@@ -101,7 +101,8 @@ bool ReplaceFileAtomically(const char* source, const char* target);
 bool DeleteFileAt(const char* path);
 
 // The native form of a path that may be written in Windows form (drive
-// letter, backslashes). On Windows the path itself.
+// letter, backslashes). On Windows the path itself. A null path gives the
+// empty text, which names no file.
 std::string NativePath(const char* path);
 
 // ---- Time, resources, process ---------------------------------------------

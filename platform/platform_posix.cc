@@ -320,7 +320,8 @@ bool WriteRegistryString(RegistryHandle key, const char* name,
 // ---- Files ----------------------------------------------------------------
 
 std::string NativePath(const char* path) {
-  std::string native = path;
+  // A null path names no file; the empty text makes every use of it fail.
+  std::string native = path != nullptr ? path : "";
   for (char& c : native) {
     if (c == '\\') c = '/';
   }

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -250,19 +249,23 @@ TEST_F(PosixPlatformTest, TempFileReplacesTargetKeepingItsPermissions) {
 // ---- Time, resources
 // ----------------------------------------------------------
 
+// text with every digit replaced by '9', to compare a stamp's shape.
+std::string DigitShape(std::string text) {
+  for (char& c : text) {
+    if (c >= '0' && c <= '9') c = '9';
+  }
+  return text;
+}
+
 TEST_F(PosixPlatformTest, LogTimeStampIsTimeWithoutSecondsThenShortDate) {
   setenv("LC_ALL", "C", 1);
   char stamp[512];
   FormatLogTimeStamp(stamp, sizeof stamp);
-  EXPECT_TRUE(std::regex_match(
-      stamp,
-      std::regex("[0-2][0-9]:[0-5][0-9], [01][0-9]/[0-3][0-9]/[0-9]{2}")))
-      << stamp;
+  EXPECT_EQ("99:99, 99/99/99", DigitShape(stamp));
 
   char small[6];
   FormatLogTimeStamp(small, sizeof small);
-  EXPECT_TRUE(std::regex_match(small, std::regex("[0-2][0-9]:[0-5][0-9]")))
-      << "cut, and terminated: " << small;
+  EXPECT_EQ("99:99", DigitShape(small)) << "cut, and terminated";
 }
 
 TEST(StringResourceTest, LoadsFromTheModuleTable) {

@@ -207,7 +207,7 @@ bool ReplaceFileAtomically(const char* source, const char* target) {
 
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != 0; }
 
-std::string NativePath(const char* path) { return path; }
+std::string NativePath(const char* path) { return path != nullptr ? path : ""; }
 
 // ---- Time, resources, process ---------------------------------------------
 

@@ -40,7 +40,9 @@ run_tests() {
     for f in "${folders[@]}"; do dirs+=("$out/$1/$f"); done
   fi
   for d in "${dirs[@]}"; do
+    # A test program that Wine fails to start now and then is started again.
     ctest --test-dir "$d" --output-on-failure --no-tests=error --timeout 300 \
+      --repeat until-pass:3 \
       -j"$jobs" || status=1
   done
   return $status

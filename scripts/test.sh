@@ -12,22 +12,32 @@ scripts/install-deps.sh
 passed=0
 failed=0
 
-# Runs ctest in a build folder and adds its counts to the totals.
-run_ctest() {
-  local dir=$1 log
+# Adds the counts of every ctest summary in a log to the totals; a run
+# that printed no summary counts as one failure.
+count_results() {
+  local log=$1 line found=0
+  while IFS= read -r line; do
+    if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+      failed=$((failed + BASH_REMATCH[1]))
+      passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+      found=1
+    fi
+  done < <(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log")
+  [ $found -eq 1 ] || failed=$((failed + 1))
+}
+
+# Runs a command, showing its output, and adds its ctest counts to the totals.
+run_counted() {
+  local log status=0
   log=$(mktemp)
-  local status=0
-  ctest --test-dir "$dir" --output-on-failure -j"$jobs" "${@:2}" | tee "$log" || status=$?
-  local line
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  "$@" 2>&1 | tee "$log" || status=$?
+  count_results "$log"
   rm -f "$log"
-  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
-    failed=$((failed + BASH_REMATCH[1]))
-    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
-  else
-    failed=$((failed + 1))
-  fi
   return $status
+}
+
+run_ctest() {
+  run_counted ctest --test-dir "$1" --output-on-failure -j"$jobs"
 }
 
 # Configures and builds one flavour of the native tree.
@@ -58,7 +68,7 @@ TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan || status=1
 
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows builds under Wine"
-  scripts/test-windows.sh || status=1
+  run_counted scripts/test-windows.sh || status=1
 fi
 
 echo "tests: $passed passed, $failed failed"
