@@ -95,8 +95,7 @@ AdminApp::AdminApp() {
   config_root_ = std::make_unique<ConfigFile>(path.get());
   // Only a missing file is created: one that exists but cannot be read
   // (locked, no permission) must not be replaced by an empty one.
-  if (!config_root_->Load() &&
-      (ConfigFileExists() || !config_root_->Save())) {
+  if (!config_root_->Load() && (ConfigFileExists() || !config_root_->Save())) {
     init_error_ = 2;
     return;
   }
