@@ -94,52 +94,35 @@ TEST(ConfigFileTest, EmptyPathNeitherLoadsNorSaves) {
   EXPECT_EQ(0, file.Save());
 }
 
-// A folder holding one configuration file with known contents; Save must
-// either replace it whole or leave it, and never leave anything else.
-class FailingSaveTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    path_ = folder_.File("mervane.cfg");
-    WriteWholeFile(path_, kOldContents);
-  }
+// Regression guard: a Save that fails must leave the old file whole and
+// nothing beside it.
+TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAlone) {
+  constexpr char kOld[] = "{ old:\n} old;\n";
+  TestFolder folder;
+  std::string path = folder.File("mervane.cfg");
+  WriteWholeFile(path, kOld);
 
-  void ExpectOldFileAlone() {
-    EXPECT_TRUE(HoldsOnly(folder_, path_, kOldContents));
-  }
+  ConfigFile missing_folder(folder.File("missing/mervane.cfg").c_str());
+  BuildSample(&missing_folder);
+  EXPECT_EQ(0, missing_folder.Save());
 
-  static constexpr char kOldContents[] = "{ old:\n} old;\n";
-  TestFolder folder_;
-  std::string path_;
-};
+  std::string directory = folder.File("dir.cfg");
+  std::filesystem::create_directory(directory);
+  WriteWholeFile(directory + "/inside", "");
+  ConfigFile cannot_replace(directory.c_str());
+  BuildSample(&cannot_replace);
+  EXPECT_EQ(0, cannot_replace.Save());
+  std::filesystem::remove_all(directory);
 
-TEST_F(FailingSaveTest, FolderThatIsMissing) {
-  ConfigFile file(folder_.File("missing/mervane.cfg").c_str());
-  BuildSample(&file);
-  EXPECT_EQ(0, file.Save());
-  ExpectOldFileAlone();
-}
-
-TEST_F(FailingSaveTest, TargetThatCannotBeReplaced) {
-  std::string target = folder_.File("dir.cfg");
-  std::filesystem::create_directory(target);
-  WriteWholeFile(target + "/inside", "");
-  ConfigFile file(target.c_str());
-  BuildSample(&file);
-  EXPECT_EQ(0, file.Save());
-  std::filesystem::remove_all(target);
-  ExpectOldFileAlone();
-}
-
-// The full list of texts is checked in storable_text_test.cc.
-TEST_F(FailingSaveTest, TextsTheFileCannotCarry) {
-  ConfigFile colon(path_.c_str());
+  // Texts the file cannot carry; the full list is in storable_text_test.cc.
+  ConfigFile colon(path.c_str());
   colon.AddSection("a:b");
   EXPECT_EQ(0, colon.Save());
-  ConfigFile shared(path_.c_str());
+  ConfigFile shared(path.c_str());
   shared.AddSection("a");
   shared.AddSection("b")->SetName("A");
   EXPECT_EQ(0, shared.Save()) << "a reload would merge the two";
-  ExpectOldFileAlone();
+  EXPECT_TRUE(HoldsOnly(folder, path, kOld));
 }
 
 }  // namespace

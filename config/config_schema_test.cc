@@ -106,24 +106,5 @@ TEST(ConfigSchemaTest, TwoHostsRoundTripByteForByte) {
   EXPECT_EQ(kTwoHosts, LoadedAndSaved(kTwoHosts));
 }
 
-TEST(ConfigSchemaTest, TwoHostsAreFoundByTheirComputedNames) {
-  auto file = Loaded(kTwoHosts);
-  ASSERT_NE(nullptr, file);
-  ConfigSection* ip = file->GetSection("10.0.0.5");
-  ConfigSection* alpha =
-      ip->GetSection("virtual_hosts")
-          ->GetSection(schema::HostKey("ALPHA", "80").c_str());
-  EXPECT_STREQ("SchemeA", alpha->GetArray(schema::kMapScheme)->FirstString());
-  EXPECT_STREQ("d:\\shared\\docs",
-               alpha->GetSection(schema::kFolderExceptions)
-                   ->GetArray(schema::UrlSubdir("/DOCS/x.htm").c_str())
-                   ->FirstString());
-  EXPECT_EQ(
-      0, ip->GetSection(schema::kMain)->GetArray(schema::kDisable)->FirstInt());
-  EXPECT_TRUE(ip->GetSection(schema::kVirtualHosts)
-                  ->GetSection(schema::HostKey("beta", "8080").c_str())
-                  ->IsNull());
-}
-
 }  // namespace
 }  // namespace mervane
