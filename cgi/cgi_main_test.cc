@@ -67,6 +67,13 @@ TEST(CgiMainTest, ReadsAsMuchBodyAsDeclaredAndReceived) {
                  PostVariables().GetVariable(name.c_str()).FirstValue())
         << c.content_length;
   }
+  // A body longer than one read step.
+  std::string big(10000, 'x');
+  SetRequest(std::to_string(4 + big.size()), "big=" + big + "&tail=1", "", "");
+  RecordingApp app;
+  CgiMain(0, nullptr, nullptr);
+  EXPECT_EQ(big, PostVariables().GetVariable("big").FirstValue());
+  EXPECT_EQ(&EmptyVariable(), &PostVariables().GetVariable("tail"));
 }
 
 }  // namespace
