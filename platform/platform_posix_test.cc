@@ -52,8 +52,6 @@ class PosixPlatformTest : public ::testing::Test {
   fs::path dir_;
 };
 
-// ---- Registry ---------------------------------------------------------------
-
 TEST_F(PosixPlatformTest, ReadingOpenFailsWhereTheKeyIsMissing) {
   EXPECT_EQ(nullptr, OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, false))
       << "no registry folder at all";
@@ -136,9 +134,6 @@ TEST_F(PosixPlatformTest, WritesReplaceTheWholeValueAndLeaveNoTemporaries) {
   CloseRegistryKey(key);
 }
 
-// ---- Paths and files
-// ----------------------------------------------------------
-
 TEST_F(PosixPlatformTest, NativePathTranslatesDrivesAndBackslashes) {
   struct Case {
     const char* path;
@@ -192,27 +187,6 @@ TEST_F(PosixPlatformTest, LastWriteTimeCarriesFullResolution) {
   EXPECT_EQ(time, untouched);
 }
 
-TEST_F(PosixPlatformTest, FindFileEntryTellsFilesFromFolders) {
-  fs::create_directories(dir_ / "drives/d/www/users/beta");
-  WriteWhole(dir_ / "drives/d/www/index.htm", "");
-  bool is_directory = true;
-  EXPECT_TRUE(FindFileEntry("d:\\www\\index.htm", &is_directory));
-  EXPECT_FALSE(is_directory);
-  EXPECT_TRUE(FindFileEntry("d:\\www\\users\\beta", &is_directory));
-  EXPECT_TRUE(is_directory);
-  EXPECT_FALSE(FindFileEntry("d:\\www\\none.htm", &is_directory));
-}
-
-TEST_F(PosixPlatformTest, OpenFileIgnoresTextMode) {
-  fs::create_directories(dir_ / "drives/c/logs");
-  std::FILE* file = OpenFile("c:\\logs\\a.log", "at");
-  ASSERT_NE(nullptr, file);
-  std::fputs("line\n", file);
-  std::fclose(file);
-  EXPECT_EQ("line\n", ReadWholeFile(dir_ / "drives/c/logs/a.log"));
-  EXPECT_EQ(nullptr, OpenFile("c:\\nowhere\\a.log", "at"));
-}
-
 TEST_F(PosixPlatformTest, TempFileReplacesTargetKeepingItsPermissions) {
   const fs::path target = dir_ / "drives/c/mervane.cfg";
   fs::create_directories(target.parent_path());
@@ -245,9 +219,6 @@ TEST_F(PosixPlatformTest, TempFileReplacesTargetKeepingItsPermissions) {
   EXPECT_FALSE(DeleteFileAt(other.c_str()));
   EXPECT_EQ(nullptr, CreateSiblingTempFile("c:\\nowhere\\x.cfg", &temp));
 }
-
-// ---- Time, resources
-// ----------------------------------------------------------
 
 // text with every digit replaced by '9', to compare a stamp's shape.
 std::string DigitShape(std::string text) {
