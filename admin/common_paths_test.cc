@@ -71,12 +71,14 @@ TEST(CommonPathsTest, DoCommonPaths) {
 }
 
 TEST(CommonPathsTest, MissingSchemeSectionIsRefused) {
-  ExpectFileKept(
+  ExpectActionCases(
+      {{"Action=DoCommonPaths&Scheme=B",
+        "IP=10.0.0.9&URLsub=x&mapPath=y&Add=Add",
+        "The CFG file lacks a section of that IP! Nothing was changed.",
+        false}},
       "{ 10.0.0.9:\n    { MAIN:\n        { COMMON_PATHS:\n"
       "            (string)SchemeB=x\n        } COMMON_PATHS;\n    } "
-      "MAIN;\n} 10.0.0.9;\n",
-      "Action=DoCommonPaths&Scheme=B", "IP=10.0.0.9&URLsub=x&mapPath=y&Add=Add",
-      "The CFG file lacks a section of that IP! Nothing was changed.");
+      "MAIN;\n} 10.0.0.9;\n");
 }
 
 }  // namespace

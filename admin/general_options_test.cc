@@ -45,10 +45,10 @@ TEST(GeneralOptionsTest, DoGeneral) {
 }
 
 TEST(GeneralOptionsTest, SettingHeldBySectionRefusesTheWholeRequest) {
-  ExpectFileKept(
-      "{ 10.0.0.5:\n    { MAIN:\n        { Log:\n        } Log;\n    } "
-      "MAIN;\n} 10.0.0.5;\n",
-      "Action=DoGeneral", "IP=10.0.0.5&LogFile=x", kNameTaken);
+  ExpectActionCases(
+      {{"Action=DoGeneral", "IP=10.0.0.5&LogFile=x", kNameTaken, false}},
+      "{ 10.0.0.5:\n    { MAIN:\n        { Log:\n        } "
+      "Log;\n    } MAIN;\n} 10.0.0.5;\n");
 }
 
 }  // namespace

@@ -64,20 +64,22 @@ TEST(RealSiteIpsTest, DoRemoveIp) {
 }
 
 TEST(RealSiteIpsTest, NameHeldByTopLevelArrayIsRefused) {
-  const char* kFile = "(string)10.0.0.9=x\n";
-  ExpectFileKept(kFile, "Action=DoAddIP", "newIP=10.0.0.9",
-                 "That name is used by another kind of entry in the CFG "
-                 "file! Nothing was changed.");
-  // Only sections are IPs: removing one never removes the array.
-  ExpectFileKept(kFile, "Action=DoRemoveIP", "IPList=10.0.0.9", "IP removed!");
+  ExpectActionCases(
+      {{"Action=DoAddIP", "newIP=10.0.0.9",
+        "That name is used by another kind of entry in the CFG file! Nothing "
+        "was changed.",
+        false},
+       // Only sections are IPs: removing one never removes the array.
+       {"Action=DoRemoveIP", "IPList=10.0.0.9", "IP removed!", false}},
+      "(string)10.0.0.9=x\n");
 }
 
 TEST(RealSiteIpsTest, InUseMeansAnyHostNotOnlyTheFirstChild) {
-  ExpectFileKept(
+  ExpectActionCases(
+      {{"Action=DoRemoveIP", "IPList=10.0.0.9", kInUse, false}},
       "{ 10.0.0.9:\n    { VIRTUAL_HOSTS:\n        (string)note=x\n"
       "        { alpha:\n        } alpha;\n    } VIRTUAL_HOSTS;\n} "
-      "10.0.0.9;\n",
-      "Action=DoRemoveIP", "IPList=10.0.0.9", kInUse);
+      "10.0.0.9;\n");
 }
 
 }  // namespace

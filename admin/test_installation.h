@@ -1,7 +1,7 @@
 // TestInstallation: a throw-away installation of mervanecfg for tests: a
 // temporary folder holding the registry store, a drive D: and the
-// configuration file d:\mervane.cfg, and a way to run the real program for
-// one request in it, as the web server would.
+// configuration file d:\mervane.cfg, and a way to run the real programs in
+// it, as the web server would.
 
 #ifndef MERVANE_ADMIN_TEST_INSTALLATION_H_
 #define MERVANE_ADMIN_TEST_INSTALLATION_H_
@@ -34,8 +34,6 @@ class TestInstallation {
   // The configuration file's bytes, or "<none>" when it does not exist.
   std::string ReadConfig() const;
   void WriteConfig(const std::string& text) const;
-  // The native path of the drive D: folder.
-  const std::string& DriveD() const { return drive_d_; }
 
   // Points the registry at d:\mervane.cfg and writes testdata/small.cfg
   // there: two IPs, hosts with and without exceptions, both schemes and all
@@ -43,17 +41,15 @@ class TestInstallation {
   // a file that was not saved is told from one saved unchanged.
   void InstallSmallConfiguration();
 
-  // Runs mervanecfg with the query string and the POST body; returns the
-  // whole response.
-  std::string Run(const std::string& query, const std::string& body = "");
-  // Runs mervane-map, which loads the built filter as the web server does,
-  // for one request (IP, port, host, URL, the server's physical path) in
-  // this installation; returns its output.
-  std::string Map(const std::vector<std::string>& request);
-  // Runs the request and returns what the program wrote into the content
-  // cell of the page frame; when the response is not the header and frame
-  // around it, returns a text that says so and holds the whole response.
+  // Runs mervanecfg with the query string and the POST body and returns
+  // what it wrote into the content cell of the page frame; when the response
+  // is not the header and frame around it, a text that says so and holds
+  // the whole response.
   std::string Content(const std::string& query, const std::string& body = "");
+  // Runs mervane-map, which loads the built filter as the web server does,
+  // for one request (IP, port, host, URL, the server's physical path);
+  // returns its output.
+  std::string Map(const std::vector<std::string>& request);
 
  private:
   // Runs program with args and env (plus the installation's registry and
@@ -63,12 +59,11 @@ class TestInstallation {
                          const std::string& input);
 
   std::string root_;
-  std::string drive_d_;
 };
 
-// One form action on the small configuration: the request, the message it
-// must answer, and the file afterwards: untouched byte for byte, or the
-// saved small configuration (testdata/small_saved.cfg) with the text `from`
+// One form action: the request, the message it must answer, and the file
+// afterwards: untouched byte for byte, or (for the small configuration) the
+// saved small configuration, testdata/small_saved.cfg, with the text `from`
 // replaced by `to` (nothing replaced when `from` is empty).
 struct ActionCase {
   std::string query;
@@ -79,13 +74,10 @@ struct ActionCase {
   std::string to = "";
 };
 
-// Runs each case in a fresh installation and checks message and file.
-void ExpectActionCases(const std::vector<ActionCase>& cases);
-
-// Installs file as the configuration, runs the request in it, and checks
-// that the request answers message and leaves the file's bytes as they were.
-void ExpectFileKept(const std::string& file, const std::string& query,
-                    const std::string& body, const std::string& message);
+// Runs each case in a fresh installation of file (the small configuration
+// when empty) and checks message and file.
+void ExpectActionCases(const std::vector<ActionCase>& cases,
+                       const std::string& file = "");
 
 // text with the first `from` replaced by `to`; fails the test when text
 // does not hold `from`.
