@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "filter/mapping_cases.h"
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
 #include "platform/isapi.h"
@@ -33,6 +34,15 @@ class FilterExportsTest : public ::testing::Test {
 TestEnvironment* FilterExportsTest::environment_ = nullptr;
 FilterHost* FilterExportsTest::host_ = nullptr;
 
+// Maps through the library's HttpFilterProc, as the server does.
+MapFunction ThroughLibrary(const FilterHost* host) {
+  return [host](const MappingCase& c, const std::string& physical) {
+    const FilterHost::Result result =
+        host->MapUrl({c.ip, c.port, c.host, c.url, physical});
+    return Mapping{result.status, result.physical_path};
+  };
+}
+
 TEST_F(FilterExportsTest, GetFilterVersion) {
   ASSERT_TRUE(host_->IsLoaded());
   HTTP_FILTER_VERSION version;
@@ -47,11 +57,17 @@ TEST_F(FilterExportsTest, OtherNotificationsTouchNothing) {
   ASSERT_TRUE(host_->IsLoaded());
   unsigned char record[64];
   std::memset(record, 0x5A, sizeof record);
-  for (DWORD type : {SF_NOTIFY_READ_RAW_DATA, SF_NOTIFY_PREPROC_HEADERS,
-                     SF_NOTIFY_LOG, SF_NOTIFY_END_OF_REQUEST, DWORD{0}}) {
+  const DWORD types[] = {SF_NOTIFY_READ_RAW_DATA, SF_NOTIFY_PREPROC_HEADERS,
+                         SF_NOTIFY_LOG, SF_NOTIFY_END_OF_REQUEST, 0};
+  for (DWORD type : types) {
     EXPECT_EQ(0x8000002u, host_->Notify(type, record)) << type;
   }
   for (unsigned char byte : record) ASSERT_EQ(0x5A, byte);
+}
+
+TEST_F(FilterExportsTest, MapsTheWorkedExample) {
+  ASSERT_TRUE(host_->IsLoaded());
+  ExpectMappings(*environment_, WorkedExampleCases(), ThroughLibrary(host_));
 }
 
 TEST_F(FilterExportsTest, MapsUrlsIntoServerOrRequestMemory) {
@@ -60,12 +76,39 @@ TEST_F(FilterExportsTest, MapsUrlsIntoServerOrRequestMemory) {
   // the mapped path fits it, below c:\w it does not.
   for (const char* root : {"c:\\inetpub\\wwwroot", "c:\\w"}) {
     const std::string root_text = root;
-    const FilterHost::Result result = host_->MapUrl(
-        {"10.0.0.5", "80", "alpha", "/docs/a", root_text + "\\docs\\a", 0});
+    const FilterHost::Result result =
+        host_->MapUrl({"10.0.0.5", "80", "alpha", "/docs/a",
+                       environment_->Path(root_text + "\\docs\\a"), 0});
     EXPECT_EQ(0x8000003u, result.status) << root;
-    EXPECT_EQ("d:\\shared\\docs\\a", result.physical_path) << root;
+    EXPECT_EQ(environment_->Path("d:\\shared\\docs\\a"), result.physical_path)
+        << root;
     EXPECT_EQ(root_text == "c:\\w", result.path_in_request_memory) << root;
   }
+}
+
+// The server keeps the library loaded while the administrator saves the
+// configuration: the next request maps by the saved one.
+TEST(FilterLibraryTest, RequestAfterASaveMapsByTheNewConfiguration) {
+  TestEnvironment environment;
+  auto write = [&environment](const char* user_dir) {
+    environment.WriteFile(
+        "c:\\mervane.cfg",
+        IpText("10.0.0.5", HostText("alpha", user_dir, "SchemeA"),
+               "(string)WebRoot=d:\\www\n"));
+    environment.Touch("c:\\mervane.cfg");
+  };
+  write("old");
+  environment.SetConfigurationPath("c:\\mervane.cfg");
+  const FilterHost host(MERVANE_FILTER_LIBRARY);
+  ASSERT_TRUE(host.IsLoaded());
+  const FilterHost::Request request = {"10.0.0.5", "80", "alpha", "/a.htm",
+                                       environment.Path(WwwrootPath("/a.htm"))};
+
+  EXPECT_EQ(environment.Path("d:\\www\\old\\a.htm"),
+            host.MapUrl(request).physical_path);
+  write("new");
+  EXPECT_EQ(environment.Path("d:\\www\\new\\a.htm"),
+            host.MapUrl(request).physical_path);
 }
 
 }  // namespace

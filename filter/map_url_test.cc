@@ -1,5 +1,6 @@
 #include <string>
 
+#include "filter/mapping_cases.h"
 #include "filter/mapping_filter.h"
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
@@ -7,61 +8,19 @@
 namespace mervane {
 namespace {
 
-constexpr char kUnchanged[] = "";
-
-struct MappingCase {
-  const char* ip;
-  const char* port;
-  const char* host;
-  const char* url;
-  const char* expected;  // kUnchanged: passed with the server's path
-  const char* physical_path = nullptr;  // null: below c:\inetpub\wwwroot
-};
-
-std::ostream& operator<<(std::ostream& out, const MappingCase& c) {
-  return out << c.ip << ":" << c.port << " " << c.host << " " << c.url;
-}
-
-void ExpectMappings(MappingFilter* filter,
-                    const std::vector<MappingCase>& cases) {
-  for (const MappingCase& c : cases) {
+// Maps through filter->MapUrl with a fake server.
+MapFunction DirectlyWith(MappingFilter* filter) {
+  return [filter](const MappingCase& c, const std::string& physical) {
     FakeServer server(c.ip, c.port, c.host);
-    const std::string physical =
-        c.physical_path != nullptr ? c.physical_path : WwwrootPath(c.url);
-    const Mapping mapping = MapRequest(filter, &server, c.url, physical);
-    if (*c.expected == '\0') {
-      EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, mapping.status) << c;
-      EXPECT_EQ(physical, mapping.path) << c;
-    } else {
-      EXPECT_EQ(SF_STATUS_REQ_HANDLED_NOTIFICATION, mapping.status) << c;
-      EXPECT_EQ(c.expected, mapping.path) << c;
-    }
-  }
+    return MapRequest(filter, &server, c.url, physical);
+  };
 }
 
 TEST(MapUrlTest, WorkedExample) {
   TestEnvironment environment;
   environment.InstallExample();
   MappingFilter filter;
-  ExpectMappings(
-      &filter,
-      {
-          {"10.0.0.5", "80", "alpha", "/a/b.htm", "d:\\www\\alpha\\a\\b.htm"},
-          {"10.0.0.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
-          {"10.0.0.5", "80", "alpha", "/docs/x/y.txt",
-           "d:\\shared\\docs\\x\\y.txt"},
-          {"10.0.0.5", "80", "alpha", "/cgi-bin/run.exe",
-           "d:\\www\\cgi-bin\\run.exe"},
-          {"10.0.0.5", "80", "beta", "/img/logo.gif",
-           "d:\\www\\img\\beta\\logo.gif"},
-          {"10.0.0.5", "80", "beta", "/index.htm",
-           "d:\\www\\users\\beta\\index.htm"},
-          {"10.0.0.5", "80", "beta", "/", "d:\\www\\users\\beta"},
-          {"10.0.0.5", "80", "beta", "/cgi-bin/run.exe",
-           "d:\\www\\cgi-bin\\beta\\run.exe"},
-          {"10.0.0.5", "8080", "alpha", "/a/b.htm", kUnchanged},
-          {"10.0.0.5", "80", "gamma", "/a/b.htm", kUnchanged},
-      });
+  ExpectMappings(environment, WorkedExampleCases(), DirectlyWith(&filter));
 }
 
 TEST(MapUrlTest, WorkedExampleLogsThreeLines) {
@@ -74,7 +33,8 @@ TEST(MapUrlTest, WorkedExampleLogsThreeLines) {
   const std::vector<std::string> messages = {
       "Filtering URL for site IP 10.0.0.5 ...",
       "     Full URL: 'alpha/a/b.htm'",
-      "     Mapping to physical path 'd:\\www\\alpha\\a\\b.htm'",
+      "     Mapping to physical path '" +
+          environment.Path("d:\\www\\alpha\\a\\b.htm") + "'",
   };
   EXPECT_EQ(messages, environment.LogMessages("c:\\logs\\filter.log"));
 }
@@ -124,7 +84,7 @@ class MapUrlEdgeTest : public ::testing::Test {
 TEST_F(MapUrlEdgeTest, Mappings) {
   const std::string long_host(250, 'h');
   ExpectMappings(
-      filter_.get(),
+      environment_,
       {
           // Ports and the letter case of hosts.
           {"10.0.0.5", "8080", "alpha", "/a.htm", "d:\\www\\alpha8080\\a.htm"},
@@ -171,14 +131,15 @@ TEST_F(MapUrlEdgeTest, Mappings) {
           {"10.0.0.6", "80", "nobody", "/a.htm", kUnchanged},
           {"10.0.0.7", "80", "alpha", "/a.htm",
            "c:\\inetpub\\wwwroot\\alpha\\a.htm"},
-      });
+      },
+      DirectlyWith(filter_.get()));
 }
 
 TEST_F(MapUrlEdgeTest, LongPathGoesThroughRequestMemory) {
   // Below the short site root c:\w the mapped path is the longer one.
   const std::string name(300, 'x');
-  const std::string physical = "c:\\w\\" + name;
-  const std::string mapped = "d:\\www\\alpha\\" + name;
+  const std::string physical = environment_.Path("c:\\w\\" + name);
+  const std::string mapped = environment_.Path("d:\\www\\alpha\\" + name);
   for (uint32_t size : {0u, static_cast<uint32_t>(mapped.size() + 1)}) {
     FakeServer server("10.0.0.5", "80", "alpha");
     EXPECT_EQ(

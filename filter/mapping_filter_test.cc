@@ -21,10 +21,6 @@ std::string Configuration(const std::string& user_dir) {
                 "(string)WebRoot=d:\\www\n");
 }
 
-std::string AlphaPath(const std::string& user_dir) {
-  return "d:\\www\\" + user_dir + "\\a.htm";
-}
-
 Mapping MapAlpha(MappingFilter* filter) {
   FakeServer server("10.0.0.5", "80", "alpha");
   return MapRequest(filter, &server, "/a.htm", WwwrootPath("/a.htm"));
@@ -65,6 +61,10 @@ class MappingFilterTest : public ::testing::Test {
   void WriteConfiguration(const std::string& user_dir) {
     environment_.WriteFile(kConfigPath, Configuration(user_dir));
     environment_.Touch(kConfigPath);
+  }
+  // Where alpha's /a.htm maps with the configuration of user_dir.
+  std::string AlphaPath(const std::string& user_dir) const {
+    return environment_.Path("d:\\www\\" + user_dir + "\\a.htm");
   }
 
   TestEnvironment environment_;
@@ -107,9 +107,12 @@ TEST_F(MappingFilterTest, TouchedFileReloadsExactlyOnce) {
 // Regression: a path of 260 characters or more was copied into the
 // 260-byte path buffer.
 TEST_F(MappingFilterTest, OverlongRegistryPathIsRefused) {
-  const std::string folder = "c:\\" + std::string(240, 'f') + "\\";
+  // The lengths are those of the stored value, the path as the environment
+  // relocates it.
+  const std::string folder = "c:\\" + std::string(150, 'f') + "\\";
+  const size_t stored = environment_.Path(folder).size();
   for (size_t length : {259u, 260u}) {
-    const std::string path = folder + std::string(length - folder.size(), 'n');
+    const std::string path = folder + std::string(length - stored, 'n');
     environment_.SetConfigurationPath(path);
     MappingFilter filter(watch_.Function());
     EXPECT_EQ(length < 260, filter.ConfigRoot() != nullptr) << length;

@@ -1,12 +1,12 @@
 #include "filter/test_environment.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "config/config_schema.h"
 #include "config/registry_key.h"
@@ -16,45 +16,52 @@ namespace mervane {
 
 namespace fs = std::filesystem;
 
-TestEnvironment::TestEnvironment() {
-  std::string pattern =
-      (fs::temp_directory_path() / "mervane-filter-XXXXXX").string();
-  root_ = mkdtemp(pattern.data());
-  setenv("MERVANE_REGISTRY", (root_ + "/registry").c_str(), 1);
-  setenv("MERVANE_DRIVES", (root_ + "/drives").c_str(), 1);
-  fs::create_directories(root_ + "/drives");
-}
-
-TestEnvironment::~TestEnvironment() {
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
+std::string TestEnvironment::Relocated(const std::string& text) const {
+  std::string result;
+  size_t copied = 0;
+  for (size_t i = 0; i + 2 < text.size(); ++i) {
+    const bool drive =
+        std::isalpha(static_cast<unsigned char>(text[i])) &&
+        text[i + 1] == ':' && text[i + 2] == '\\' &&
+        (i == 0 || !std::isalnum(static_cast<unsigned char>(text[i - 1])));
+    if (!drive) continue;
+    result += text.substr(copied, i - copied) + Path(text.substr(i, 3));
+    copied = i + 3;
+  }
+  return result + text.substr(copied);
 }
 
 void TestEnvironment::SetConfigurationPath(const std::string& path) const {
   RegistryKey key(1, RegistryKey::Root::kLocalMachine,
                   schema::kRegistryKeyPath);
-  key.WriteString(schema::kRegistryValueName, path.c_str());
+  key.WriteString(schema::kRegistryValueName, Path(path).c_str());
   key.Close();
 }
 
 void TestEnvironment::InstallExample() const {
   const fs::path examples = MERVANE_EXAMPLES_DIR;
-  fs::create_directories(fs::path(Native(kExampleConfigPath)).parent_path());
-  fs::copy_file(examples / "mervane.cfg", Native(kExampleConfigPath));
-  fs::copy(examples / "drives", root_ + "/drives", fs::copy_options::recursive);
+  std::ifstream config(examples / "mervane.cfg", std::ios::binary);
+  WriteFile(kExampleConfigPath,
+            std::string(std::istreambuf_iterator<char>(config), {}));
+  // One folder per drive letter.
+  for (const fs::directory_entry& drive :
+       fs::directory_iterator(examples / "drives")) {
+    fs::copy(drive.path(), Native(drive.path().filename().string() + ":\\"),
+             fs::copy_options::recursive);
+  }
   MakeFolder("c:\\logs");
   SetConfigurationPath(kExampleConfigPath);
 }
 
 std::string TestEnvironment::Native(const std::string& path) const {
-  return platform::NativePath(path.c_str());
+  return platform::NativePath(Path(path).c_str());
 }
 
 void TestEnvironment::WriteFile(const std::string& path,
                                 const std::string& text) const {
   const fs::path native = Native(path);
   fs::create_directories(native.parent_path());
-  std::ofstream(native, std::ios::binary) << text;
+  std::ofstream(native, std::ios::binary) << Relocated(text);
 }
 
 void TestEnvironment::MakeFolder(const std::string& path) const {
@@ -79,13 +86,12 @@ std::vector<std::string> TestEnvironment::LogMessages(
   return messages;
 }
 
-void TestEnvironment::Touch(const std::string& path) const {
-  // Forward from the later of the file's time and now, so that no two
-  // calls, and no save, can give the same time.
+void TestEnvironment::Touch(const std::string& path) {
   const fs::path native = Native(path);
   const auto now = fs::file_time_type::clock::now();
-  fs::last_write_time(native, std::max(fs::last_write_time(native), now) +
-                                  std::chrono::seconds(1));
+  last_touch_ = std::max({fs::last_write_time(native), now, last_touch_}) +
+                std::chrono::seconds(1);
+  fs::last_write_time(native, last_touch_);
 }
 
 FakeServer::FakeServer(const std::string& ip, const std::string& port,

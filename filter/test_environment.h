@@ -1,11 +1,25 @@
-// Test support: a temporary folder standing in for the registry and the
-// drives ($MERVANE_REGISTRY, $MERVANE_DRIVES), and a fake server that
-// answers the mapping's server variables.
+// Test support: a temporary installation of the filter's surroundings (the
+// registry value naming the configuration file, and the drives that the
+// configuration's paths name), and a fake server that answers the mapping's
+// server variables.
+//
+// Tests write every path in Windows form (c:\mervane.cfg). Where such a
+// path lands is the one thing that differs between the two sources of this
+// class, chosen by the build:
+// - test_environment_posix.cc points $MERVANE_REGISTRY and $MERVANE_DRIVES
+//   at the temporary folder; paths stay as written and the platform layer
+//   makes them native, so the tests exercise the Windows forms themselves.
+// - test_environment_win32.cc uses the real registry (the value is restored
+//   afterwards) and relocates each drive into the temporary folder: Path()
+//   turns d:\www into <temporary folder>\d\www. The tests then run
+//   on real Windows paths without touching the real drives.
+// Windows runs the registry's tests one at a time (the value is shared).
 
 #ifndef MERVANE_FILTER_TEST_ENVIRONMENT_H_
 #define MERVANE_FILTER_TEST_ENVIRONMENT_H_
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,8 +31,8 @@
 
 namespace mervane {
 
-// Sets $MERVANE_REGISTRY and $MERVANE_DRIVES to folders of a new temporary
-// folder, which the destructor removes. Paths below are in Windows form.
+// A new temporary folder holding the drives, and an empty registry value;
+// the destructor removes the folder and restores the registry.
 class TestEnvironment {
  public:
   // Where InstallExample puts the example configuration.
@@ -29,25 +43,39 @@ class TestEnvironment {
   TestEnvironment(const TestEnvironment&) = delete;
   TestEnvironment& operator=(const TestEnvironment&) = delete;
 
-  // Stores path as the registry value naming the configuration file.
+  // The path that the filter is to see for path: path itself, or on Windows
+  // its drive relocated into the temporary folder. Apply it once.
+  std::string Path(const std::string& path) const;
+  // text with every drive path in it (x:\ after a non-letter) given by
+  // Path.
+  std::string Relocated(const std::string& text) const;
+
+  // Stores Path(path) as the registry value naming the configuration file.
   void SetConfigurationPath(const std::string& path) const;
   // The example configuration at kExampleConfigPath, named by the registry,
   // the example drive's files, and an empty folder c:\logs.
   void InstallExample() const;
 
+  // The file system's name of Path(path).
   std::string Native(const std::string& path) const;
-  // Writes text to the file, making its folders.
+  // Writes Relocated(text) to the file, making its folders.
   void WriteFile(const std::string& path, const std::string& text) const;
   void MakeFolder(const std::string& path) const;
   bool Exists(const std::string& path) const;
   // The messages of a mapping log's lines: what follows the time stamp
   // ("TIME, DATE") and ":  ". A line without them reads "<no stamp>: LINE".
   std::vector<std::string> LogMessages(const std::string& path) const;
-  // Gives the file a last-write time it never had before.
-  void Touch(const std::string& path) const;
+  // Gives the file a last-write time it never had before, a second past
+  // both now and the time of every earlier Touch, so that it differs even
+  // where the file system keeps whole seconds (MinGW's runtime sets them).
+  void Touch(const std::string& path);
 
  private:
-  std::string root_;
+  std::string root_;  // the temporary folder
+  std::filesystem::file_time_type last_touch_;
+  // Windows: the registry value found at the start, to be put back.
+  bool had_registry_value_ = false;
+  std::string registry_value_;
 };
 
 // A server's filter context for one request: answers LOCAL_ADDR,

@@ -60,6 +60,9 @@ bool ReadRegistryValue(RegistryHandle key, const char* name, void* buffer,
 // Stores text and its terminating zero as a REG_SZ value; false on failure.
 bool WriteRegistryString(RegistryHandle key, const char* name,
                          const char* text);
+// Deletes the value; false when it is missing or cannot be deleted (also
+// when the key was opened for reading).
+bool DeleteRegistryValue(RegistryHandle key, const char* name);
 
 // ---- Files ----------------------------------------------------------------
 

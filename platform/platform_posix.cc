@@ -317,6 +317,12 @@ bool WriteRegistryString(RegistryHandle key, const char* name,
   return ReplaceFileContents(path, text, std::strlen(text) + 1);
 }
 
+bool DeleteRegistryValue(RegistryHandle key, const char* name) {
+  std::string path;
+  return key != nullptr && key->writable && FindValueFile(key, name, &path) &&
+         unlink(path.c_str()) == 0;
+}
+
 // ---- Files ----------------------------------------------------------------
 
 std::string NativePath(const char* path) {

@@ -110,7 +110,14 @@ TEST_F(PosixPlatformTest, ValueWrittenByHandWithoutTerminatorReadsAsIs) {
   EXPECT_FALSE(ReadRegistryValue(key, kValue, small, &size))
       << "a buffer too small is a failure, not a cut value";
   EXPECT_FALSE(WriteRegistryString(key, kValue, "x")) << "opened for reading";
+  EXPECT_FALSE(DeleteRegistryValue(key, kValue)) << "opened for reading";
   EXPECT_EQ("/srv/mervane.cfg\n", ReadWholeFile(KeyFolder() / kValue));
+  CloseRegistryKey(key);
+
+  key = OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, true);
+  EXPECT_TRUE(DeleteRegistryValue(key, "CONFIGURATION FILE"));
+  EXPECT_FALSE(DeleteRegistryValue(key, kValue)) << "deleted already";
+  EXPECT_FALSE(fs::exists(KeyFolder() / kValue));
   CloseRegistryKey(key);
 }
 

@@ -159,6 +159,10 @@ bool WriteRegistryString(RegistryHandle key, const char* name,
                         size) == ERROR_SUCCESS;
 }
 
+bool DeleteRegistryValue(RegistryHandle key, const char* name) {
+  return key != nullptr && RegDeleteValueA(key->key, name) == ERROR_SUCCESS;
+}
+
 // ---- Files ----------------------------------------------------------------
 
 bool QueryLastWriteTime(const char* path, FileTime* time) {

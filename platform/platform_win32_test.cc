@@ -56,6 +56,7 @@ TEST_F(RegistryTest, CreateWriteAndReadBackWithTerminator) {
   EXPECT_FALSE(ReadRegistryValue(key, "Configuration File", small, &size));
   EXPECT_FALSE(WriteRegistryString(key, "Configuration File", "x"))
       << "opened for reading";
+  EXPECT_FALSE(DeleteRegistryValue(key, "Empty")) << "opened for reading";
 
   RegistryKeyInfo info;
   ASSERT_TRUE(QueryRegistryKeyInfo(key, &info));
@@ -64,6 +65,12 @@ TEST_F(RegistryTest, CreateWriteAndReadBackWithTerminator) {
   EXPECT_EQ(std::strlen("Configuration File"), info.max_value_name_length);
   // Wine, like Windows, counts the data as stored (UTF-16).
   EXPECT_LE(19u, info.max_value_data_length);
+  CloseRegistryKey(key);
+
+  key = Open(true);
+  EXPECT_TRUE(DeleteRegistryValue(key, "EMPTY"));
+  EXPECT_FALSE(DeleteRegistryValue(key, "Empty")) << "deleted already";
+  EXPECT_EQ("<missing>", ReadValueData(key, "Empty"));
   CloseRegistryKey(key);
 }
 

@@ -1,0 +1,42 @@
+// The test environment over the platform layer's POSIX stand-ins: the
+// registry and the drives are folders of the temporary folder, reached
+// through $MERVANE_REGISTRY and $MERVANE_DRIVES, and paths stay in Windows
+// form.
+
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "filter/test_environment.h"
+
+namespace mervane {
+
+namespace fs = std::filesystem;
+
+TestEnvironment::TestEnvironment() {
+  std::string pattern =
+      (fs::temp_directory_path() / "mervane-filter-XXXXXX").string();
+  root_ = mkdtemp(pattern.data());
+  setenv("MERVANE_REGISTRY", (root_ + "/registry").c_str(), 1);
+  setenv("MERVANE_DRIVES", (root_ + "/drives").c_str(), 1);
+  fs::create_directories(root_ + "/drives");
+}
+
+TestEnvironment::~TestEnvironment() {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+std::string TestEnvironment::Path(const std::string& path) const {
+  return path;
+}
+
+}  // namespace mervane
+
+// ThreadSanitizer reads these when the tests run under it. glibc loads and
+// frees the user's locale data for each log time stamp under a lock of its
+// own, which the sanitizer cannot see, so it reports those frees as races.
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:_nl_unload_locale\n"
+         "race:__freelocale\n";
+}
