@@ -13,7 +13,10 @@ namespace {
 // Makes standard input read `body` and sets the request's variables.
 void SetRequest(const std::string& content_length, const std::string& body,
                 const std::string& query, const std::string& cookies) {
-  std::string path = testing::TempDir() + "cgi_main_test_body";
+  // One file per test: ctest runs the tests of this file side by side.
+  std::string path =
+      testing::TempDir() + "cgi_main_test_body_" +
+      testing::UnitTest::GetInstance()->current_test_info()->name();
   std::FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(nullptr, file);
   std::fputs(body.c_str(), file);
