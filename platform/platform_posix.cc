@@ -327,19 +327,27 @@ bool DeleteRegistryValue(RegistryHandle key, const char* name) {
 
 std::string NativePath(const char* path) {
   // A null path names no file; the empty text makes every use of it fail.
-  std::string native = path != nullptr ? path : "";
-  for (char& c : native) {
-    if (c == '\\') c = '/';
+  if (path == nullptr) return std::string();
+  // Built in one string: this runs for every request the filter maps.
+  std::string native;
+  const char* rest = path;
+  const bool has_drive = AsciiLower(path[0]) >= 'a' &&
+                         AsciiLower(path[0]) <= 'z' && path[1] == ':';
+  if (has_drive) {
+    rest = path + 2;
+    const char* drives = std::getenv("MERVANE_DRIVES");
+    if (drives != nullptr) {
+      native.reserve(std::strlen(drives) + std::strlen(rest) + 3);
+      native.append(drives).append(1, '/').append(1, AsciiLower(path[0]));
+      if (*rest != '\\' && *rest != '/' && *rest != '\0') native += '/';
+    }
   }
-  const bool has_drive = native.size() >= 2 && native[1] == ':' &&
-                         ((native[0] >= 'a' && native[0] <= 'z') ||
-                          (native[0] >= 'A' && native[0] <= 'Z'));
-  if (!has_drive) return native;
-  const std::string rest = native.substr(2);
-  const char* drives = std::getenv("MERVANE_DRIVES");
-  if (drives == nullptr) return rest;
-  const std::string separator = rest.empty() || rest[0] == '/' ? "" : "/";
-  return std::string(drives) + "/" + AsciiLower(native[0]) + separator + rest;
+  const std::size_t converted = native.size();
+  native += rest;
+  for (std::size_t i = converted; i < native.size(); ++i) {
+    if (native[i] == '\\') native[i] = '/';
+  }
+  return native;
 }
 
 bool QueryLastWriteTime(const char* path, FileTime* time) {
