@@ -15,7 +15,8 @@ packages=(
 )
 if [ "${1:-}" != native ]; then
   packages+=(
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+    googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    binutils-mingw-w64
     wine wine64 wine32:i386
   )
 fi
