@@ -205,8 +205,22 @@ std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path) {
 }
 
 bool ReplaceFileAtomically(const char* source, const char* target) {
-  return MoveFileExA(source, target,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  // The filter opens the file for a moment on every request (its time) and
+  // for a reload, without sharing deletion; a replace that meets such a
+  // moment is tried again rather than failing the administrator's save.
+  constexpr int kTries = 20;
+  constexpr DWORD kPauseMilliseconds = 50;
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExA(source, target,
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    const DWORD error = GetLastError();
+    const bool busy =
+        error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!busy || attempt == kTries) return false;
+    Sleep(kPauseMilliseconds);
+  }
 }
 
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != 0; }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "gtest/gtest.h"
 #include "platform/platform.h"
@@ -153,6 +154,24 @@ TEST_F(FileTest, TempFileReplacesTarget) {
   EXPECT_FALSE(DeleteFileAt(other.c_str()));
   EXPECT_EQ(nullptr,
             CreateSiblingTempFile((dir_ + "none\\x.cfg").c_str(), &temp));
+}
+
+// Regression: a save failed whenever the filter happened to hold the file
+// open (its time query, a reload), though it lets go within moments.
+TEST_F(FileTest, ReplaceWaitsForAReaderThatLetsGo) {
+  const std::string target = Write("mervane.cfg", "old\n");
+  const std::string source = Write("new.cfg", "new\n");
+  HANDLE reader =
+      CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  std::thread let_go([reader] {
+    Sleep(200);
+    CloseHandle(reader);
+  });
+  EXPECT_TRUE(ReplaceFileAtomically(source.c_str(), target.c_str()));
+  let_go.join();
+  EXPECT_EQ("new\r\n", ReadWholeFile(target));
 }
 
 TEST(TimeStampTest, IsTimeWithoutSecondsThenDate) {
