@@ -1,5 +1,7 @@
 // The virtual host actions, run through the real mervanecfg.
 
+#include <string>
+
 #include "admin/test_installation.h"
 #include "gtest/gtest.h"
 
@@ -88,6 +90,37 @@ TEST(VirtualHostsTest, DoEditRemoveMapping) {
       {"Action=DoEditRemoveMapping&IP=10.0.0.9", "VHost=a&Remove=Remove",
        "That IP is not registered!", false},
   });
+}
+
+// The page chooses a radio button only for a scheme written exactly as the
+// buttons carry it; a letter-case match must not choose one.
+TEST(VirtualHostsTest, EditVHostChoosesOnlyAnExactScheme) {
+  struct SchemeCase {
+    const char* stored;  // the host's "MapScheme" line, if any
+    const char* a;       // what follows the A button's line
+    const char* b;       // what follows the B button's line
+  };
+  const SchemeCase kCases[] = {
+      {"", "\tchecked>A", "\t >B"},
+      {"(string)MapScheme=SchemeB\n", "\t>A", "\t checked>B"},
+      {"(string)MapScheme=schemea\n", "\t>A", "\t >B"},
+      {"(string)MapScheme=SCHEMEB\n", "\t>A", "\t >B"},
+  };
+  for (const SchemeCase& scheme : kCases) {
+    TestInstallation installation;
+    installation.SetRegistryPath(kConfigPath);
+    installation.WriteConfig(
+        std::string("{ 10.0.0.9:\n{ VIRTUAL_HOSTS:\n{ h:\n") + scheme.stored +
+        "} h;\n} VIRTUAL_HOSTS;\n} 10.0.0.9;\n");
+    std::string page =
+        installation.Content("Action=EditVHost&IP=10.0.0.9", "VHost=h");
+    EXPECT_NE(std::string::npos,
+              page.find(std::string("value=\"SchemeA\"\n") + scheme.a + "&"))
+        << scheme.stored;
+    EXPECT_NE(std::string::npos,
+              page.find(std::string("value=\"SchemeB\"\n") + scheme.b + "\n"))
+        << scheme.stored;
+  }
 }
 
 }  // namespace
