@@ -19,8 +19,10 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "${MINGW_STATIC_RUNTIME}")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${MINGW_STATIC_RUNTIME}")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "${MINGW_STATIC_RUNTIME}")
 
-# Tests and test discovery run the programs under Wine.
+# Tests and test discovery run the programs under Wine, through a wrapper
+# that starts a program again only when Wine failed to start it.
 find_program(MINGW_WINE wine)
 if(MINGW_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${MINGW_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-start.sh)
 endif()

@@ -42,9 +42,9 @@ run_tests() {
     for f in "${folders[@]}"; do dirs+=("$out/$1/$f"); done
   fi
   for d in "${dirs[@]}"; do
-    # A test program that Wine fails to start now and then is started again.
+    # A failed start of Wine is retried by scripts/wine-start.sh; a failing
+    # test is not.
     ctest --test-dir "$d" --output-on-failure --no-tests=error --timeout 300 \
-      --repeat until-pass:3 \
       -j"$jobs" "${@:2}" || status=1
   done
   return $status
@@ -54,6 +54,20 @@ build x86_64
 build i686
 
 step "Wine prefix"
+# Debian's wine starts every program through its 32-bit loader once wine32 is
+# installed. A kernel that cannot run 32-bit programs refuses that loader;
+# then the 64-bit loader starts the 64-bit programs directly, and the 32-bit
+# tests are left to the probe below.
+if ! wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
+  echo "The 32-bit Wine loader cannot run here: using the 64-bit one"
+  mkdir -p "$out/wine64-loader"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' \
+      >"$out/wine64-loader/$name"
+    chmod +x "$out/wine64-loader/$name"
+  done
+  export PATH="$out/wine64-loader:$PATH" WINELOADER=/usr/lib/wine/wine64
+fi
 export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko: nothing here needs them, and their installers would ask.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -80,9 +94,11 @@ if [ -n "$probe" ] &&
   wine "$probe" --gtest_list_tests </dev/null 2>/dev/null | grep -q .; then
   run_tests i686 || status=1
 else
-  echo "i686: this Wine cannot start 32-bit programs (no wine32):" \
+  echo "i686: Wine cannot start 32-bit programs here (no wine32, or a kernel" \
+    "without 32-bit support):" \
     "only the binaries are checked"
-  run_tests i686 -L windows_binary --no-tests=ignore || status=1
+  MERVANE_WINE_UNAVAILABLE=1 \
+    run_tests i686 -L windows_binary --no-tests=ignore || status=1
 fi
 
 step "Done"
