@@ -166,13 +166,13 @@ site_stop() {
   site=
 }
 
-# free_ports N: N free loopback TCP ports.
+# free_ports N: N loopback TCP ports that nothing listens on now.
 free_ports() {
-  python3 - "$1" <<'EOF'
-import socket, sys
-socks = [socket.socket() for _ in range(int(sys.argv[1]))]
-for s in socks:
-    s.bind(("127.0.0.1", 0))
-print(" ".join(str(s.getsockname()[1]) for s in socks))
-EOF
+  local ports=() p
+  while [ ${#ports[@]} -lt "$1" ]; do
+    p=$((20000 + RANDOM % 40000))
+    [[ " ${ports[*]} " == *" $p "* ]] && continue
+    (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || ports+=("$p")
+  done
+  echo "${ports[@]}"
 }
