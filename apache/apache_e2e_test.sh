@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests through a real Apache httpd that hosts the built filter.
-# Usage: apache_e2e_test.sh BUILD_DIR mapping|admin|reload
+# Usage: apache_e2e_test.sh BUILD_DIR mapping|admin|reload|browser
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$1
@@ -114,6 +114,18 @@ test_reload() {
        $3 < last { back++ } { last = $3 }
        END { printf "%d answers, %d broken, %d back\n", NR, bad, back; exit (bad + back > 0) }' "$log" ||
     failures=$((failures + 1))
+}
+
+# The administration program in a browser (admin_browser_test.js), then the
+# host it added, through Apache.
+test_browser() {
+  site_conf "warn" "$port"
+  site_start
+  site_file 'd:\sites\delta\index.htm' 'd:\sites\delta\index.htm'
+  node "$source_dir/apache/admin_browser_test.js" "$base" "$site_password" \
+    "delta|$port" "$build_dir/apache/admin_browser.png" ||
+    failures=$((failures + 1))
+  expect "host added in the browser" "200 d:\sites\delta\index.htm" "$(fetch delta /)"
 }
 
 site_create "$build_dir"
