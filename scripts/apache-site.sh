@@ -98,9 +98,14 @@ PidFile logs/httpd.pid
 ErrorLog logs/error.log
 LogLevel $level
 TypesConfig /etc/mime.types
-ThreadsPerChild 50
+# Two children of 50 threads, both kept: a child at its connection limit
+# closes keep-alive connections, and one stopped for being idle takes its
+# CPU time figures with it.
+StartServers 2
 ServerLimit 2
+ThreadsPerChild 50
 MaxRequestWorkers 100
+MaxSpareThreads 100
 DocumentRoot "$site/drives/c/inetpub/wwwroot"
 DirectoryIndex index.htm index.html
 <Directory />

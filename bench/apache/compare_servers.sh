@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Throughput and CPU cost of mod_mervane against plain Apache and
+# mod_vhost_alias. Four Apaches run side by side on loopback ports, each
+# serving one 1 KiB file for one host:
+#   plain        DocumentRoot, no mapping
+#   vhost_alias  VirtualDocumentRoot .../%0
+#   mervane_10   mod_mervane, 10 hosts configured (no filter log)
+#   mervane_100k mod_mervane, 100,000 hosts configured
+# wrk loads them in turn (A B C D, ROUNDS times); the script prints each
+# server's median requests per second, its ratio to vhost_alias, and the
+# CPU time of its httpd processes per request (from /proc).
+#
+# Usage: bench/apache/compare_servers.sh [BUILD_DIR]   (default build/bench-apache)
+#        ROUNDS=5 SECONDS_PER_RUN=5 CONNECTIONS=50 to change the load.
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+build_dir=${1:-"$source_dir/build/bench-apache"}
+rounds=${ROUNDS:-5}
+duration=${SECONDS_PER_RUN:-5}
+connections=${CONNECTIONS:-50}
+. "$source_dir/scripts/apache-site.sh"
+
+cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DMERVANE_TESTS=OFF >/dev/null
+cmake --build "$build_dir" -j2 --target mervane mervanecfg mod_mervane >/dev/null
+
+names=(plain vhost_alias mervane_10 mervane_100k)
+declare -A port_of site_of pid_of
+started=0
+read -r -a ports < <(free_ports ${#names[@]})
+cleanup() {
+  [ "$started" -gt 0 ] || return 0
+  for name in "${!site_of[@]}"; do
+    site=${site_of[$name]} site_pid=${pid_of[$name]} site_stop
+  done
+}
+trap cleanup EXIT
+
+# configuration HOSTS PORT: a configuration for 127.0.0.1 with hosts
+# host1..hostN, keyed for PORT, SchemeA under d:\www.
+configuration() {
+  awk -v n="$1" -v port="$2" 'BEGIN {
+    print "{ 127.0.0.1:\n{ VIRTUAL_HOSTS:"
+    for (i = 1; i <= n; i++)
+      printf "{ host%d|%s:\n(string)UserDir=host%d\n(string)MapScheme=SchemeA\n} host%d|%s;\n", i, port, i, i, port
+    print "} VIRTUAL_HOSTS;\n{ MAIN:\n(int)Disable=0\n(string)WebRoot=d:\\www\n} MAIN;\n} 127.0.0.1;"
+  }'
+}
+
+# start NAME: one Apache of the comparison.
+start() {
+  local name=$1 port=${ports[$started]} conf
+  site_create "$build_dir"
+  site_file 'd:\www\host1\f.htm' "$(head -c 1023 /dev/zero | tr '\0' x)"
+  site_conf "warn" "$port"
+  conf=$site/conf/httpd.conf
+  case $name in
+    plain | vhost_alias)
+      sed -i -e '/^Mervane\|mervane_module/d' \
+        -e "s|^DocumentRoot .*|DocumentRoot \"$site/drives/d/www/host1\"|" "$conf"
+      ;;
+    mervane_10) configuration 10 "$port" >"$site/drives/c/mervane/mervane.cfg" ;;
+    mervane_100k) configuration 100000 "$port" >"$site/drives/c/mervane/mervane.cfg" ;;
+  esac
+  [ "$name" = vhost_alias ] && cat >>"$conf" <<EOF
+LoadModule vhost_alias_module /usr/lib/apache2/modules/mod_vhost_alias.so
+UseCanonicalName Off
+VirtualDocumentRoot "$site/drives/d/www/%0"
+EOF
+  site_start
+  [ "$(curl -s -H 'Host: host1' "http://127.0.0.1:$port/f.htm" | wc -c)" = 1024 ] ||
+    { echo "$name does not serve the file" >&2; exit 1; }
+  port_of[$name]=$port site_of[$name]=$site pid_of[$name]=$site_pid
+  started=$((started + 1))
+}
+
+# cpu_ticks PID: user and system clock ticks of the process and its children.
+cpu_ticks() {
+  local total=0 p
+  for p in "$1" $(pgrep -P "$1"); do
+    total=$((total + $(awk '{ print $14 + $15 }' "/proc/$p/stat")))
+  done
+  echo "$total"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+for name in "${names[@]}"; do start "$name"; done
+ticks_per_second=$(getconf CLK_TCK)
+declare -A rps_runs cpu_runs
+for round in $(seq "$rounds"); do
+  for name in "${names[@]}"; do
+    before=$(cpu_ticks "${pid_of[$name]}")
+    out=$(wrk -t2 -c"$connections" -d"${duration}s" -H 'Host: host1' \
+      "http://127.0.0.1:${port_of[$name]}/f.htm")
+    after=$(cpu_ticks "${pid_of[$name]}")
+    requests=$(awk '/requests in/ { print $1 }' <<<"$out")
+    grep -q 'Non-2xx\|Socket errors' <<<"$out" && echo "$name: $(grep 'Non-2xx\|Socket errors' <<<"$out")" >&2
+    rps_runs[$name]+="$(awk '/Requests\/sec/ { print $2 }' <<<"$out") "
+    cpu_runs[$name]+="$(awk -v t=$((after - before)) -v r="$requests" -v hz="$ticks_per_second" \
+      'BEGIN { printf "%.2f", t * 1e6 / hz / r }') "
+    echo "round $round $name: $(awk '/Requests\/sec/ { print $2 }' <<<"$out") req/s" >&2
+  done
+done
+
+base_rps=$(tr ' ' '\n' <<<"${rps_runs[vhost_alias]}" | grep . | median)
+base_cpu=$(tr ' ' '\n' <<<"${cpu_runs[vhost_alias]}" | grep . | median)
+printf '\n%-13s %12s %14s %14s %16s\n' server "req/s (med)" "vs vhost_alias" "CPU us/req" "vs vhost_alias"
+for name in "${names[@]}"; do
+  rps=$(tr ' ' '\n' <<<"${rps_runs[$name]}" | grep . | median)
+  cpu=$(tr ' ' '\n' <<<"${cpu_runs[$name]}" | grep . | median)
+  awk -v n="$name" -v r="$rps" -v c="$cpu" -v br="$base_rps" -v bc="$base_cpu" \
+    'BEGIN { printf "%-13s %12.0f %13.1f%% %14.2f %+16.2f\n", n, r, 100 * r / br, c, c - bc }'
+done
+echo "($rounds rounds of ${duration}s, $connections connections, wrk -t2; medians)"
