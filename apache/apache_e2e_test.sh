@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests through a real Apache httpd that hosts the built filter.
-# Usage: apache_e2e_test.sh BUILD_DIR mapping|admin|reload|browser
+# Usage: apache_e2e_test.sh BUILD_DIR mapping|admin|reload|browser|startup
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$1
@@ -126,6 +126,27 @@ test_browser() {
     "delta|$port" "$build_dir/apache/admin_browser.png" ||
     failures=$((failures + 1))
   expect "host added in the browser" "200 d:\sites\delta\index.htm" "$(fetch delta /)"
+}
+
+# Apache refuses to start, naming the directive to fix.
+test_startup() {
+  local conf=$site/conf/httpd.conf edit directive
+  site_conf "warn" "$port"
+  cp "$conf" "$conf.good"
+  while IFS='|' read -r edit directive; do
+    sed "$edit" "$conf.good" >"$conf"
+    timeout 10 /usr/sbin/apache2 -d "$site" -f "$conf" -DFOREGROUND 2>/dev/null || true
+    expect "start-up after $edit" "mod_mervane: $directive" \
+      "$(grep -o 'mod_mervane: [A-Za-z]*' "$site/logs/error.log")"
+    rm "$site/logs/error.log"
+  done <<'EOF'
+s#^MervaneLibrary.*#MervaneLibrary bin/none.so#|MervaneLibrary
+s#^MervaneLibrary.*#MervaneLibrary conf/htpasswd#|MervaneLibrary
+s#^MervaneLibrary.*#MervaneLibrary bin/mod_mervane.so#|MervaneLibrary
+s#^MervaneLibrary.*##|MervaneFilter
+s#^MervaneRegistry.*##|MervaneRegistry
+s#^MervaneDrives.*#MervaneDrives nowhere#|MervaneDrives
+EOF
 }
 
 site_create "$build_dir"
