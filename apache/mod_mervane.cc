@@ -267,6 +267,19 @@ BOOL WINAPI RefuseSupport(HTTP_FILTER_CONTEXT*, SF_REQ_TYPE, PVOID, ULONG_PTR,
   return FALSE;
 }
 
+HTTP_FILTER_CONTEXT ContextFor(RequestState* state) {
+  HTTP_FILTER_CONTEXT context = {};
+  context.cbSize = sizeof context;
+  context.Revision = 0x00040000;
+  context.ServerContext = state;
+  context.GetServerVariable = GetServerVariable;
+  context.AddResponseHeaders = RefuseHeaders;
+  context.WriteClient = RefuseWrite;
+  context.AllocMem = AllocMem;
+  context.ServerSupportFunction = RefuseSupport;
+  return context;
+}
+
 // ---- Mapping
 // ----------------------------------------------------------------------
 
@@ -277,8 +290,13 @@ const char* StatusName(DWORD status) {
 }
 
 // The filter's answer for the request as a hook result; sets r->filename
-// when it mapped the request.
+// when it mapped the request. A URL with a backslash never reaches it.
 int MapThroughFilter(request_rec* r) {
+  if (mervane::apache::HoldsBackslash(r->uri)) {
+    ap_log_rerror(APLOG_MARK, APLOG_INFO, 0, r,
+                  "refused: URL %s holds a backslash", r->uri);
+    return HTTP_BAD_REQUEST;
+  }
   const ServerConfig& config = *ConfigOf(r->server);
   const std::string server_path = mervane::apache::ServerPath(
       ap_document_root(r), r->uri, config.drives ? config.drives : "");
@@ -290,15 +308,7 @@ int MapThroughFilter(request_rec* r) {
   const RequestVariables variables(
       r->connection->local_ip, r->connection->local_addr->port, r->hostname);
   RequestState state = {r, &variables};
-  HTTP_FILTER_CONTEXT context = {};
-  context.cbSize = sizeof context;
-  context.Revision = 0x00040000;
-  context.ServerContext = &state;
-  context.GetServerVariable = GetServerVariable;
-  context.AddResponseHeaders = RefuseHeaders;
-  context.WriteClient = RefuseWrite;
-  context.AllocMem = AllocMem;
-  context.ServerSupportFunction = RefuseSupport;
+  HTTP_FILTER_CONTEXT context = ContextFor(&state);
   HTTP_FILTER_URL_MAP record = {r->uri, buffer, buffer_size};
   const DWORD status = g_filter->MapUrl(&context, &record);
 
@@ -332,11 +342,6 @@ int MapRequest(request_rec* r) {
   const ServerConfig& config = *ConfigOf(r->server);
   if (config.filter != 1 || r->uri == nullptr || r->uri[0] != '/') {
     return DECLINED;
-  }
-  if (mervane::apache::HoldsBackslash(r->uri)) {
-    ap_log_rerror(APLOG_MARK, APLOG_INFO, 0, r,
-                  "refused: URL %s holds a backslash", r->uri);
-    return HTTP_BAD_REQUEST;
   }
   if (g_filter == nullptr) {
     ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r, "no filter library loaded");
