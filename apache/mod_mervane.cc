@@ -17,6 +17,7 @@
 // Thread safety: the library is loaded in child_init, before the child's
 // worker threads start; the hook only reads it and the configuration.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,8 +128,7 @@ const command_rec kDirectives[] = {
                  "On to map this server's requests through the library"),
     {nullptr, nullptr, nullptr, 0, RAW_ARGS, nullptr}};
 
-// ---- Start-up
-// -----------------------------------------------------------------
+// ---- Start-up ---------------------------------------------------------------
 
 // The library reads both variables while it loads; Apache's SetEnv never
 // reaches the process environment.
@@ -171,14 +171,8 @@ std::string TryLoadAsChild(const ServerConfig& config) {
 }
 
 bool IsFolder(const char* path) {
-  apr_finfo_t info;
-  apr_pool_t* pool = nullptr;
-  apr_pool_create(&pool, nullptr);
-  const bool folder =
-      apr_stat(&info, path, APR_FINFO_TYPE, pool) == APR_SUCCESS &&
-      info.filetype == APR_DIR;
-  apr_pool_destroy(pool);
-  return folder;
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Why the module cannot start as configured, naming the directive to fix;
@@ -235,8 +229,7 @@ void LoadLibraryInChild(apr_pool_t*, server_rec* server) {
   g_filter = library;
 }
 
-// ---- The filter context
-// ---------------------------------------------------------
+// ---- The filter context -----------------------------------------------------
 
 struct RequestState {
   request_rec* request;
@@ -280,8 +273,7 @@ HTTP_FILTER_CONTEXT ContextFor(RequestState* state) {
   return context;
 }
 
-// ---- Mapping
-// ----------------------------------------------------------------------
+// ---- Mapping ----------------------------------------------------------------
 
 const char* StatusName(DWORD status) {
   if (status == SF_STATUS_REQ_HANDLED_NOTIFICATION) return "HANDLED";
