@@ -6,7 +6,7 @@
 #   vhost_alias  VirtualDocumentRoot .../%0
 #   mervane_10   mod_mervane, 10 hosts configured (no filter log)
 #   mervane_100k mod_mervane, 100,000 hosts configured
-# wrk loads them in turn (A B C D, ROUNDS times); the script prints each
+# wrk loads them in turn (A B C D, then B C D A, ..., ROUNDS times); the script prints each
 # server's median requests per second, its ratio to vhost_alias, and the
 # CPU time of its httpd processes per request (from /proc).
 #
@@ -89,7 +89,10 @@ for name in "${names[@]}"; do start "$name"; done
 ticks_per_second=$(getconf CLK_TCK)
 declare -A rps_runs cpu_runs
 for round in $(seq "$rounds"); do
-  for name in "${names[@]}"; do
+  # Each round starts one server further on: the load of the machine drifts,
+  # and no server should always run last.
+  shift_by=$((round % ${#names[@]}))
+  for name in "${names[@]:shift_by}" "${names[@]:0:shift_by}"; do
     before=$(cpu_ticks "${pid_of[$name]}")
     out=$(wrk -t2 -c"$connections" -d"${duration}s" -H 'Host: host1' \
       "http://127.0.0.1:${port_of[$name]}/f.htm")
