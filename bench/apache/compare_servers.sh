@@ -8,7 +8,8 @@
 #   mervane_100k mod_mervane, 100,000 hosts configured
 # wrk loads them in turn (A B C D, then B C D A, ..., ROUNDS times); the script prints each
 # server's median requests per second, its ratio to vhost_alias, and the
-# CPU time of its httpd processes per request (from /proc).
+# CPU time of its httpd processes per request (from /proc) and the resident
+# memory of one child.
 #
 # Usage: bench/apache/compare_servers.sh [BUILD_DIR]   (default build/bench-apache)
 #        ROUNDS=5 SECONDS_PER_RUN=5 CONNECTIONS=50 to change the load.
@@ -83,6 +84,11 @@ cpu_ticks() {
   echo "$total"
 }
 
+# child_rss_mb PID: the resident memory of one child of the Apache, in MB.
+child_rss_mb() {
+  awk '/VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$(pgrep -P "$1" | head -1)/status"
+}
+
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 for name in "${names[@]}"; do start "$name"; done
@@ -108,11 +114,12 @@ done
 
 base_rps=$(tr ' ' '\n' <<<"${rps_runs[vhost_alias]}" | grep . | median)
 base_cpu=$(tr ' ' '\n' <<<"${cpu_runs[vhost_alias]}" | grep . | median)
-printf '\n%-13s %12s %14s %14s %16s\n' server "req/s (med)" "vs vhost_alias" "CPU us/req" "vs vhost_alias"
+printf '\n%-13s %12s %14s %14s %16s %10s\n' server "req/s (med)" "vs vhost_alias" "CPU us/req" "vs vhost_alias" "child MB"
 for name in "${names[@]}"; do
   rps=$(tr ' ' '\n' <<<"${rps_runs[$name]}" | grep . | median)
   cpu=$(tr ' ' '\n' <<<"${cpu_runs[$name]}" | grep . | median)
   awk -v n="$name" -v r="$rps" -v c="$cpu" -v br="$base_rps" -v bc="$base_cpu" \
-    'BEGIN { printf "%-13s %12.0f %13.1f%% %14.2f %+16.2f\n", n, r, 100 * r / br, c, c - bc }'
+    -v m="$(child_rss_mb "${pid_of[$name]}")" \
+    'BEGIN { printf "%-13s %12.0f %13.1f%% %14.2f %+16.2f %10s\n", n, r, 100 * r / br, c, c - bc, m }'
 done
 echo "($rounds rounds of ${duration}s, $connections connections, wrk -t2; medians)"
