@@ -6,10 +6,11 @@
 #   vhost_alias  VirtualDocumentRoot .../%0
 #   mervane_10   mod_mervane, 10 hosts configured (no filter log)
 #   mervane_100k mod_mervane, 100,000 hosts configured
-# wrk loads them in turn (A B C D, then B C D A, ..., ROUNDS times); the script prints each
-# server's median requests per second, its ratio to vhost_alias, and the
-# CPU time of its httpd processes per request (from /proc) and the resident
-# memory of one child.
+# wrk loads them in turn (A B C D, then B C D A, ..., ROUNDS times). The
+# script prints, per server, the median requests per second and CPU time of
+# its httpd processes per request (from /proc), the medians of its per-round
+# ratio and CPU difference to vhost_alias (which the machine's drifting load
+# does not bias), and the resident memory of one child.
 #
 # Usage: bench/apache/compare_servers.sh [BUILD_DIR]   (default build/bench-apache)
 #        ROUNDS=5 SECONDS_PER_RUN=5 CONNECTIONS=50 to change the load.
@@ -89,11 +90,10 @@ child_rss_mb() {
   awk '/VmRSS/ { printf "%.1f", $2 / 1024 }' "/proc/$(pgrep -P "$1" | head -1)/status"
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 for name in "${names[@]}"; do start "$name"; done
 ticks_per_second=$(getconf CLK_TCK)
-declare -A rps_runs cpu_runs
+declare -A rps cpu  # by "name round"
 for round in $(seq "$rounds"); do
   # Each round starts one server further on: the load of the machine drifts,
   # and no server should always run last.
@@ -103,23 +103,28 @@ for round in $(seq "$rounds"); do
     out=$(wrk -t2 -c"$connections" -d"${duration}s" -H 'Host: host1' \
       "http://127.0.0.1:${port_of[$name]}/f.htm")
     after=$(cpu_ticks "${pid_of[$name]}")
-    requests=$(awk '/requests in/ { print $1 }' <<<"$out")
-    grep -q 'Non-2xx\|Socket errors' <<<"$out" && echo "$name: $(grep 'Non-2xx\|Socket errors' <<<"$out")" >&2
-    rps_runs[$name]+="$(awk '/Requests\/sec/ { print $2 }' <<<"$out") "
-    cpu_runs[$name]+="$(awk -v t=$((after - before)) -v r="$requests" -v hz="$ticks_per_second" \
-      'BEGIN { printf "%.2f", t * 1e6 / hz / r }') "
-    echo "round $round $name: $(awk '/Requests\/sec/ { print $2 }' <<<"$out") req/s" >&2
+    grep 'Non-2xx\|Socket errors' <<<"$out" | sed "s/^/$name: /" >&2 || true
+    rps[$name $round]=$(awk '/Requests\/sec/ { print $2 }' <<<"$out")
+    cpu[$name $round]=$(awk -v t=$((after - before)) -v hz="$ticks_per_second" \
+      '/requests in/ { printf "%.2f", t * 1e6 / hz / $1 }' <<<"$out")
+    echo "round $round $name: ${rps[$name $round]} req/s, ${cpu[$name $round]} us/req" >&2
   done
 done
 
-base_rps=$(tr ' ' '\n' <<<"${rps_runs[vhost_alias]}" | grep . | median)
-base_cpu=$(tr ' ' '\n' <<<"${cpu_runs[vhost_alias]}" | grep . | median)
-printf '\n%-13s %12s %14s %14s %16s %10s\n' server "req/s (med)" "vs vhost_alias" "CPU us/req" "vs vhost_alias" "child MB"
+# The medians of each server's runs, and of its ratio and CPU difference to
+# vhost_alias within each round, which the machine's drift does not bias.
+printf '\n%-13s %12s %14s %14s %16s %10s\n' server "req/s (med)" "vs vhost_alias" \
+  "CPU us/req" "vs vhost_alias" "child MB"
 for name in "${names[@]}"; do
-  rps=$(tr ' ' '\n' <<<"${rps_runs[$name]}" | grep . | median)
-  cpu=$(tr ' ' '\n' <<<"${cpu_runs[$name]}" | grep . | median)
-  awk -v n="$name" -v r="$rps" -v c="$cpu" -v br="$base_rps" -v bc="$base_cpu" \
-    -v m="$(child_rss_mb "${pid_of[$name]}")" \
-    'BEGIN { printf "%-13s %12.0f %13.1f%% %14.2f %+16.2f %10s\n", n, r, 100 * r / br, c, c - bc, m }'
+  for round in $(seq "$rounds"); do
+    echo "${rps[$name $round]} ${cpu[$name $round]} ${rps[vhost_alias $round]} ${cpu[vhost_alias $round]}"
+  done | awk -v n="$name" -v m="$(child_rss_mb "${pid_of[$name]}")" '
+    function median(a, k,   i, j, t) {
+      for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+      return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
+    }
+    { r[NR] = $1; c[NR] = $2; ratio[NR] = 100 * $1 / $3; diff[NR] = $2 - $4 }
+    END { printf "%-13s %12.0f %13.1f%% %14.2f %+16.2f %10s\n", n, median(r, NR),
+                 median(ratio, NR), median(c, NR), median(diff, NR), m }'
 done
 echo "($rounds rounds of ${duration}s, $connections connections, wrk -t2; medians)"
