@@ -19,6 +19,8 @@ site_user() {
 # site_create BUILD_DIR: makes $site and copies the built binaries into it.
 site_create() {
   local build=$1
+  # Everything made here must be readable by the children's user.
+  umask 022
   site=$(mktemp -d "${TMPDIR:-/tmp}/mervane-site.XXXXXX")
   chmod 755 "$site"
   mkdir -p "$site/bin" "$site/admin" "$site/conf" "$site/logs" \
