@@ -12,21 +12,37 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
+  apache2 apache2-dev apache2-utils curl
 )
 if [ "${1:-}" != native ]; then
   packages+=(
     googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64
     wine wine64 wine32:i386
+    chromium wrk
   )
+  # Node.js may come from elsewhere (it bundles npm); Debian's otherwise.
+  command -v npm >/dev/null || packages+=(nodejs npm)
 fi
+
+# The npm packages, exactly as the lock file pins them.
+install_npm_packages() {
+  [ "${1:-}" = native ] && return 0
+  local top
+  top=$(cd "$(dirname "$0")/.." && pwd)
+  [ "$top/node_modules/.package-lock.json" -nt "$top/package-lock.json" ] ||
+    (cd "$top" && npm ci --no-audit --no-fund --loglevel=error)
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
     missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  install_npm_packages "${1:-}"
+  exit 0
+fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -38,3 +54,4 @@ fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
   "${missing[@]}" >/dev/null
+install_npm_packages "${1:-}"

@@ -11,14 +11,14 @@
 #   $MERVANE_DRIVES/c/logs/filter.log       the mapping log of 10.0.0.5
 #   $MERVANE_DRIVES/d/www/users/beta/index.htm   beta's root file
 #
-# Usage: scripts/run-example.sh [BUILD_FOLDER]   (default: build-example)
+# Usage: scripts/run-example.sh [BUILD_FOLDER]   (default: build/example)
 set -eu
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${1:-"$source_dir/build-example"}
+build_dir=${1:-"$source_dir/build/example"}
 
 "$source_dir/scripts/install-deps.sh" native
-cmake -S "$source_dir" -B "$build_dir" -DMERVANE_TESTS=OFF >/dev/null
+cmake -S "$source_dir" -B "$build_dir" -G Ninja -DMERVANE_TESTS=OFF >/dev/null
 cmake --build "$build_dir" -j2 --target mervane mervane-map >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/mervane-example.XXXXXX")

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# End-to-end tests through a real Apache httpd that hosts the built filter.
+# Usage: apache_e2e_test.sh BUILD_DIR mapping|admin|reload|browser|startup
+set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=$1
+. "$source_dir/scripts/apache-site.sh"
+trap site_stop EXIT
+read -r port other_port < <(free_ports 2)
+base="http://127.0.0.1:$port"
+failures=0
+
+# expect WHAT EXPECTED ACTUAL
+expect() {
+  if [ "$2" != "$3" ]; then
+    echo "FAIL $1: expected '$2', got '$3'"
+    failures=$((failures + 1))
+  fi
+}
+
+# fetch HOST URL [PORT]: prints "STATUS BODY" (the body's first line; "-"
+# unless the status is 200).
+fetch() {
+  local answer
+  answer=$(curl -s -H "Host: $1" -w '\n%{http_code}' "http://127.0.0.1:${3:-$port}$2")
+  local status
+  status=$(tail -n1 <<<"$answer")
+  if [ "$status" = 200 ]; then echo "$status $(head -n1 <<<"$answer")"; else echo "$status -"; fi
+}
+
+admin() {  # admin ACTION FIELD=VALUE...: POSTs to the administration program
+  local action=$1 args=()
+  shift
+  for field in "$@"; do args+=(--data-urlencode "$field"); done
+  curl -s -u "admin:$site_password" "${args[@]}" \
+    "$base/mervane-admin/mervanecfg?Action=$action"
+}
+
+test_mapping() {
+  local long_dir
+  long_dir="deep\\$(printf 'a%.0s' {1..130})\\$(printf 'b%.0s' {1..130})"
+  site_example "$port"
+  # A host whose mapped path outgrows the server's 260-byte buffer.
+  sed -i "s/{ VIRTUAL_HOSTS:/&\n{ deep|$port:\n(string)UserDir=${long_dir//\\/\\\\}\n(string)MapScheme=SchemeA\n} deep|$port;/" \
+    "$site/drives/c/mervane/mervane.cfg"
+  site_file "d:\\www\\$long_dir\\f.htm" "d:\\www\\$long_dir\\f.htm"
+  site_conf "warn mervane:debug" "$port" "$other_port"
+  site_start
+  while read -r host url listener expected; do
+    [ -n "$host" ] || continue
+    expect "$host $url on $listener" "$expected" \
+      "$(fetch "$host" "$url" "${!listener}")"
+  done <<EOF
+alpha        /a/b.htm          port       200 d:\\www\\alpha\\a\\b.htm
+alpha        /                 port       200 d:\\www\\alpha\\index.htm
+alpha        /docs/x/y.txt     port       200 d:\\shared\\docs\\x\\y.txt
+alpha        /cgi-bin/run.exe  port       200 d:\\www\\cgi-bin\\run.exe
+beta         /img/logo.gif     port       200 d:\\www\\img\\beta\\logo.gif
+beta         /index.htm        port       200 d:\\www\\users\\beta\\index.htm
+beta         /                 port       200 d:\\www\\users\\beta\\index.htm
+beta         /cgi-bin/run.exe  port       200 d:\\www\\cgi-bin\\beta\\run.exe
+alpha        /a/b.htm          other_port 200 c:\\inetpub\\wwwroot\\a\\b.htm
+gamma        /a/b.htm          port       200 c:\\inetpub\\wwwroot\\a\\b.htm
+alpha:1      /a/b.htm          port       200 d:\\www\\alpha\\a\\b.htm
+alpha:$port  /a/b.htm          other_port 200 c:\\inetpub\\wwwroot\\a\\b.htm
+alpha        /a%5c..%5cb.htm   port       400 -
+alpha        /a\\b.htm         port       400 -
+deep         /f.htm            port       200 d:\\www\\$long_dir\\f.htm
+EOF
+  expect "directory without its final /" "301 http://alpha/docs/" \
+    "$(curl -s -o /dev/null -H 'Host: alpha' -w '%{http_code} %{redirect_url}' "$base/docs")"
+}
+
+test_admin() {
+  site_conf "warn" "$port"
+  site_start
+  site_file 'c:\inetpub\wwwroot\index.htm' 'c:\inetpub\wwwroot\index.htm'
+  site_file 'd:\sites\gamma\index.htm' 'd:\sites\gamma\index.htm'
+  site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
+  expect "no password" 401 "$(curl -s -o /dev/null -w '%{http_code}' "$base/mervane-admin/mervanecfg")"
+  expect "wrong password" 401 "$(curl -s -o /dev/null -w '%{http_code}' -u admin:x "$base/mervane-admin/mervanecfg")"
+  expect "before" "200 c:\\inetpub\\wwwroot\\index.htm" "$(fetch gamma /)"
+  admin DoAddIP newIP=127.0.0.1 >/dev/null
+  admin DoEditVHost IP=127.0.0.1 "VHost=gamma|$port" "NewVHost=gamma|$port" \
+    'UserDir=d:\sites\gamma' Scheme=SchemeA >/dev/null
+  admin DoFolderExceptions IP=127.0.0.1 "VHost=gamma|$port" URLsub=docs \
+    'mapPath=d:\sites\gamma-docs' Add=Add >/dev/null
+  expect "host added" "200 d:\\sites\\gamma\\index.htm" "$(fetch gamma /)"
+  expect "exception added" "200 d:\\sites\\gamma-docs\\f.txt" "$(fetch gamma /docs/f.txt)"
+}
+
+# A client requests alpha while its directory changes 20 times by saves:
+# every answer is 200 and a whole version, and versions never go back.
+test_reload() {
+  local v log=$site/answers
+  site_example "$port"
+  for v in $(seq 0 20); do site_file "d:\\www\\v$v\\a\\b.htm" "version $v"; done
+  site_conf "warn" "$port"
+  site_start
+  admin DoEditVHost IP=127.0.0.1 "VHost=alpha|$port" "NewVHost=alpha|$port" 'UserDir=v0' Scheme=SchemeA >/dev/null
+  (
+    end=$((SECONDS + 8))
+    while [ $SECONDS -lt $end ] && [ ! -e "$site/done" ]; do fetch alpha /a/b.htm; done
+  ) >"$log" &
+  for v in $(seq 1 20); do
+    admin DoEditVHost IP=127.0.0.1 "VHost=alpha|$port" "NewVHost=alpha|$port" "UserDir=v$v" Scheme=SchemeA >/dev/null
+    sleep 0.1
+  done
+  touch "$site/done"
+  wait $!
+  expect "last version served" "200 version 20" "$(fetch alpha /a/b.htm)"
+  awk 'BEGIN { last = 0 }
+       $1 != 200 || $2 != "version" || $3 !~ /^[0-9]+$/ || NF != 3 { bad++; next }
+       $3 < last { back++ } { last = $3 }
+       END { printf "%d answers, %d broken, %d back\n", NR, bad, back; exit (bad + back > 0) }' "$log" ||
+    failures=$((failures + 1))
+}
+
+# The administration program in a browser (admin_browser_test.js), then the
+# host it added, through Apache.
+test_browser() {
+  site_conf "warn" "$port"
+  site_start
+  site_file 'd:\sites\delta\index.htm' 'd:\sites\delta\index.htm'
+  node "$source_dir/apache/admin_browser_test.js" "$base" "$site_password" \
+    "delta|$port" "$build_dir/apache/admin_browser.png" ||
+    failures=$((failures + 1))
+  expect "host added in the browser" "200 d:\sites\delta\index.htm" "$(fetch delta /)"
+}
+
+# Apache refuses to start, naming the directive to fix.
+test_startup() {
+  local conf=$site/conf/httpd.conf edit directive
+  site_conf "warn" "$port"
+  cp "$conf" "$conf.good"
+  while IFS='|' read -r edit directive; do
+    sed "$edit" "$conf.good" >"$conf"
+    timeout 10 /usr/sbin/apache2 -d "$site" -f "$conf" -DFOREGROUND 2>/dev/null || true
+    expect "start-up after $edit" "mod_mervane: $directive" \
+      "$(grep -o 'mod_mervane: [A-Za-z]*' "$site/logs/error.log")"
+    rm "$site/logs/error.log"
+  done <<'EOF'
+s#^MervaneLibrary.*#MervaneLibrary bin/none.so#|MervaneLibrary
+s#^MervaneLibrary.*#MervaneLibrary conf/htpasswd#|MervaneLibrary
+s#^MervaneLibrary.*#MervaneLibrary bin/mod_mervane.so#|MervaneLibrary
+s#^MervaneLibrary.*##|MervaneFilter
+s#^MervaneRegistry.*##|MervaneRegistry
+s#^MervaneDrives.*#MervaneDrives nowhere#|MervaneDrives
+EOF
+}
+
+site_create "$build_dir"
+"test_$2"
+[ "$failures" -eq 0 ] || { tail -5 "$site/logs/error.log"; exit 1; }
+echo "PASS $2"

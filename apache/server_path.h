@@ -1,0 +1,38 @@
+// The physical path that IIS would hand the filter for a request, built from
+// Apache's DocumentRoot and the request's decoded URI, and the checks that
+// keep a mapped path inside the folders the configuration names.
+//
+// Thread safety: plain functions of their arguments.
+
+#ifndef MERVANE_APACHE_SERVER_PATH_H_
+#define MERVANE_APACHE_SERVER_PATH_H_
+
+#include <string>
+
+namespace mervane {
+namespace apache {
+
+// DocumentRoot + decoded_uri with every '/' turned into '\'. The filter
+// finds the site root by cutting the URI's own text off this path, so the
+// URI is appended exactly as decoded ("/" gives a final '\').
+//
+// When document_root lies in a drive folder of drives_dir (drives_dir/x or
+// below it), the path is given in drive form, "x:\..." , so that
+// configurations written for Windows map the same way; otherwise it is the
+// native path with backslashes. An empty drives_dir means no drives.
+std::string ServerPath(const std::string& document_root,
+                       const std::string& decoded_uri,
+                       const std::string& drives_dir);
+
+// True when a decoded URI holds a backslash. Such a URI is refused before
+// the filter sees it: once the mapped path is made native, "..\" would
+// become "../" and climb out of the host's folder.
+bool HoldsBackslash(const std::string& decoded_uri);
+
+// True when a native path holds a ".." segment.
+bool HoldsParentSegment(const std::string& native_path);
+
+}  // namespace apache
+}  // namespace mervane
+
+#endif  // MERVANE_APACHE_SERVER_PATH_H_

@@ -1,0 +1,47 @@
+// The server variables a URL-map filter reads, answered as IIS answers them:
+// LOCAL_ADDR, SERVER_PORT and SERVER_NAME of one request.
+//
+// SERVER_PORT is the port the connection arrived on, never the one written
+// in the Host header: the filter builds its "host|port" key from it, and a
+// client must not choose which entry serves it.
+//
+// Thread safety: a RequestVariables belongs to one request; Read only reads.
+
+#ifndef MERVANE_APACHE_SERVER_VARIABLES_H_
+#define MERVANE_APACHE_SERVER_VARIABLES_H_
+
+#include <string>
+
+#include "platform/isapi.h"
+
+namespace mervane {
+namespace apache {
+
+// Windows error codes of GetServerVariable's contract.
+inline constexpr DWORD kErrorInsufficientBuffer = 122;
+inline constexpr DWORD kErrorInvalidIndex = 1413;
+
+class RequestVariables {
+ public:
+  // host_name: the Host header's name without its port, or null when the
+  // request named none; SERVER_NAME is then the local IP.
+  RequestVariables(const char* local_ip, unsigned local_port,
+                   const char* host_name);
+
+  // Copies the value of the variable `name` and its terminator into buffer,
+  // which holds *size bytes, and sets *size to the bytes copied. Returns
+  // FALSE with *error set when it cannot: kErrorInsufficientBuffer with
+  // *size set to the bytes needed, or kErrorInvalidIndex for a variable it
+  // does not know.
+  BOOL Read(const char* name, void* buffer, DWORD* size, DWORD* error) const;
+
+ private:
+  std::string local_addr_;
+  std::string server_port_;
+  std::string server_name_;
+};
+
+}  // namespace apache
+}  // namespace mervane
+
+#endif  // MERVANE_APACHE_SERVER_VARIABLES_H_
