@@ -62,6 +62,7 @@ if ! wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
   echo "The 32-bit Wine loader cannot run here: using the 64-bit one"
   mkdir -p "$out/wine64-loader"
   for name in wine wine-stable; do
+    rm -f "$out/wine64-loader/$name" # never write through an old link
     printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' \
       >"$out/wine64-loader/$name"
     chmod +x "$out/wine64-loader/$name"
