@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "filter/filter_host.h"
 #include "filter/mapping_cases.h"
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
 #include "platform/isapi.h"
-#include "tools/mervane_map/filter_host.h"
 
 namespace mervane {
 namespace {
