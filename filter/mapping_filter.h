@@ -1,7 +1,7 @@
 // MappingFilter: the filter's state and its work. It holds the loaded
 // configuration, reloads it when the file changes on disk while requests are
-// being mapped, maps one URL (map_url.cc) and writes the mapping log
-// (mapping_log.cc).
+// being mapped and maps one URL (map_url.cc), writing the mapping log
+// (mapping_log.h).
 //
 // The library has one instance per process, made by its static
 // initialisation (filter_exports.cc); any number of others may be made, as
@@ -98,12 +98,6 @@ class MappingFilter {
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                HTTP_FILTER_URL_MAP* record);
 
-  // Appends one time-stamped line, the printf-style message, to the log
-  // file of IP `ip`, when the configuration gives that IP one. Messages are
-  // cut at 1023 characters. Silent on every failure. Only between
-  // EnterReader and LeaveReader.
-  void WriteLog(const char* ip, const char* format, ...);
-
   // The loaded configuration (null when the registry named no file) and
   // whether its file was read. Only between EnterReader and LeaveReader.
   const ConfigFile* ConfigRoot() const { return config_root_.get(); }
@@ -116,13 +110,6 @@ class MappingFilter {
   // The last-write time of the file at the current path; last_write_time_
   // when the file cannot be opened.
   platform::FileTime QueryConfigFileTime() const;
-
-  // The log file that ip_section names ("Log" of its "MAIN"); null when it
-  // names none, also for the null section.
-  static const char* LogPathOf(const ConfigSection& ip_section);
-  // WriteLog for a log file already looked up, so that a request looks its
-  // IP's setting up once: nothing when log_path is null.
-  static void WriteLogTo(const char* log_path, const char* format, ...);
 
   // Counts the caller as a reader unless a reload is claimed.
   bool CountReaderUnlessReloading();

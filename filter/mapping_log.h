@@ -1,0 +1,39 @@
+// MappingLog: the lines that one request writes to the mapping log of its
+// real site IP. They are gathered, each with its time stamp, and appended to
+// the file in one write when the request's log ends, so that a request costs
+// one open, append and close of the file and the lines of requests logged
+// at the same moment never interleave.
+//
+// Thread safety: a MappingLog belongs to the thread of its request; any
+// number of them may append to one file at once, without a lock.
+
+#ifndef MERVANE_FILTER_MAPPING_LOG_H_
+#define MERVANE_FILTER_MAPPING_LOG_H_
+
+#include <string>
+
+namespace mervane {
+
+class MappingLog {
+ public:
+  // Gathers lines for the log file at path; writes nothing when path is
+  // null. path must stay valid until the log ends.
+  explicit MappingLog(const char* path) : path_(path) {}
+  // Appends the gathered lines to the file. Silent on every failure.
+  ~MappingLog();
+  MappingLog(const MappingLog&) = delete;
+  MappingLog& operator=(const MappingLog&) = delete;
+
+  // Adds one line: the time stamp, ":  " and the printf-style message, cut
+  // at 1023 characters.
+  void Write(const char* format, ...);
+
+ private:
+  const char* const path_;
+  std::string stamp_;  // read from the clock for the first line
+  std::string block_;
+};
+
+}  // namespace mervane
+
+#endif  // MERVANE_FILTER_MAPPING_LOG_H_
