@@ -189,10 +189,10 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
   char port[kServerPortSize];
   if (!variables->GetServerVariable("LOCAL_ADDR", ip, sizeof ip) ||
       !variables->GetServerVariable("SERVER_PORT", port, sizeof port) ||
-      !loaded_) {
+      !current_.loaded) {
     return kPass;
   }
-  const ConfigSection* ip_section = config_root_->GetSection(ip);
+  const ConfigSection* ip_section = current_.root->GetSection(ip);
   // Ends before the reader scope: its path points into the configuration.
   MappingLog log(LogPathOf(*ip_section));
   log.Write("Filtering URL for site IP %s ...", ip);
