@@ -183,6 +183,8 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
                             RequestMemory* memory,
                             HTTP_FILTER_URL_MAP* record) {
   constexpr DWORD kPass = SF_STATUS_REQ_NEXT_NOTIFICATION;
+  // Written after the reader has left, so that no reload waits for a file.
+  MappingLog log;
   ReaderScope reader(this);
 
   char ip[kLocalAddrSize];
@@ -193,8 +195,7 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
     return kPass;
   }
   const ConfigSection* ip_section = current_.root->GetSection(ip);
-  // Ends before the reader scope: its path points into the configuration.
-  MappingLog log(LogPathOf(*ip_section));
+  log.SetFile(LogPathOf(*ip_section));
   log.Write("Filtering URL for site IP %s ...", ip);
   if (ip_section->IsNull()) return kPass;
   const ConfigSection* main = ip_section->GetSection(schema::kMain);

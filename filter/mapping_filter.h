@@ -44,7 +44,8 @@
 //      until reader_count_ is 0 (readers in flight map for microseconds), an
 //      arrival's until swapping_ is false (the swap moves a few fields).
 //      Arrivals step back while a swap is pending, so it cannot starve, and
-//      the swap is short, so they cannot either.
+//      the swap is short, so they cannot either. A request writes its
+//      mapping log after it has left, so no swap waits for a file.
 //   7. current_'s time is the file's time taken before the file was read, so
 //      a save that lands during a read is seen as a change by the next
 //      request.

@@ -16,12 +16,16 @@ constexpr size_t kMessageSize = 1024;
 
 MappingLog::~MappingLog() {
   if (!block_.empty()) {
-    platform::AppendToFile(path_, block_.data(), block_.size());
+    platform::AppendToFile(path_.c_str(), block_.data(), block_.size());
   }
 }
 
+void MappingLog::SetFile(const char* path) {
+  path_ = path != nullptr ? path : "";
+}
+
 void MappingLog::Write(const char* format, ...) {
-  if (path_ == nullptr) return;
+  if (path_.empty()) return;
   if (stamp_.empty()) {
     // The stamp has no seconds: one reading serves the request's lines.
     char stamp[kTimeStampSize];

@@ -16,20 +16,22 @@ namespace mervane {
 
 class MappingLog {
  public:
-  // Gathers lines for the log file at path; writes nothing when path is
-  // null. path must stay valid until the log ends.
-  explicit MappingLog(const char* path) : path_(path) {}
+  // Gathers no lines until SetFile names a file.
+  MappingLog() = default;
   // Appends the gathered lines to the file. Silent on every failure.
   ~MappingLog();
   MappingLog(const MappingLog&) = delete;
   MappingLog& operator=(const MappingLog&) = delete;
 
+  // Gathers the lines from now on for the log file at path (copied); none
+  // when path is null.
+  void SetFile(const char* path);
   // Adds one line: the time stamp, ":  " and the printf-style message, cut
-  // at 1023 characters.
+  // at 1023 characters. Nothing while no file is named.
   void Write(const char* format, ...);
 
  private:
-  const char* const path_;
+  std::string path_;
   std::string stamp_;  // read from the clock for the first line
   std::string block_;
 };

@@ -156,6 +156,14 @@ TEST_F(FileTest, TempFileReplacesTarget) {
             CreateSiblingTempFile((dir_ + "none\\x.cfg").c_str(), &temp));
 }
 
+TEST_F(FileTest, AppendToFileWritesTextModeLineEnds) {
+  const std::string path = dir_ + "filter.log";
+  EXPECT_TRUE(AppendToFile(path.c_str(), "a\nb\n", 4));
+  EXPECT_TRUE(AppendToFile(path.c_str(), "c\n", 2));
+  EXPECT_EQ("a\r\nb\r\nc\r\n", ReadWholeFile(path));
+  EXPECT_FALSE(AppendToFile((dir_ + "none\\x.log").c_str(), "x", 1));
+}
+
 // Regression: a save failed whenever the filter happened to hold the file
 // open (its time query, a reload), though it lets go within moments.
 TEST_F(FileTest, ReplaceWaitsForAReaderThatLetsGo) {
