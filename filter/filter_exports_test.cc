@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "filter/mapping_cases.h"
+#include "filter/filter_host.h"
 #include "filter/test_environment.h"
+#include "filter/test_mapping_cases.h"
 #include "gtest/gtest.h"
 #include "platform/isapi.h"
-#include "tools/mervane_map/filter_host.h"
 
 namespace mervane {
 namespace {
@@ -67,7 +67,26 @@ TEST_F(FilterExportsTest, OtherNotificationsTouchNothing) {
 
 TEST_F(FilterExportsTest, MapsTheWorkedExample) {
   ASSERT_TRUE(host_->IsLoaded());
-  ExpectMappings(*environment_, WorkedExampleCases(), ThroughLibrary(host_));
+  ExpectMappings(
+      *environment_,
+      {
+          {"10.0.0.5", "80", "alpha", "/a/b.htm", "d:\\www\\alpha\\a\\b.htm"},
+          {"10.0.0.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
+          {"10.0.0.5", "80", "alpha", "/docs/x/y.txt",
+           "d:\\shared\\docs\\x\\y.txt"},
+          {"10.0.0.5", "80", "alpha", "/cgi-bin/run.exe",
+           "d:\\www\\cgi-bin\\run.exe"},
+          {"10.0.0.5", "80", "beta", "/img/logo.gif",
+           "d:\\www\\img\\beta\\logo.gif"},
+          {"10.0.0.5", "80", "beta", "/index.htm",
+           "d:\\www\\users\\beta\\index.htm"},
+          {"10.0.0.5", "80", "beta", "/", "d:\\www\\users\\beta"},
+          {"10.0.0.5", "80", "beta", "/cgi-bin/run.exe",
+           "d:\\www\\cgi-bin\\beta\\run.exe"},
+          {"10.0.0.5", "8080", "alpha", "/a/b.htm", kUnchanged},
+          {"10.0.0.5", "80", "gamma", "/a/b.htm", kUnchanged},
+      },
+      ThroughLibrary(host_));
 }
 
 TEST_F(FilterExportsTest, MapsUrlsIntoServerOrRequestMemory) {
@@ -84,31 +103,6 @@ TEST_F(FilterExportsTest, MapsUrlsIntoServerOrRequestMemory) {
         << root;
     EXPECT_EQ(root_text == "c:\\w", result.path_in_request_memory) << root;
   }
-}
-
-// The server keeps the library loaded while the administrator saves the
-// configuration: the next request maps by the saved one.
-TEST(FilterLibraryTest, RequestAfterASaveMapsByTheNewConfiguration) {
-  TestEnvironment environment;
-  auto write = [&environment](const char* user_dir) {
-    environment.WriteFile(
-        "c:\\mervane.cfg",
-        IpText("10.0.0.5", HostText("alpha", user_dir, "SchemeA"),
-               "(string)WebRoot=d:\\www\n"));
-    environment.Touch("c:\\mervane.cfg");
-  };
-  write("old");
-  environment.SetConfigurationPath("c:\\mervane.cfg");
-  const FilterHost host(MERVANE_FILTER_LIBRARY);
-  ASSERT_TRUE(host.IsLoaded());
-  const FilterHost::Request request = {"10.0.0.5", "80", "alpha", "/a.htm",
-                                       environment.Path(WwwrootPath("/a.htm"))};
-
-  EXPECT_EQ(environment.Path("d:\\www\\old\\a.htm"),
-            host.MapUrl(request).physical_path);
-  write("new");
-  EXPECT_EQ(environment.Path("d:\\www\\new\\a.htm"),
-            host.MapUrl(request).physical_path);
 }
 
 }  // namespace

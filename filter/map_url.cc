@@ -9,6 +9,7 @@
 
 #include "config/config_schema.h"
 #include "config/config_section.h"
+#include "filter/mapping_log.h"
 #include "filter/path_text.h"
 
 namespace mervane {
@@ -50,6 +51,14 @@ const char* TextOf(const ConfigArray& array) {
 // setting is missing.
 const char* SettingText(const ConfigSection& section, const char* key) {
   return TextOf(*section.GetArray(key));
+}
+
+// The log file that ip_section names ("Log" of its "MAIN"); null when it
+// names none, also for the null section.
+const char* LogPathOf(const ConfigSection& ip_section) {
+  const char* log_path =
+      SettingText(*ip_section.GetSection(schema::kMain), schema::kLog);
+  return *log_path != '\0' ? log_path : nullptr;
 }
 
 // What the mapping reads of one request's URL and physical path.
@@ -174,23 +183,24 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
                             RequestMemory* memory,
                             HTTP_FILTER_URL_MAP* record) {
   constexpr DWORD kPass = SF_STATUS_REQ_NEXT_NOTIFICATION;
+  // Written after the reader has left, so that no reload waits for a file.
+  MappingLog log;
   ReaderScope reader(this);
 
   char ip[kLocalAddrSize];
   char port[kServerPortSize];
   if (!variables->GetServerVariable("LOCAL_ADDR", ip, sizeof ip) ||
       !variables->GetServerVariable("SERVER_PORT", port, sizeof port) ||
-      !loaded_) {
+      !current_.loaded) {
     return kPass;
   }
-  const ConfigSection* ip_section = config_root_->GetSection(ip);
-  // Looked up once: the configuration stays as it is until LeaveReader.
-  const char* log = LogPathOf(*ip_section);
-  WriteLogTo(log, "Filtering URL for site IP %s ...", ip);
+  const ConfigSection* ip_section = current_.root->GetSection(ip);
+  log.SetFile(LogPathOf(*ip_section));
+  log.Write("Filtering URL for site IP %s ...", ip);
   if (ip_section->IsNull()) return kPass;
   const ConfigSection* main = ip_section->GetSection(schema::kMain);
   if (main->GetArray(schema::kDisable)->FirstInt() == 1) {
-    WriteLogTo(log, "     Filter for that IP is disabled. (exiting)");
+    log.Write("     Filter for that IP is disabled. (exiting)");
     return kPass;
   }
 
@@ -201,12 +211,12 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
   }
   const std::string host_key = schema::HostKey(host_name, port);
   if (host_key.size() > kMaxHostKeyLength) return kPass;
-  WriteLogTo(log, "     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
+  log.Write("     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
   const ConfigSection* host = ip_section->GetSection(schema::kVirtualHosts)
                                   ->GetSection(host_key.c_str());
   if (host->IsNull()) {
-    WriteLogTo(log, "    Can't find virtual host '%s' in cfg file! (exiting)",
-               host_key.c_str());
+    log.Write("    Can't find virtual host '%s' in cfg file! (exiting)",
+              host_key.c_str());
     return kPass;
   }
 
@@ -215,7 +225,7 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
   // Logged once the record holds the path, so that the log never reports a
   // mapping that request memory was lacking for.
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
-  WriteLogTo(log, "     Mapping to physical path '%s'", mapped_path.c_str());
+  log.Write("     Mapping to physical path '%s'", mapped_path.c_str());
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
 }
 

@@ -7,16 +7,23 @@
 #include "config/registry_key.h"
 
 namespace mervane {
+namespace {
 
-MappingFilter::MappingFilter() : MappingFilter(platform::SleepMilliseconds) {}
+// A wait yields this many times before it sleeps: enough for a reader in
+// flight to finish its mapping.
+constexpr int kYieldRounds = 100;
 
-MappingFilter::MappingFilter(SleepFunction sleep) : sleep_(std::move(sleep)) {
-  LoadConfiguration();
+}  // namespace
+
+MappingFilter::MappingFilter() : MappingFilter(Hooks()) {}
+
+MappingFilter::MappingFilter(Hooks hooks) : hooks_(std::move(hooks)) {
+  current_ = ReadConfiguration();
 }
 
 MappingFilter::~MappingFilter() = default;
 
-void MappingFilter::LoadConfiguration() {
+MappingFilter::Configuration MappingFilter::ReadConfiguration() const {
   RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
   std::unique_ptr<char[]> path;
   if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
@@ -24,41 +31,53 @@ void MappingFilter::LoadConfiguration() {
   // A path that does not fit the path buffer is refused like a missing one
   // rather than cut to the name of some other file.
   if (path != nullptr && std::strlen(path.get()) >= kMaxPath) path.reset();
-  if (path != nullptr) std::strcpy(config_path_, path.get());
 
-  // Taken before the file is read (invariant 6).
-  last_write_time_ = QueryConfigFileTime();
-  if (path == nullptr) return;
-  config_root_ = std::make_unique<ConfigFile>(path.get());
-  loaded_ = config_root_->Load();
+  Configuration next;
+  next.path = path != nullptr ? path.get() : current_.path;
+  // Taken before the file is read (invariant 7).
+  next.last_write_time = current_.last_write_time;
+  platform::QueryLastWriteTime(next.path.c_str(), &next.last_write_time);
+  if (path == nullptr) return next;
+  hooks_.before_read();
+  next.root = std::make_unique<ConfigFile>(path.get());
+  next.loaded = next.root->Load();
+  return next;
 }
 
 platform::FileTime MappingFilter::QueryConfigFileTime() const {
-  platform::FileTime time = last_write_time_;
-  platform::QueryLastWriteTime(config_path_, &time);
+  platform::FileTime time = current_.last_write_time;
+  platform::QueryLastWriteTime(current_.path.c_str(), &time);
   return time;
 }
 
 bool MappingFilter::ReloadIfChanged() {
   bool unclaimed = false;
-  if (!reloading_.compare_exchange_strong(unclaimed, true)) return false;
-  WaitForReaders();
+  if (!reload_claimed_.compare_exchange_strong(unclaimed, true)) return false;
   // Another thread may have loaded this very change since the caller saw it.
-  const bool changed = QueryConfigFileTime() != last_write_time_;
+  const bool changed = QueryConfigFileTime() != current_.last_write_time;
+  // Holds the old configuration after the swap, to be destroyed once the
+  // claim is released (invariant 4).
+  Configuration next;
   if (changed) {
-    config_root_.reset();
-    loaded_ = 0;
-    LoadConfiguration();
+    next = ReadConfiguration();
+    swapping_ = true;
+    WaitForReaders();
+    std::swap(current_, next);
+    swapping_ = false;
   }
-  reloading_ = false;
+  reload_claimed_ = false;
   return changed;
 }
 
 void MappingFilter::EnterReader() {
   for (;;) {
-    WaitWhileReloading();
-    if (!CountReaderUnlessReloading()) continue;
-    if (QueryConfigFileTime() == last_write_time_) return;
+    WaitWhileSwapping();
+    if (!CountReaderUnlessSwapping()) continue;
+    // A change that another thread is reading is mapped with the current
+    // configuration until the swap (invariant 2).
+    if (reload_claimed_ || QueryConfigFileTime() == current_.last_write_time) {
+      return;
+    }
     LeaveReader();
     ReloadIfChanged();
   }
@@ -70,19 +89,27 @@ void MappingFilter::LeaveReader() {
   }
 }
 
-bool MappingFilter::CountReaderUnlessReloading() {
+bool MappingFilter::CountReaderUnlessSwapping() {
   ++reader_count_;
-  if (!reloading_) return true;
+  if (!swapping_) return true;
   LeaveReader();
   return false;
 }
 
-void MappingFilter::WaitWhileReloading() const {
-  while (reloading_) sleep_(kPollMilliseconds);
+void MappingFilter::WaitWhileSwapping() const {
+  for (int round = 0; swapping_;) Pause(&round);
 }
 
 void MappingFilter::WaitForReaders() const {
-  while (reader_count_ != 0) sleep_(kPollMilliseconds);
+  for (int round = 0; reader_count_ != 0;) Pause(&round);
+}
+
+void MappingFilter::Pause(int* round) const {
+  if (++*round <= kYieldRounds) {
+    platform::YieldThread();
+  } else {
+    hooks_.sleep(kWaitMilliseconds);
+  }
 }
 
 }  // namespace mervane

@@ -1,7 +1,7 @@
 // MappingFilter: the filter's state and its work. It holds the loaded
 // configuration, reloads it when the file changes on disk while requests are
-// being mapped, maps one URL (map_url.cc) and writes the mapping log
-// (mapping_log.cc).
+// being mapped and maps one URL (map_url.cc), writing the mapping log
+// (mapping_log.h).
 //
 // The library has one instance per process, made by its static
 // initialisation (filter_exports.cc); any number of others may be made, as
@@ -10,35 +10,45 @@
 //
 // Thread safety
 //
-// MapUrl runs on many server threads at once. The configuration tree is read
-// by all of them without a lock; only a reload writes it. reloading_ and
-// reader_count_ are sequentially consistent atomics; every other field is
-// plain and kept safe by the reload protocol's invariants:
+// MapUrl runs on many server threads at once. They read the configuration
+// (current_) without a lock; only a reload replaces it. reader_count_,
+// swapping_ and reload_claimed_ are sequentially consistent atomics; current_
+// is plain and kept safe by the reload protocol's invariants:
 //
-//   1. A thread counts itself as a reader first and tests reloading_ after;
-//      the claimer of a reload sets reloading_ first and tests reader_count_
-//      after. In the single order of these operations, either the reader
-//      sees the claim, uncounts itself without reading any field and waits,
-//      or the claimer sees the reader counted and waits for it to leave.
-//   2. config_root_, loaded_, config_path_ and last_write_time_ are read only
-//      by a thread that is counted and found no claim after counting itself,
-//      or by the claimer. The claimer writes them only after it has seen
-//      reader_count_ at 0. A thread between EnterReader and LeaveReader
-//      therefore sees one configuration throughout.
-//   3. At most one thread holds the claim: it is taken by exchanging
-//      reloading_ from false to true. The claimer is not counted, so it never
-//      waits for itself. It reloads only when the file's time still differs
-//      from last_write_time_, so a change noticed by several threads at once
-//      is loaded once.
-//   4. reader_count_ never drops below 0, however often LeaveReader is
+//   1. At most one thread holds the reload claim: it is taken by exchanging
+//      reload_claimed_ from false to true. The claimer is not counted as a
+//      reader, so it never waits for itself. It reloads only when the file's
+//      time still differs from current_'s, so a change noticed by several
+//      threads at once is loaded once.
+//   2. The claimer reads the file into a configuration of its own while the
+//      other threads go on mapping with current_, which it only reads until
+//      it swaps. A request that notices the change during the read maps with
+//      current_ without waiting: only the claiming request waits for a read.
+//   3. To swap, the claimer sets swapping_ first and tests reader_count_
+//      after; a reader counts itself first and tests swapping_ after. In the
+//      single order of these operations, either the reader sees the swap,
+//      uncounts itself without reading current_ and waits for the swap, or
+//      the claimer sees the reader counted and waits for it to leave. The
+//      claimer writes current_ only after it has seen reader_count_ at 0 and
+//      clears swapping_ after, so a thread between EnterReader and
+//      LeaveReader sees one configuration throughout, and a request that
+//      enters after a reload maps with the new one.
+//   4. The claimer destroys the old configuration after it has cleared
+//      swapping_ and released the claim: no reader can hold it any more (3),
+//      and nobody waits for its destruction.
+//   5. reader_count_ never drops below 0, however often LeaveReader is
 //      called: only a positive count is decremented.
-//   5. No lock is held while mapping, while reading the file or while
-//      waiting. Waits are polls every 100 ms, through the sleep function:
-//      the claimer's until reader_count_ is 0, an arrival's until reloading_
-//      is false.
-//   6. last_write_time_ is the file's time taken before the file was last
-//      read, so a save that lands during a read is seen as a change by the
-//      next request.
+//   6. No lock is held while mapping, while reading the file or while
+//      waiting. A wait yields the processor for a while and then sleeps
+//      kWaitMilliseconds between tests, through the sleep hook: the claimer's
+//      until reader_count_ is 0 (readers in flight map for microseconds), an
+//      arrival's until swapping_ is false (the swap moves a few fields).
+//      Arrivals step back while a swap is pending, so it cannot starve, and
+//      the swap is short, so they cannot either. A request writes its
+//      mapping log after it has left, so no swap waits for a file.
+//   7. current_'s time is the file's time taken before the file was read, so
+//      a save that lands during a read is seen as a change by the next
+//      request.
 //
 // Every caller of MapUrl's reading side must pair EnterReader with exactly
 // one LeaveReader: a reader that never leaves blocks reloads for good.
@@ -50,6 +60,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "config/config_section.h"
 #include "filter/request_memory.h"
@@ -61,31 +72,37 @@ namespace mervane {
 
 class MappingFilter {
  public:
-  // Suspends the calling thread for about the given milliseconds.
-  using SleepFunction = std::function<void(uint32_t)>;
+  // Where tests watch a reload; the defaults are those of the server.
+  struct Hooks {
+    // Suspends the calling thread for about the given milliseconds.
+    std::function<void(uint32_t)> sleep = platform::SleepMilliseconds;
+    // Runs in a reloading thread after it took the file's time and before
+    // it reads the file.
+    std::function<void()> before_read = [] {};
+  };
 
   // Longest configuration path the registry may name, terminator included.
   static constexpr int kMaxPath = 260;
-  // Every wait of the reload protocol polls at this interval.
-  static constexpr uint32_t kPollMilliseconds = 100;
+  // A wait that yielding did not end sleeps this long between tests.
+  static constexpr uint32_t kWaitMilliseconds = 1;
 
-  // Reads the registry and loads the configuration. Waits use
-  // platform::SleepMilliseconds.
+  // Reads the registry and loads the configuration.
   MappingFilter();
-  // As above, waiting through sleep (tests watch the waits this way).
-  explicit MappingFilter(SleepFunction sleep);
+  explicit MappingFilter(Hooks hooks);
   // Deletes the configuration. Does not wait for readers or a reload.
   ~MappingFilter();
   MappingFilter(const MappingFilter&) = delete;
   MappingFilter& operator=(const MappingFilter&) = delete;
 
-  // Claims the reload unless another thread holds it, waits for the counted
-  // readers to leave, and reloads the configuration when the file's
-  // last-write time differs from the one seen at the last load. Returns true
-  // when it reloaded. The caller must not be counted as a reader.
+  // Claims the reload unless another thread holds it and, when the file's
+  // last-write time differs from the one seen at the last load, reads the
+  // file, waits for the counted readers to leave and swaps the new
+  // configuration in. Returns true when it reloaded. The caller must not be
+  // counted as a reader.
   bool ReloadIfChanged();
-  // Reloads when the file changed, waits while a reload is in progress, and
-  // counts the caller as a reader of the configuration.
+  // Reloads when the file changed and no other thread is reloading it,
+  // waits while a reload swaps the configuration, and counts the caller as
+  // a reader of the configuration.
   void EnterReader();
   // Ends a reader's use of the configuration. Never waits.
   void LeaveReader();
@@ -98,49 +115,44 @@ class MappingFilter {
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                HTTP_FILTER_URL_MAP* record);
 
-  // Appends one time-stamped line, the printf-style message, to the log
-  // file of IP `ip`, when the configuration gives that IP one. Messages are
-  // cut at 1023 characters. Silent on every failure. Only between
-  // EnterReader and LeaveReader.
-  void WriteLog(const char* ip, const char* format, ...);
-
-  // The loaded configuration (null when the registry named no file) and
-  // whether its file was read. Only between EnterReader and LeaveReader.
-  const ConfigFile* ConfigRoot() const { return config_root_.get(); }
-  int Loaded() const { return loaded_; }
+  // The loaded configuration; null when the registry named no file. Only
+  // between EnterReader and LeaveReader.
+  const ConfigFile* ConfigRoot() const { return current_.root.get(); }
 
  private:
-  // Reads the registry value, takes the file's time and reads the file.
-  // A failed registry read leaves config_root_ null and the path as it was.
-  void LoadConfiguration();
-  // The last-write time of the file at the current path; last_write_time_
-  // when the file cannot be opened.
+  // One load of the registry value and the file it names.
+  struct Configuration {
+    std::unique_ptr<ConfigFile> root;  // null when no file is named
+    int loaded = 0;                    // whether the file was read
+    platform::FileTime last_write_time;
+    std::string path;
+  };
+
+  // Reads the registry value, takes the file's time and reads the file into
+  // a new configuration. A failed registry read gives a null root and keeps
+  // the current path. Only by the constructor or the claimer.
+  Configuration ReadConfiguration() const;
+  // The last-write time of the file at the current path; current_'s when
+  // the file cannot be opened.
   platform::FileTime QueryConfigFileTime() const;
 
-  // The log file that ip_section names ("Log" of its "MAIN"); null when it
-  // names none, also for the null section.
-  static const char* LogPathOf(const ConfigSection& ip_section);
-  // WriteLog for a log file already looked up, so that a request looks its
-  // IP's setting up once: nothing when log_path is null.
-  static void WriteLogTo(const char* log_path, const char* format, ...);
-
-  // Counts the caller as a reader unless a reload is claimed.
-  bool CountReaderUnlessReloading();
-  void WaitWhileReloading() const;
+  // Counts the caller as a reader unless a swap is pending.
+  bool CountReaderUnlessSwapping();
+  void WaitWhileSwapping() const;
   void WaitForReaders() const;
+  // One round of a wait: yields for the first rounds, then sleeps.
+  void Pause(int* round) const;
 
-  const SleepFunction sleep_;
+  const Hooks hooks_;
 
-  // Plain fields, guarded by the reload protocol (invariant 2).
-  std::unique_ptr<ConfigFile> config_root_;
-  int loaded_ = 0;
-  platform::FileTime last_write_time_;
-  char config_path_[kMaxPath] = {};
+  // Plain, guarded by the reload protocol (invariants 2 and 3).
+  Configuration current_;
 
   // Written by every request: kept off the cache line of the fields above,
   // which every request only reads.
   alignas(64) std::atomic<int> reader_count_{0};
-  std::atomic<bool> reloading_{false};
+  std::atomic<bool> swapping_{false};
+  std::atomic<bool> reload_claimed_{false};
 };
 
 }  // namespace mervane

@@ -1,11 +1,13 @@
 #include "filter/mapping_filter.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
@@ -26,41 +28,35 @@ Mapping MapAlpha(MappingFilter* filter) {
   return MapRequest(filter, &server, "/a.htm", WwwrootPath("/a.htm"));
 }
 
-// The sleep function of a filter under test: records which threads waited
-// and lets the test act once enough of them did, instead of sleeping.
-class WaitWatch {
- public:
-  MappingFilter::SleepFunction Function() {
-    return [this](uint32_t milliseconds) {
-      EXPECT_EQ(MappingFilter::kPollMilliseconds, milliseconds);
+// Records which threads waited long enough to sleep, through the sleep
+// hook, and lets the test act once enough of them did.
+class MappingFilterTest : public ::testing::Test {
+ protected:
+  MappingFilterTest() {
+    hooks_.sleep = [this](uint32_t milliseconds) {
+      EXPECT_EQ(MappingFilter::kWaitMilliseconds, milliseconds);
       std::unique_lock<std::mutex> lock(mutex_);
       waiting_threads_.insert(std::this_thread::get_id());
       changed_.notify_all();
-      // Let other threads run before the caller polls again.
       changed_.wait_for(lock, std::chrono::milliseconds(1));
     };
   }
-
-  // Blocks until `count` distinct threads have waited at least once.
-  // Returns false when they did not within a minute, which only a fault
-  // (a thread that should wait and does not) explains.
+  // Blocks until `count` distinct threads have slept. False when they did
+  // not within a minute: a thread that should wait did not.
   bool AwaitWaitingThreads(size_t count) {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, std::chrono::minutes(1),
                              [&] { return waiting_threads_.size() >= count; });
   }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::set<std::thread::id> waiting_threads_;
-};
-
-class MappingFilterTest : public ::testing::Test {
- protected:
+  // Replaces the file in one step, as the administration program saves it,
+  // with a time it never had before.
   void WriteConfiguration(const std::string& user_dir) {
-    environment_.WriteFile(kConfigPath, Configuration(user_dir));
-    environment_.Touch(kConfigPath);
+    const std::string next = std::string(kConfigPath) + ".next";
+    environment_.WriteFile(next, Configuration(user_dir));
+    environment_.Touch(next);
+    ASSERT_TRUE(platform::ReplaceFileAtomically(
+        environment_.Path(next).c_str(),
+        environment_.Path(kConfigPath).c_str()));
   }
   // Where alpha's /a.htm maps with the configuration of user_dir.
   std::string AlphaPath(const std::string& user_dir) const {
@@ -68,11 +64,14 @@ class MappingFilterTest : public ::testing::Test {
   }
 
   TestEnvironment environment_;
-  WaitWatch watch_;
+  MappingFilter::Hooks hooks_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::set<std::thread::id> waiting_threads_;
 };
 
 TEST_F(MappingFilterTest, WithoutRegistryValueNeverReloads) {
-  MappingFilter filter(watch_.Function());
+  MappingFilter filter(hooks_);
   EXPECT_EQ(nullptr, filter.ConfigRoot());
   // The value and the file appear later; only a new load would see them.
   WriteConfiguration("alpha");
@@ -83,24 +82,9 @@ TEST_F(MappingFilterTest, WithoutRegistryValueNeverReloads) {
 
 TEST_F(MappingFilterTest, MissingFileIsLoadedOnceCreated) {
   environment_.SetConfigurationPath(kConfigPath);
-  MappingFilter filter(watch_.Function());
-  EXPECT_NE(nullptr, filter.ConfigRoot());
-  EXPECT_EQ(0, filter.Loaded());
+  MappingFilter filter(hooks_);
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&filter).status);
-
   WriteConfiguration("alpha");
-  EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&filter).path);
-}
-
-TEST_F(MappingFilterTest, TouchedFileReloadsExactlyOnce) {
-  environment_.SetConfigurationPath(kConfigPath);
-  WriteConfiguration("alpha");
-  MappingFilter filter(watch_.Function());
-  EXPECT_FALSE(filter.ReloadIfChanged());
-
-  environment_.Touch(kConfigPath);
-  EXPECT_TRUE(filter.ReloadIfChanged());
-  EXPECT_FALSE(filter.ReloadIfChanged());
   EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&filter).path);
 }
 
@@ -114,38 +98,27 @@ TEST_F(MappingFilterTest, OverlongRegistryPathIsRefused) {
   for (size_t length : {259u, 260u}) {
     const std::string path = folder + std::string(length - stored, 'n');
     environment_.SetConfigurationPath(path);
-    MappingFilter filter(watch_.Function());
+    MappingFilter filter(hooks_);
     EXPECT_EQ(length < 260, filter.ConfigRoot() != nullptr) << length;
   }
 }
 
-TEST_F(MappingFilterTest, ReloadWaitsForMappingReaders) {
+// While one request reads a change, the others map with the old tree
+// without waiting; the swap waits for the reader in flight, arrivals wait
+// for the swap, and the change is loaded once.
+TEST_F(MappingFilterTest, ReloadReadsAsideAndSwapsBetweenReaders) {
   environment_.SetConfigurationPath(kConfigPath);
   WriteConfiguration("old");
-  MappingFilter filter(watch_.Function());
+  MappingFilter* reloading = nullptr;  // set once the first load is done
+  std::string during_read;
+  hooks_.before_read = [&] {
+    if (reloading != nullptr) during_read = MapAlpha(reloading).path;
+  };
+  MappingFilter filter(hooks_);
+  reloading = &filter;
+  filter.LeaveReader();  // an extra leave must not make the reader below 0
   filter.EnterReader();  // a request being mapped
   const ConfigFile* old_root = filter.ConfigRoot();
-
-  WriteConfiguration("new");
-  std::thread reloader([&] { EXPECT_TRUE(filter.ReloadIfChanged()); });
-  EXPECT_TRUE(watch_.AwaitWaitingThreads(1));
-  // The reader still sees the tree it entered with.
-  EXPECT_EQ(old_root, filter.ConfigRoot());
-  EXPECT_STREQ("old", old_root->GetSection("10.0.0.5")
-                          ->GetSection("VIRTUAL_HOSTS")
-                          ->GetSection("alpha")
-                          ->GetArray("UserDir")
-                          ->FirstString());
-  filter.LeaveReader();
-  reloader.join();
-  EXPECT_EQ(AlphaPath("new"), MapAlpha(&filter).path);
-}
-
-TEST_F(MappingFilterTest, TwoThreadsNoticeOneChange) {
-  environment_.SetConfigurationPath(kConfigPath);
-  WriteConfiguration("old");
-  MappingFilter filter(watch_.Function());
-  filter.EnterReader();  // keeps the reload pending until both wait
 
   WriteConfiguration("new");
   std::atomic<int> reloads{0};
@@ -155,9 +128,11 @@ TEST_F(MappingFilterTest, TwoThreadsNoticeOneChange) {
     paths[i] = MapAlpha(&filter).path;
   };
   std::thread first(request, 0);
+  ASSERT_TRUE(AwaitWaitingThreads(1));  // the swap waits
+  EXPECT_EQ(AlphaPath("old"), during_read);
   std::thread second(request, 1);
-  // One waits for the reader to leave, the other for the reload to end.
-  EXPECT_TRUE(watch_.AwaitWaitingThreads(2));
+  ASSERT_TRUE(AwaitWaitingThreads(2));  // an arrival waits
+  EXPECT_EQ(old_root, filter.ConfigRoot());
   filter.LeaveReader();
   first.join();
   second.join();
@@ -167,19 +142,61 @@ TEST_F(MappingFilterTest, TwoThreadsNoticeOneChange) {
   EXPECT_EQ(AlphaPath("new"), paths[1]);
 }
 
-TEST_F(MappingFilterTest, ExtraLeaveReaderKeepsCountingReaders) {
+// Regression guard: the file's time taken after the read would hide a save
+// that lands during the read until the file changed again.
+TEST_F(MappingFilterTest, SaveDuringReadIsLoadedByTheNextRequest) {
   environment_.SetConfigurationPath(kConfigPath);
-  WriteConfiguration("old");
-  MappingFilter filter(watch_.Function());
-  filter.LeaveReader();
-  filter.LeaveReader();
-  filter.EnterReader();  // one reader, not -1
+  WriteConfiguration("first");
+  bool save_during_read = false;
+  hooks_.before_read = [&] {
+    if (save_during_read) WriteConfiguration("second");
+    save_during_read = false;
+  };
+  MappingFilter filter(hooks_);
+  WriteConfiguration("next");
+  save_during_read = true;
+  EXPECT_TRUE(filter.ReloadIfChanged());
+  EXPECT_TRUE(filter.ReloadIfChanged());
+  EXPECT_FALSE(filter.ReloadIfChanged());
+  EXPECT_EQ(AlphaPath("second"), MapAlpha(&filter).path);
+}
 
-  WriteConfiguration("new");
-  std::thread reloader([&] { EXPECT_TRUE(filter.ReloadIfChanged()); });
-  EXPECT_TRUE(watch_.AwaitWaitingThreads(1));
-  filter.LeaveReader();
-  reloader.join();
+// Requests on two threads while the file is replaced again and again: every
+// request maps, by one whole version, never an older one than before, and
+// the last version is served after the last change.
+TEST_F(MappingFilterTest, RequestsDuringReplacementsSeeWholeVersions) {
+  constexpr int kVersions = 30;
+  environment_.SetConfigurationPath(kConfigPath);
+  WriteConfiguration("v0");
+  MappingFilter filter(hooks_);
+  std::atomic<bool> done{false};
+  std::atomic<int> requests[2] = {0, 0};
+  auto map_until_done = [&](std::atomic<int>* requests) {
+    int seen = 0;
+    while (!done) {
+      const Mapping mapping = MapAlpha(&filter);
+      int version = -1;
+      for (int v = seen; v <= kVersions && version < 0; ++v) {
+        if (mapping.path == AlphaPath("v" + std::to_string(v))) version = v;
+      }
+      ++*requests;
+      ASSERT_LE(0, version) << mapping.path << " after v" << seen;
+      seen = version;
+      // Leaves the file closed now and then: Windows refuses to replace an
+      // open file.
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  };
+  std::thread first(map_until_done, &requests[0]);
+  std::thread second(map_until_done, &requests[1]);
+  while (requests[0] == 0 || requests[1] == 0) std::this_thread::yield();
+  for (int v = 1; v <= kVersions; ++v) {
+    WriteConfiguration("v" + std::to_string(v));
+  }
+  done = true;
+  first.join();
+  second.join();
+  EXPECT_EQ(AlphaPath("v" + std::to_string(kVersions)), MapAlpha(&filter).path);
 }
 
 }  // namespace

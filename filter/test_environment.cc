@@ -109,7 +109,6 @@ int FakeServer::GetServerVariable(const char* name, char* buffer,
 
 void* FakeServer::AllocMem(uint32_t size) {
   if (!can_allocate) return nullptr;
-  ++allocations;
   memory_.push_back(std::make_unique<char[]>(size));
   return memory_.back().get();
 }

@@ -1,19 +1,14 @@
 // Test support: a temporary installation of the filter's surroundings (the
 // registry value naming the configuration file, and the drives that the
-// configuration's paths name), and a fake server that answers the mapping's
+// configuration's paths name), a fake server that answers the mapping's
 // server variables.
 //
-// Tests write every path in Windows form (c:\mervane.cfg). Where such a
-// path lands is the one thing that differs between the two sources of this
-// class, chosen by the build:
-// - test_environment_posix.cc points $MERVANE_REGISTRY and $MERVANE_DRIVES
-//   at the temporary folder; paths stay as written and the platform layer
-//   makes them native, so the tests exercise the Windows forms themselves.
-// - test_environment_win32.cc uses the real registry (the value is restored
-//   afterwards) and relocates each drive into the temporary folder: Path()
-//   turns d:\www into <temporary folder>\d\www. The tests then run
-//   on real Windows paths without touching the real drives.
-// Windows runs the registry's tests one at a time (the value is shared).
+// Tests write every path in Windows form (c:\mervane.cfg). On POSIX the
+// platform layer makes them native below $MERVANE_DRIVES, which points into
+// the temporary folder (test_environment_posix.cc). On Windows the real
+// registry value is set aside and restored, and Path() relocates each drive
+// into the temporary folder: d:\www becomes <temporary folder>\d\www
+// (test_environment_win32.cc). Windows runs the tests one at a time.
 
 #ifndef MERVANE_FILTER_TEST_ENVIRONMENT_H_
 #define MERVANE_FILTER_TEST_ENVIRONMENT_H_
@@ -31,11 +26,8 @@
 
 namespace mervane {
 
-// A new temporary folder holding the drives, and an empty registry value;
-// the destructor removes the folder and restores the registry.
 class TestEnvironment {
  public:
-  // Where InstallExample puts the example configuration.
   static constexpr char kExampleConfigPath[] = "c:\\mervane\\mervane.cfg";
 
   TestEnvironment();
@@ -46,8 +38,7 @@ class TestEnvironment {
   // The path that the filter is to see for path: path itself, or on Windows
   // its drive relocated into the temporary folder. Apply it once.
   std::string Path(const std::string& path) const;
-  // text with every drive path in it (x:\ after a non-letter) given by
-  // Path.
+  // text with every drive path in it (x:\ after a non-letter) given by Path.
   std::string Relocated(const std::string& text) const;
 
   // Stores Path(path) as the registry value naming the configuration file.
@@ -62,12 +53,12 @@ class TestEnvironment {
   void WriteFile(const std::string& path, const std::string& text) const;
   void MakeFolder(const std::string& path) const;
   bool Exists(const std::string& path) const;
-  // The messages of a mapping log's lines: what follows the time stamp
-  // ("TIME, DATE") and ":  ". A line without them reads "<no stamp>: LINE".
+  // The messages of a mapping log's lines: what follows "TIME, DATE:  ".
+  // A line without a stamp reads "<no stamp>: LINE".
   std::vector<std::string> LogMessages(const std::string& path) const;
   // Gives the file a last-write time it never had before, a second past
-  // both now and the time of every earlier Touch, so that it differs even
-  // where the file system keeps whole seconds (MinGW's runtime sets them).
+  // both now and every earlier Touch, so that it differs even where the
+  // file system keeps whole seconds.
   void Touch(const std::string& path);
 
  private:
@@ -84,13 +75,11 @@ class FakeServer : public ServerVariableSource, public RequestMemory {
  public:
   FakeServer(const std::string& ip, const std::string& port,
              const std::string& host);
-
   int GetServerVariable(const char* name, char* buffer, uint32_t size) override;
   void* AllocMem(uint32_t size) override;
 
   std::map<std::string, std::string> variables;
   bool can_allocate = true;
-  int allocations = 0;
 
  private:
   std::vector<std::unique_ptr<char[]>> memory_;
@@ -108,8 +97,7 @@ Mapping MapRequest(MappingFilter* filter, FakeServer* server,
                    const std::string& url, const std::string& physical_path,
                    uint32_t buffer_size = 260);
 
-// The server's physical path for url below the site root
-// c:\inetpub\wwwroot.
+// The server's physical path for url below the site root c:\inetpub\wwwroot.
 std::string WwwrootPath(const std::string& url);
 
 // Configuration text (the file's format, without indentation): a section

@@ -133,6 +133,16 @@ extern const StringTableEntry kStringTable[];
 // Suspends the calling thread for about `milliseconds`.
 void SleepMilliseconds(uint32_t milliseconds);
 
+// ---- Short waits and whole appends, for many threads at once --------------
+
+// Offers the rest of the calling thread's time slice to another ready thread.
+void YieldThread();
+// Appends size bytes of text to the file at path, creating it when missing,
+// in one write that lands whole at the file's end, never interleaved with
+// other appends to it from any thread or process. Line feeds become the
+// system's line ends (CR LF on Windows). False when it could not be written.
+bool AppendToFile(const char* path, const char* text, std::size_t size);
+
 // Switches standard input and output to binary mode, so that a CGI response
 // is written byte for byte. No effect where streams have no text mode.
 void UseBinaryStdio();

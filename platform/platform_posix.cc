@@ -426,6 +426,17 @@ void SleepMilliseconds(uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+void YieldThread() { std::this_thread::yield(); }
+
+bool AppendToFile(const char* path, const char* text, std::size_t size) {
+  // O_APPEND moves to the end and writes in one step for every writer.
+  const int fd = open(NativePath(path).c_str(),
+                      O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool written = write(fd, text, size) == static_cast<ssize_t>(size);
+  return close(fd) == 0 && written;
+}
+
 void UseBinaryStdio() {}
 
 }  // namespace platform

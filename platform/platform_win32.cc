@@ -257,6 +257,26 @@ int LoadStringResource(unsigned id, char* buffer, int size) {
 
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
 
+void YieldThread() { SwitchToThread(); }
+
+bool AppendToFile(const char* path, const char* text, std::size_t size) {
+  std::string block;
+  block.reserve(size + size / 16);
+  for (const char* c = text; c != text + size; ++c) {
+    if (*c == '\n') block += '\r';
+    block += *c;
+  }
+  // With FILE_APPEND_DATA alone every write goes to the end in one step.
+  ScopedHandle file(CreateFileA(path, FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file.IsValid() &&
+         WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()),
+                   &written, nullptr) &&
+         written == block.size();
+}
+
 void UseBinaryStdio() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "filter/filter_host.h"
 #include "platform/isapi.h"
-#include "tools/mervane_map/filter_host.h"
 
 namespace mervane {
 namespace {

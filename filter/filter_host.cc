@@ -1,4 +1,4 @@
-#include "tools/mervane_map/filter_host.h"
+#include "filter/filter_host.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,8 +7,8 @@
 // Thread safety: MapUrl may be called from many threads at once, each with
 // its own request.
 
-#ifndef MERVANE_TOOLS_MERVANE_MAP_FILTER_HOST_H_
-#define MERVANE_TOOLS_MERVANE_MAP_FILTER_HOST_H_
+#ifndef MERVANE_FILTER_FILTER_HOST_H_
+#define MERVANE_FILTER_FILTER_HOST_H_
 
 #include <cstdint>
 #include <string>
@@ -63,4 +63,4 @@ class FilterHost {
 
 }  // namespace mervane
 
-#endif  // MERVANE_TOOLS_MERVANE_MAP_FILTER_HOST_H_
+#endif  // MERVANE_FILTER_FILTER_HOST_H_

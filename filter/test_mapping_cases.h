@@ -1,8 +1,8 @@
 // Tables of requests and the physical paths the filter should give them,
 // checked against the filter object itself or against the built library.
 
-#ifndef MERVANE_FILTER_MAPPING_CASES_H_
-#define MERVANE_FILTER_MAPPING_CASES_H_
+#ifndef MERVANE_FILTER_TEST_MAPPING_CASES_H_
+#define MERVANE_FILTER_TEST_MAPPING_CASES_H_
 
 #include <functional>
 #include <ostream>
@@ -25,12 +25,7 @@ struct MappingCase {
   const char* expected;  // kUnchanged: passed with the server's path
   const char* physical_path = nullptr;  // null: below c:\inetpub\wwwroot
 };
-
 std::ostream& operator<<(std::ostream& out, const MappingCase& c);
-
-// The requests of the worked example, against InstallExample's
-// configuration and files.
-std::vector<MappingCase> WorkedExampleCases();
 
 // Maps one request: the case, and the server's physical path for it.
 using MapFunction =
@@ -44,4 +39,4 @@ void ExpectMappings(const TestEnvironment& environment,
 
 }  // namespace mervane
 
-#endif  // MERVANE_FILTER_MAPPING_CASES_H_
+#endif  // MERVANE_FILTER_TEST_MAPPING_CASES_H_
