@@ -2,6 +2,7 @@
 
 #include "admin/admin_messages.h"
 #include "admin/name_lists.h"
+#include "cgi/request_origin.h"
 #include "config/config_schema.h"
 #include "config/registry_key.h"
 #include "platform/platform.h"
@@ -84,10 +85,7 @@ const MenuRow kMenu[] = {
 }  // namespace
 
 AdminApp::AdminApp() {
-  RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
-  std::unique_ptr<char[]> path;
-  if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
-  key.Close();
+  std::unique_ptr<char[]> path = ReadConfigurationPath();
   if (path == nullptr) {
     init_error_ = 1;
     return;
@@ -126,12 +124,23 @@ void AdminApp::HandleAction(int id, const CgiVariableSet& post,
   const Handler* handler = FindHandler(id);
   bool runs = loaded_ || !handler->needs_configuration;
   if (handler->action != nullptr) {
-    message_ =
-        runs ? (this->*handler->action)(post, query) : messages::kInitFailure;
+    message_ = RunAction(handler->action, runs, post, query);
   } else if (runs) {
     (this->*handler->page)(post, query);
   }
   if (id < 200) PrintMessage();
+}
+
+const char* AdminApp::RunAction(Action action, bool runs,
+                                const CgiVariableSet& post,
+                                const CgiVariableSet& query) {
+  // Only this program's own forms change anything: a link or an image on
+  // another site would otherwise act in the administrator's name.
+  if (!MayChangeState(RequestSourceFromEnvironment())) {
+    return messages::kChangeRefused;
+  }
+  if (!runs) return messages::kInitFailure;
+  return (this->*action)(post, query);
 }
 
 void AdminApp::BeginPage(const CgiVariableSet& /*post*/,

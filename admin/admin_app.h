@@ -88,6 +88,10 @@ class AdminApp : public CgiApp {
   };
   static const Handler kHandlers[];
   static const Handler* FindHandler(int id);
+  // The outcome of a form action: a refusal for a request that may not
+  // change anything, else what the action (when it runs) returns.
+  const char* RunAction(Action action, bool runs, const CgiVariableSet& post,
+                        const CgiVariableSet& query);
 
   // Whether the configuration file exists; it is created only when not.
   bool ConfigFileExists() const;

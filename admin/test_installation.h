@@ -44,8 +44,10 @@ class TestInstallation {
   // Runs mervanecfg with the query string and the POST body and returns
   // what it wrote into the content cell of the page frame; when the response
   // is not the header and frame around it, a text that says so and holds
-  // the whole response.
-  std::string Content(const std::string& query, const std::string& body = "");
+  // the whole response. env adds CGI variables (REQUEST_METHOD=GET, say),
+  // which take the place of the POST request's own.
+  std::string Content(const std::string& query, const std::string& body = "",
+                      const std::vector<std::string>& env = {});
   // Runs mervane-map, which loads the built filter as the web server does,
   // for one request (IP, port, host, URL, the server's physical path);
   // returns its output.
@@ -72,6 +74,7 @@ struct ActionCase {
   bool saved;
   std::string from = "";
   std::string to = "";
+  std::vector<std::string> env = {};
 };
 
 // Runs each case in a fresh installation of file (the small configuration

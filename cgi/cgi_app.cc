@@ -55,6 +55,13 @@ int CgiApp::RunApplication(int argc, char** argv, char** envp,
   return 0;
 }
 
+int CgiApp::RefuseRequest(const char* text) {
+  std::fprintf(out_, "Content-Type: %s\n\n<html><body>%s</body></html>",
+               content_type_.c_str(), text);
+  std::fflush(out_);
+  return 0;
+}
+
 void CgiApp::PrintActionUrl(const char* action) {
   // The web server always sets SCRIPT_NAME; without it the URL is relative.
   const char* script = std::getenv("SCRIPT_NAME");

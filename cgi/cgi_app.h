@@ -56,6 +56,10 @@ class CgiApp {
                      const CgiVariableSet& post, const CgiVariableSet& query,
                      const CgiVariableSet& cookies);
 
+  // Writes the header and a page that holds only text, for a request that
+  // is not run at all; returns 0, the process's exit code.
+  int RefuseRequest(const char* text);
+
   // Writes the URL that runs this program with the action: the script name
   // (escaped for HTML), "?Action=" and the action (percent-encoded).
   void PrintActionUrl(const char* action);
