@@ -2,7 +2,9 @@
 
 #include "admin/admin_messages.h"
 #include "admin/name_lists.h"
+#include "cgi/escaping.h"
 #include "cgi/request_origin.h"
+#include "config/config_file_lock.h"
 #include "config/config_schema.h"
 #include "config/registry_key.h"
 #include "platform/platform.h"
@@ -124,14 +126,14 @@ void AdminApp::HandleAction(int id, const CgiVariableSet& post,
   const Handler* handler = FindHandler(id);
   bool runs = loaded_ || !handler->needs_configuration;
   if (handler->action != nullptr) {
-    message_ = RunAction(handler->action, runs, post, query);
+    message_ = RunAction(*handler, runs, post, query);
   } else if (runs) {
     (this->*handler->page)(post, query);
   }
   if (id < 200) PrintMessage();
 }
 
-const char* AdminApp::RunAction(Action action, bool runs,
+std::string AdminApp::RunAction(const Handler& handler, bool runs,
                                 const CgiVariableSet& post,
                                 const CgiVariableSet& query) {
   // Only this program's own forms change anything: a link or an image on
@@ -140,7 +142,15 @@ const char* AdminApp::RunAction(Action action, bool runs,
     return messages::kChangeRefused;
   }
   if (!runs) return messages::kInitFailure;
-  return (this->*action)(post, query);
+  if (!handler.needs_configuration) return (this->*handler.action)(post, query);
+  // The tree loaded at start-up may already be stale: the action works on
+  // the file as it is once no other request is between its load and save.
+  ConfigFileLock lock(config_root_->Name());
+  if (!lock.Held()) return Failed(lock.Failure());
+  auto fresh = std::make_unique<ConfigFile>(config_root_->Name());
+  if (!fresh->Load() && ConfigFileExists()) return messages::kInitFailure;
+  config_root_ = std::move(fresh);
+  return (this->*handler.action)(post, query);
 }
 
 void AdminApp::BeginPage(const CgiVariableSet& /*post*/,
@@ -193,7 +203,14 @@ void AdminApp::PrintMessage() {
 }
 
 const char* AdminApp::Saved(const char* outcome) {
-  return config_root_->Save() ? outcome : messages::kSaveFailed;
+  std::string problem;
+  return config_root_->Save(&problem) ? outcome : Failed(problem);
+}
+
+const char* AdminApp::Failed(const std::string& problem) {
+  failure_ = std::string(messages::kSaveFailed) + " " +
+             HtmlEscaped(problem.c_str()) + ".";
+  return failure_.c_str();
 }
 
 void AdminApp::IpListPage(const CgiVariableSet& /*post*/,

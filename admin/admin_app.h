@@ -67,7 +67,7 @@ class AdminApp : public CgiApp {
   void PrintMessage();
 
   // Saves the whole configuration. Returns outcome when the file was
-  // written, else the save-failure text.
+  // written, else the save-failure text and the reason.
   const char* Saved(const char* outcome);
 
   // A writer for the response.
@@ -89,9 +89,15 @@ class AdminApp : public CgiApp {
   static const Handler kHandlers[];
   static const Handler* FindHandler(int id);
   // The outcome of a form action: a refusal for a request that may not
-  // change anything, else what the action (when it runs) returns.
-  const char* RunAction(Action action, bool runs, const CgiVariableSet& post,
+  // change anything, else what the action (when it runs) returns. An action
+  // on the configuration runs under its ConfigFileLock, on the file loaded
+  // anew.
+  std::string RunAction(const Handler& handler, bool runs,
+                        const CgiVariableSet& post,
                         const CgiVariableSet& query);
+  // The save-failure text followed by the problem; valid until the next
+  // call.
+  const char* Failed(const std::string& problem);
 
   // Whether the configuration file exists; it is created only when not.
   bool ConfigFileExists() const;
@@ -139,6 +145,7 @@ class AdminApp : public CgiApp {
   std::unique_ptr<ConfigFile> config_root_;
   int init_error_ = 0;
   std::string message_;
+  std::string failure_;
 };
 
 }  // namespace mervane

@@ -68,8 +68,9 @@ std::string TestInstallation::RunProgram(const char* program,
                                          std::vector<std::string> args,
                                          std::vector<std::string> env,
                                          const std::string& input) {
-  std::string input_path = root_ + "/request";
-  std::string output_path = root_ + "/response";
+  // Named per process: tests run requests from several processes at once.
+  std::string input_path = root_ + "/request" + std::to_string(getpid());
+  std::string output_path = root_ + "/response" + std::to_string(getpid());
   WriteFile(input_path, input);
   env.push_back("MERVANE_REGISTRY=" + root_ + "/registry");
   env.push_back("MERVANE_DRIVES=" + root_ + "/drives");

@@ -31,6 +31,8 @@ class TestInstallation {
   // The registry value's bytes, or "<none>" when it does not exist.
   std::string RegistryValue() const;
 
+  // The folder that stands for drive D:, which holds the configuration.
+  std::string Drive() const { return root_ + "/drives/d"; }
   // The configuration file's bytes, or "<none>" when it does not exist.
   std::string ReadConfig() const;
   void WriteConfig(const std::string& text) const;

@@ -95,34 +95,55 @@ TEST(ConfigFileTest, EmptyPathNeitherLoadsNorSaves) {
 }
 
 // Regression guard: a Save that fails must leave the old file whole and
-// nothing beside it.
-TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAlone) {
+// nothing beside it, and say why: a text and where it sits, or the file the
+// system refused.
+TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAloneAndSayWhy) {
   constexpr char kOld[] = "{ old:\n} old;\n";
   TestFolder folder;
   std::string path = folder.File("mervane.cfg");
   WriteWholeFile(path, kOld);
-
-  ConfigFile missing_folder(folder.File("missing/mervane.cfg").c_str());
-  BuildSample(&missing_folder);
-  EXPECT_EQ(0, missing_folder.Save());
-
   std::string directory = folder.File("dir.cfg");
   std::filesystem::create_directory(directory);
   WriteWholeFile(directory + "/inside", "");
-  ConfigFile cannot_replace(directory.c_str());
-  BuildSample(&cannot_replace);
-  EXPECT_EQ(0, cannot_replace.Save());
-  std::filesystem::remove_all(directory);
+  const std::string missing = folder.File("missing/mervane.cfg");
 
+  ConfigFile missing_folder(missing.c_str());
+  ConfigFile cannot_replace(directory.c_str());
   // Texts the file cannot carry; the full list is in storable_text_test.cc.
   ConfigFile colon(path.c_str());
-  colon.AddSection("a:b");
-  EXPECT_EQ(0, colon.Save());
+  colon.AddSection("s")->AddSection("a:b");
   ConfigFile shared(path.c_str());
   shared.AddSection("a");
-  shared.AddSection("b")->SetName("A");
-  EXPECT_EQ(0, shared.Save()) << "a reload would merge the two";
+  shared.AddSection("b")->SetName("A");  // a reload would merge the two
+  const struct {
+    ConfigFile* file;
+    std::string reason;  // its beginning, for the system's texts
+  } cases[] = {
+      {&missing_folder, missing + ".tmp: "},
+      {&cannot_replace, directory + ": "},
+      {&colon, "the section name \"a:b\" in s cannot be stored"},
+      {&shared, "the section name \"A\" in the top level cannot be stored"},
+  };
+  for (const auto& c : cases) {
+    std::string reason;
+    EXPECT_EQ(0, c.file->Save(&reason)) << c.reason;
+    EXPECT_EQ(c.reason, reason.substr(0, c.reason.size()));
+    EXPECT_LT(c.reason.size() - 2, reason.size()) << "the system's text";
+  }
+  std::filesystem::remove_all(directory);
   EXPECT_TRUE(HoldsOnly(folder, path, kOld));
+}
+
+// Regression: the loader recursed once per level, so a deep enough file
+// overflowed a request thread's stack and killed the web server.
+TEST(ConfigFileTest, FilesNestedDeeperThan64SectionsAreNotLoaded) {
+  for (int levels : {64, 65, 100, 200000}) {
+    std::string text;
+    for (int level = 0; level < levels; ++level) text += "{ s:\n";
+    text += "(int)deepest=1\n";
+    auto loaded = Loaded(text);
+    EXPECT_EQ(levels <= 64, loaded != nullptr) << levels;
+  }
 }
 
 }  // namespace
