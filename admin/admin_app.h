@@ -39,21 +39,15 @@ inline const char* Field(const CgiVariableSet& set, const char* name) {
 class AdminApp : public CgiApp {
  public:
   // Reads the configuration file's path from the registry and loads the
-  // file, creating it empty when it does not exist. InitError() tells what
-  // failed.
+  // file, creating it empty when it does not exist. Every page then shows
+  // the error text of init_error_: 1 when the registry gave no path, 2 when
+  // the file could neither be loaded nor created.
   AdminApp();
   // Destroys the tree without saving it.
   ~AdminApp() override;
 
-  // True when ConfigRoot() holds the configuration.
-  bool Loaded() const { return loaded_; }
   // The configuration; null when the registry named no file.
   ConfigFile* ConfigRoot() const { return config_root_.get(); }
-  // 0 after a successful construction; 1 when the registry gave no path; 2
-  // when the file could neither be loaded nor created.
-  int InitError() const { return init_error_; }
-  // The outcome text of this request's form action.
-  const char* Message() const { return message_.c_str(); }
 
   void HandleAction(int id, const CgiVariableSet& post,
                     const CgiVariableSet& query,

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cgi/cgi_app.h"
-#include "cgi/recording_app.h"
+#include "cgi/test_recording_app.h"
 #include "gtest/gtest.h"
 
 namespace mervane {

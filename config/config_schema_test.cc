@@ -1,4 +1,4 @@
-// The names computed from a request, and the mapping configuration as the
+// The name computed from a request, and the mapping configuration as the
 // administration program builds it.
 
 #include "config/config_schema.h"
@@ -23,19 +23,6 @@ TEST(ConfigSchemaTest, HostKeyAddsEveryPortButEighty) {
     EXPECT_EQ(c[2], schema::HostKey(c[0], c[1])) << c[1];
   }
   EXPECT_EQ("beta|", schema::HostKey("beta", nullptr));
-}
-
-TEST(ConfigSchemaTest, UrlSubdirIsTheFirstSegment) {
-  const char* cases[][2] = {
-      {"/docs/a/b.htm", "docs"},
-      {"/index.htm", "index.htm"},
-      {"/", ""},
-      {"noslash", ""},
-      {"//x", ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c[1], schema::UrlSubdir(c[0])) << c[0];
-  }
 }
 
 constexpr char kTwoHosts[] =

@@ -73,10 +73,6 @@ class ConfigSection : public ConfigGroup {
   int32_t AddBlob(const char* array_name, const void* data, uint32_t size,
                   const char* value_name);
 
-  // 1 when the section is the root of a configuration file (its name is
-  // then the file's path).
-  int IsBound() const { return bound_; }
-
  protected:
   ConfigSection(const char* path, int bound);
 
