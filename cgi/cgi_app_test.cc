@@ -41,14 +41,6 @@ TEST(CgiAppTest, DispatchRunsTheActionNamedExactly) {
   }
 }
 
-TEST(CgiAppTest, RunApplicationWritesHeaderThenTheThreeSteps) {
-  RecordingApp app;
-  EXPECT_EQ(0, app.RunApplication(0, nullptr, nullptr, kNoVariables,
-                                  *QueryOf("Action=AddIP"), kNoVariables));
-  EXPECT_EQ("Content-Type: text/html\n\n[begin][action 203][end]",
-            app.Output());
-}
-
 TEST(CgiAppTest, PrintActionUrlEscapesScriptAndAction) {
   struct Case {
     std::string script;

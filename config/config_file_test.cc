@@ -42,42 +42,6 @@ TEST(ConfigFileTest, SampleRoundTripsByteForByte) {
   EXPECT_EQ(kSampleFile, LoadedAndSaved(kSampleFile));
 }
 
-TEST(ConfigFileTest, EveryValueTypeSurvivesASaveAndReload) {
-  TestFolder folder;
-  std::string path = folder.File("types.cfg");
-  {
-    ConfigFile file(path.c_str());
-    ConfigSection* s = file.AddSection("s");
-    s->AddInt("i", -2147483647 - 1, nullptr);
-    s->AddFloat("f", 0.25f, "named");
-    s->AddString("t", " blanks, ; and = ", nullptr);
-    s->AddString("t", "", "empty");
-    s->AddDouble("d", 6.02214e23, nullptr);
-    s->AddInt64("g", INT64_MIN, nullptr);
-    s->AddBlob("b", "\x00\x7f\x80\xff", 4, nullptr);
-    s->AddBlob("b", "z", 1, "named");
-    ASSERT_EQ(1, file.Save());
-  }
-  ConfigFile file(path.c_str());
-  ASSERT_EQ(1, file.Load());
-  ConfigSection* s = file.GetSection("s");
-  EXPECT_EQ(-2147483647 - 1, s->GetArray("i")->FirstInt());
-  EXPECT_EQ(0.25f, s->GetArray("f")->ValueAt(1)->AsFloat());
-  EXPECT_STREQ("named", s->GetArray("f")->ValueAt(1)->Name());
-  ConfigArray* texts = s->GetArray("t");
-  ASSERT_EQ(1, texts->Count()) << "the empty text is dropped";
-  EXPECT_STREQ(" blanks, ; and = ", texts->FirstString());
-  EXPECT_EQ(6.02214e23, s->GetArray("d")->ValueAt(1)->AsDouble());
-  EXPECT_EQ(INT64_MIN, s->GetArray("g")->ValueAt(1)->AsInt64());
-  ConfigArray* blobs = s->GetArray("b");
-  ASSERT_EQ(2, blobs->Count());
-  ASSERT_EQ(4u, blobs->ValueAt(1)->BlobSize());
-  EXPECT_EQ(
-      std::string("\x00\x7f\x80\xff", 4),
-      std::string(static_cast<const char*>(blobs->ValueAt(1)->BlobData()), 4));
-  EXPECT_STREQ("named", blobs->ValueAt(2)->Name());
-}
-
 TEST(ConfigFileTest, MissingFileLoadsNothing) {
   TestFolder folder;
   ConfigFile file(folder.File("missing.cfg").c_str());

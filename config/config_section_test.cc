@@ -41,17 +41,6 @@ TEST(ConfigSectionTest, LookupsOfTheOtherKindGiveNullNodes) {
   EXPECT_EQ(2, root.Count());
 }
 
-TEST(ConfigSectionTest, AddFamilyReturnsTheFirstInt) {
-  ConfigSection root("root");
-  EXPECT_EQ(0, root.AddString("Log", "a", nullptr));
-  EXPECT_EQ(4, root.AddInt("Mixed", 4, "x"));
-  EXPECT_EQ(4, root.AddInt("Mixed", 9, "X")) << "a named value is unique";
-  EXPECT_EQ(4, root.AddDouble("Mixed", 1.5, nullptr));
-  EXPECT_EQ(4, root.AddInt("Mixed", 9, nullptr));
-  EXPECT_EQ(3, root.GetArray("Mixed")->Count());
-  EXPECT_EQ(2, root.GetArray("Mixed")->IndexOfType(TypeDouble));
-}
-
 TEST(ConfigArrayTest, SetFirstAddsOnlyWhenTheTypeIsMissing) {
   ConfigArray array("a");
   array.AddFloat(nullptr, 1.5f);
