@@ -93,9 +93,7 @@ AdminApp::AdminApp() {
     return;
   }
   config_root_ = std::make_unique<ConfigFile>(path.get());
-  // Only a missing file is created: one that exists but cannot be read
-  // (locked, no permission) must not be replaced by an empty one.
-  if (!config_root_->Load() && (ConfigFileExists() || !config_root_->Save())) {
+  if (!config_root_->Load() && !CreateMissingFile()) {
     init_error_ = 2;
     return;
   }
@@ -103,6 +101,15 @@ AdminApp::AdminApp() {
 }
 
 AdminApp::~AdminApp() = default;
+
+bool AdminApp::CreateMissingFile() {
+  // Only a missing file is created: one that exists but cannot be read
+  // (locked, no permission, nested too deep) must not be replaced by an
+  // empty one. Under the lock, so that the new file cannot replace one
+  // that another request is saving.
+  ConfigFileLock lock(config_root_->Name());
+  return lock.Held() && !ConfigFileExists() && config_root_->Save();
+}
 
 bool AdminApp::ConfigFileExists() const {
   bool is_directory = false;

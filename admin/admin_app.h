@@ -95,6 +95,9 @@ class AdminApp : public CgiApp {
 
   // Whether the configuration file exists; it is created only when not.
   bool ConfigFileExists() const;
+  // Creates the configuration file, empty, when it does not exist; false
+  // when it exists or cannot be created.
+  bool CreateMissingFile();
 
   // The IP-selection page every per-IP menu entry passes.
   void IpListPage(const CgiVariableSet& post, const CgiVariableSet& query);
