@@ -78,17 +78,5 @@ TEST(CgiAppTest, PrintActionUrlWithAppendsTheFormattedText) {
   }
 }
 
-TEST(CgiAppTest, PrintErrorPageWritesTheMessageOfTheCode) {
-  RecordingApp known, unknown;
-  known.PrintErrorPage(2);
-  unknown.PrintErrorPage(7);  // not in the table: an empty message
-  EXPECT_EQ(
-      "<html><body>An error #2 occured!<br>Error message: The specifiled CFG "
-      "file can't be loaded.</body></html>",
-      known.Output());
-  EXPECT_EQ("<html><body>An error #7 occured!<br>Error message: </body></html>",
-            unknown.Output());
-}
-
 }  // namespace
 }  // namespace mervane
