@@ -2,6 +2,9 @@
 
 #include "admin/admin_messages.h"
 #include "admin/name_lists.h"
+#include "cgi/escaping.h"
+#include "cgi/request_origin.h"
+#include "config/config_file_lock.h"
 #include "config/config_schema.h"
 #include "config/registry_key.h"
 #include "platform/platform.h"
@@ -84,18 +87,13 @@ const MenuRow kMenu[] = {
 }  // namespace
 
 AdminApp::AdminApp() {
-  RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
-  std::unique_ptr<char[]> path;
-  if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
-  key.Close();
+  std::unique_ptr<char[]> path = ReadConfigurationPath();
   if (path == nullptr) {
     init_error_ = 1;
     return;
   }
   config_root_ = std::make_unique<ConfigFile>(path.get());
-  // Only a missing file is created: one that exists but cannot be read
-  // (locked, no permission) must not be replaced by an empty one.
-  if (!config_root_->Load() && (ConfigFileExists() || !config_root_->Save())) {
+  if (!config_root_->Load() && !CreateMissingFile()) {
     init_error_ = 2;
     return;
   }
@@ -103,6 +101,15 @@ AdminApp::AdminApp() {
 }
 
 AdminApp::~AdminApp() = default;
+
+bool AdminApp::CreateMissingFile() {
+  // Only a missing file is created: one that exists but cannot be read
+  // (locked, no permission, nested too deep) must not be replaced by an
+  // empty one. Under the lock, so that the new file cannot replace one
+  // that another request is saving.
+  ConfigFileLock lock(config_root_->Name());
+  return lock.Held() && !ConfigFileExists() && config_root_->Save();
+}
 
 bool AdminApp::ConfigFileExists() const {
   bool is_directory = false;
@@ -126,12 +133,31 @@ void AdminApp::HandleAction(int id, const CgiVariableSet& post,
   const Handler* handler = FindHandler(id);
   bool runs = loaded_ || !handler->needs_configuration;
   if (handler->action != nullptr) {
-    message_ =
-        runs ? (this->*handler->action)(post, query) : messages::kInitFailure;
+    message_ = RunAction(*handler, runs, post, query);
   } else if (runs) {
     (this->*handler->page)(post, query);
   }
   if (id < 200) PrintMessage();
+}
+
+std::string AdminApp::RunAction(const Handler& handler, bool runs,
+                                const CgiVariableSet& post,
+                                const CgiVariableSet& query) {
+  // Only this program's own forms change anything: a link or an image on
+  // another site would otherwise act in the administrator's name.
+  if (!MayChangeState(RequestSourceFromEnvironment())) {
+    return messages::kChangeRefused;
+  }
+  if (!runs) return messages::kInitFailure;
+  if (!handler.needs_configuration) return (this->*handler.action)(post, query);
+  // The tree loaded at start-up may already be stale: the action works on
+  // the file as it is once no other request is between its load and save.
+  ConfigFileLock lock(config_root_->Name());
+  if (!lock.Held()) return Failed(lock.Failure());
+  auto fresh = std::make_unique<ConfigFile>(config_root_->Name());
+  if (!fresh->Load() && ConfigFileExists()) return messages::kInitFailure;
+  config_root_ = std::move(fresh);
+  return (this->*handler.action)(post, query);
 }
 
 void AdminApp::BeginPage(const CgiVariableSet& /*post*/,
@@ -184,7 +210,14 @@ void AdminApp::PrintMessage() {
 }
 
 const char* AdminApp::Saved(const char* outcome) {
-  return config_root_->Save() ? outcome : messages::kSaveFailed;
+  std::string problem;
+  return config_root_->Save(&problem) ? outcome : Failed(problem);
+}
+
+const char* AdminApp::Failed(const std::string& problem) {
+  failure_ = std::string(messages::kSaveFailed) + " " +
+             HtmlEscaped(problem.c_str()) + ".";
+  return failure_.c_str();
 }
 
 void AdminApp::IpListPage(const CgiVariableSet& /*post*/,

@@ -39,21 +39,15 @@ inline const char* Field(const CgiVariableSet& set, const char* name) {
 class AdminApp : public CgiApp {
  public:
   // Reads the configuration file's path from the registry and loads the
-  // file, creating it empty when it does not exist. InitError() tells what
-  // failed.
+  // file, creating it empty when it does not exist. Every page then shows
+  // the error text of init_error_: 1 when the registry gave no path, 2 when
+  // the file could neither be loaded nor created.
   AdminApp();
   // Destroys the tree without saving it.
   ~AdminApp() override;
 
-  // True when ConfigRoot() holds the configuration.
-  bool Loaded() const { return loaded_; }
   // The configuration; null when the registry named no file.
   ConfigFile* ConfigRoot() const { return config_root_.get(); }
-  // 0 after a successful construction; 1 when the registry gave no path; 2
-  // when the file could neither be loaded nor created.
-  int InitError() const { return init_error_; }
-  // The outcome text of this request's form action.
-  const char* Message() const { return message_.c_str(); }
 
   void HandleAction(int id, const CgiVariableSet& post,
                     const CgiVariableSet& query,
@@ -67,7 +61,7 @@ class AdminApp : public CgiApp {
   void PrintMessage();
 
   // Saves the whole configuration. Returns outcome when the file was
-  // written, else the save-failure text.
+  // written, else the save-failure text and the reason.
   const char* Saved(const char* outcome);
 
   // A writer for the response.
@@ -88,9 +82,22 @@ class AdminApp : public CgiApp {
   };
   static const Handler kHandlers[];
   static const Handler* FindHandler(int id);
+  // The outcome of a form action: a refusal for a request that may not
+  // change anything, else what the action (when it runs) returns. An action
+  // on the configuration runs under its ConfigFileLock, on the file loaded
+  // anew.
+  std::string RunAction(const Handler& handler, bool runs,
+                        const CgiVariableSet& post,
+                        const CgiVariableSet& query);
+  // The save-failure text followed by the problem; valid until the next
+  // call.
+  const char* Failed(const std::string& problem);
 
   // Whether the configuration file exists; it is created only when not.
   bool ConfigFileExists() const;
+  // Creates the configuration file, empty, when it does not exist; false
+  // when it exists or cannot be created.
+  bool CreateMissingFile();
 
   // The IP-selection page every per-IP menu entry passes.
   void IpListPage(const CgiVariableSet& post, const CgiVariableSet& query);
@@ -135,6 +142,7 @@ class AdminApp : public CgiApp {
   std::unique_ptr<ConfigFile> config_root_;
   int init_error_ = 0;
   std::string message_;
+  std::string failure_;
 };
 
 }  // namespace mervane

@@ -10,6 +10,10 @@ namespace messages {
 
 inline constexpr char kInitFailure[] = "Init failure!";
 inline constexpr char kSaveFailed[] = "Error saving CFG file.";
+// A change asked for by another method than POST or from another site.
+inline constexpr char kChangeRefused[] =
+    "Changes are accepted only from the forms of this program. Nothing was "
+    "changed.";
 inline constexpr char kEmptyUrlSubdirOrPath[] =
     "Empty URL subdir or physical path are not accepted!";
 inline constexpr char kEmptyPath[] = "Empty physical path is not accepted!";

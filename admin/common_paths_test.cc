@@ -43,8 +43,6 @@ TEST(CommonPathsTest, DoCommonPaths) {
        "        } COMMON_PATHS;\n    } MAIN;\n} 10.0.0.6;"},
       {kB, "IP=10.0.0.5&URLsub=ICONS&mapPath=x&Add=Add",
        "Common path to that URL subdir already exists!", false},
-      {kA, "IP=10.0.0.5&URLsub=&mapPath=x&Add=Add",
-       "Empty URL subdir or physical path are not accepted!", false},
       {kA, "IP=10.0.0.5&URLsub=x&Add=Add",
        "Empty URL subdir or physical path are not accepted!", false},
       // Add wins over Remove.

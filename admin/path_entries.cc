@@ -1,5 +1,7 @@
 #include "admin/path_entries.h"
 
+#include <cstring>
+
 #include "admin/admin_app.h"
 #include "admin/admin_messages.h"
 #include "config/storable_text.h"
@@ -20,7 +22,11 @@ const char* AddEntry(AdminApp& app, const SectionLookup& list,
   if (*path == '\0' || *url_subdir == '\0') {
     return messages::kEmptyUrlSubdirOrPath;
   }
-  if (!IsStorableArrayName(url_subdir)) return messages::kUnstorableUrlSubdir;
+  // A leading blank or a CR survives the file but would never match a URL.
+  if (!IsStorableArrayName(url_subdir) || *url_subdir == ' ' ||
+      *url_subdir == '\t' || std::strchr(url_subdir, '\r') != nullptr) {
+    return messages::kUnstorableUrlSubdir;
+  }
   if (!IsStorableString(path)) return messages::kUnstorableText;
   if (list.missing() != nullptr) return list.missing();
   if (!list.section()->GetArray(url_subdir)->IsNull()) return texts.exists;

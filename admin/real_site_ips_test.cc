@@ -68,9 +68,7 @@ TEST(RealSiteIpsTest, NameHeldByTopLevelArrayIsRefused) {
       {{"Action=DoAddIP", "newIP=10.0.0.9",
         "That name is used by another kind of entry in the CFG file! Nothing "
         "was changed.",
-        false},
-       // Only sections are IPs: removing one never removes the array.
-       {"Action=DoRemoveIP", "IPList=10.0.0.9", "IP removed!", false}},
+        false}},
       "(string)10.0.0.9=x\n");
 }
 

@@ -11,11 +11,7 @@ namespace mervane {
 
 void AdminApp::RegistryPage(const CgiVariableSet& /*post*/,
                             const CgiVariableSet& /*query*/) {
-  RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
-  std::unique_ptr<char[]> path;
-  if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
-  key.Close();
-
+  std::unique_ptr<char[]> path = ReadConfigurationPath();
   HtmlWriter html = Html();
   html.Line("This is main administration tool for Halvost Mervane.<BR>");
   html.Line(
@@ -39,6 +35,13 @@ void AdminApp::RegistryPage(const CgiVariableSet& /*post*/,
 
 const char* AdminApp::DoConfig(const CgiVariableSet& post,
                                const CgiVariableSet& /*query*/) {
+  // The path goes into every later request's file name: what could not
+  // name a file is refused before the registry is touched.
+  if (!IsAcceptableConfigurationPath(Field(post, "Config"))) {
+    return "A configuration file path that is empty, holds a line break or "
+           "another control character, or has 260 characters or more is not "
+           "accepted!";
+  }
   RegistryKey key(1, RegistryKey::Root::kLocalMachine,
                   schema::kRegistryKeyPath);
   bool stored = key.IsOpen() && key.WriteString(schema::kRegistryValueName,

@@ -31,16 +31,5 @@ TEST(RegistryConfigTest, CreatesTheKeyAndTakesEffectNextRequest) {
                        installation.Content("Action=ListIPs")));
 }
 
-TEST(RegistryConfigTest, EmptyPathIsStoredEmpty) {
-  TestInstallation installation;
-  installation.InstallSmallConfiguration();
-  EXPECT_EQ("Configuration saved successfuly!",
-            installation.Content("Action=DoConfig", "B1=Submit"));
-  EXPECT_EQ(std::string(1, '\0'), installation.RegistryValue());
-  // An empty path names no file that could be loaded or created.
-  EXPECT_TRUE(
-      SameText(Golden("error_2.html"), installation.Content("Action=ListIPs")));
-}
-
 }  // namespace
 }  // namespace mervane

@@ -68,8 +68,9 @@ std::string TestInstallation::RunProgram(const char* program,
                                          std::vector<std::string> args,
                                          std::vector<std::string> env,
                                          const std::string& input) {
-  std::string input_path = root_ + "/request";
-  std::string output_path = root_ + "/response";
+  // Named per process: tests run requests from several processes at once.
+  std::string input_path = root_ + "/request" + std::to_string(getpid());
+  std::string output_path = root_ + "/response" + std::to_string(getpid());
   WriteFile(input_path, input);
   env.push_back("MERVANE_REGISTRY=" + root_ + "/registry");
   env.push_back("MERVANE_DRIVES=" + root_ + "/drives");
@@ -102,12 +103,15 @@ std::string TestInstallation::Map(const std::vector<std::string>& request) {
 }
 
 std::string TestInstallation::Content(const std::string& query,
-                                      const std::string& body) {
-  std::string response = RunProgram(
-      MERVANECFG_PATH, {},
+                                      const std::string& body,
+                                      const std::vector<std::string>& env) {
+  // The first of two equal names is the one the program sees.
+  std::vector<std::string> variables = env;
+  variables.insert(
+      variables.end(),
       {"CONTENT_LENGTH=" + std::to_string(body.size()), "QUERY_STRING=" + query,
-       "REQUEST_METHOD=POST", std::string("SCRIPT_NAME=") + kScriptName},
-      body);
+       "REQUEST_METHOD=POST", std::string("SCRIPT_NAME=") + kScriptName});
+  std::string response = RunProgram(MERVANECFG_PATH, {}, variables, body);
   std::string head = "Content-Type: text/html\n\n" + Golden("frame_begin.html");
   std::string tail = Golden("frame_end.html");
   if (response.size() < head.size() + tail.size() ||
@@ -128,7 +132,9 @@ void ExpectActionCases(const std::vector<ActionCase>& cases,
     installation.SetRegistryPath(kConfigPath);
     installation.WriteConfig(original);
     std::string request = action.query + " with body " + action.body;
-    EXPECT_EQ(action.message, installation.Content(action.query, action.body))
+    for (const std::string& variable : action.env) request += " " + variable;
+    EXPECT_EQ(action.message,
+              installation.Content(action.query, action.body, action.env))
         << request;
     std::string expected = action.saved ? Golden("small_saved.cfg") : original;
     if (!action.from.empty()) {

@@ -31,6 +31,8 @@ class TestInstallation {
   // The registry value's bytes, or "<none>" when it does not exist.
   std::string RegistryValue() const;
 
+  // The folder that stands for drive D:, which holds the configuration.
+  std::string Drive() const { return root_ + "/drives/d"; }
   // The configuration file's bytes, or "<none>" when it does not exist.
   std::string ReadConfig() const;
   void WriteConfig(const std::string& text) const;
@@ -44,8 +46,10 @@ class TestInstallation {
   // Runs mervanecfg with the query string and the POST body and returns
   // what it wrote into the content cell of the page frame; when the response
   // is not the header and frame around it, a text that says so and holds
-  // the whole response.
-  std::string Content(const std::string& query, const std::string& body = "");
+  // the whole response. env adds CGI variables (REQUEST_METHOD=GET, say),
+  // which take the place of the POST request's own.
+  std::string Content(const std::string& query, const std::string& body = "",
+                      const std::vector<std::string>& env = {});
   // Runs mervane-map, which loads the built filter as the web server does,
   // for one request (IP, port, host, URL, the server's physical path);
   // returns its output.
@@ -72,6 +76,7 @@ struct ActionCase {
   bool saved;
   std::string from = "";
   std::string to = "";
+  std::vector<std::string> env = {};
 };
 
 // Runs each case in a fresh installation of file (the small configuration

@@ -39,18 +39,22 @@ void CgiApp::BeginPage(const CgiVariableSet&, const CgiVariableSet&,
 void CgiApp::EndPage(const CgiVariableSet&, const CgiVariableSet&,
                      const CgiVariableSet&) {}
 
-int CgiApp::RunApplication(int argc, char** argv, char** envp,
+int CgiApp::RunApplication(int /*argc*/, char** /*argv*/, char** /*envp*/,
                            const CgiVariableSet& post,
                            const CgiVariableSet& query,
                            const CgiVariableSet& cookies) {
-  argc_ = argc;
-  argv_ = argv;
-  envp_ = envp;
   // Line feeds only: the header ends with an empty line.
   std::fprintf(out_, "Content-Type: %s\n\n", content_type_.c_str());
   BeginPage(post, query, cookies);
   Dispatch(post, query, cookies);
   EndPage(post, query, cookies);
+  std::fflush(out_);
+  return 0;
+}
+
+int CgiApp::RefuseRequest(const char* text) {
+  std::fprintf(out_, "Content-Type: %s\n\n<html><body>%s</body></html>",
+               content_type_.c_str(), text);
   std::fflush(out_);
   return 0;
 }

@@ -14,6 +14,7 @@
 
 #include "cgi/cgi_main.h"
 #include "cgi/cgi_variable.h"
+#include "cgi/compiler.h"
 #include "cgi/escaping.h"
 
 namespace mervane {
@@ -56,31 +57,27 @@ class CgiApp {
                      const CgiVariableSet& post, const CgiVariableSet& query,
                      const CgiVariableSet& cookies);
 
+  // Writes the header and a page that holds only text, for a request that
+  // is not run at all; returns 0, the process's exit code.
+  int RefuseRequest(const char* text);
+
   // Writes the URL that runs this program with the action: the script name
   // (escaped for HTML), "?Action=" and the action (percent-encoded).
   void PrintActionUrl(const char* action);
   // The same URL, then "&" and the printf-formatted text. Values formatted
   // into it must be percent-encoded by the caller (UrlEncoded).
   void PrintActionUrlWith(const char* action, const char* format, ...)
-      __attribute__((format(printf, 3, 4)));
+      MERVANE_PRINTF_FORMAT(3, 4);
   // Writes the error text of ErrorTable for code; for a code the table lacks,
   // the same text with an empty message.
   void PrintErrorPage(int code);
 
  protected:
-  // The program's arguments and environment, as RunApplication received them.
-  int argc() const { return argc_; }
-  char** argv() const { return argv_; }
-  char** envp() const { return envp_; }
-
   // Where the response goes: standard output unless redirected.
   std::FILE* out() const { return out_; }
   void set_out(std::FILE* out) { out_ = out; }
 
  private:
-  int argc_ = 0;
-  char** argv_ = nullptr;
-  char** envp_ = nullptr;
   std::string content_type_;  // "text/html"
   std::string action_field_;  // "Action"
   std::FILE* out_ = stdout;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cgi/field_reader.h"
-#include "cgi/recording_app.h"
+#include "cgi/test_recording_app.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
@@ -39,14 +39,6 @@ TEST(CgiAppTest, DispatchRunsTheActionNamedExactly) {
     app.Dispatch(kNoVariables, *QueryOf(c.query), kNoVariables);
     EXPECT_EQ(c.id, app.handled_id()) << c.query;
   }
-}
-
-TEST(CgiAppTest, RunApplicationWritesHeaderThenTheThreeSteps) {
-  RecordingApp app;
-  EXPECT_EQ(0, app.RunApplication(0, nullptr, nullptr, kNoVariables,
-                                  *QueryOf("Action=AddIP"), kNoVariables));
-  EXPECT_EQ("Content-Type: text/html\n\n[begin][action 203][end]",
-            app.Output());
 }
 
 TEST(CgiAppTest, PrintActionUrlEscapesScriptAndAction) {
@@ -84,18 +76,6 @@ TEST(CgiAppTest, PrintActionUrlWithAppendsTheFormattedText) {
               long_app.Output())
         << length;
   }
-}
-
-TEST(CgiAppTest, PrintErrorPageWritesTheMessageOfTheCode) {
-  RecordingApp known, unknown;
-  known.PrintErrorPage(2);
-  unknown.PrintErrorPage(7);  // not in the table: an empty message
-  EXPECT_EQ(
-      "<html><body>An error #2 occured!<br>Error message: The specifiled CFG "
-      "file can't be loaded.</body></html>",
-      known.Output());
-  EXPECT_EQ("<html><body>An error #7 occured!<br>Error message: </body></html>",
-            unknown.Output());
 }
 
 }  // namespace

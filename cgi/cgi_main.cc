@@ -13,6 +13,10 @@ namespace mervane {
 
 namespace {
 
+// The longest body read: the forms send a few hundred bytes, and a body is
+// held in memory whole.
+constexpr int kLongestBody = 1 << 20;
+
 // The declared body length: the leading decimal number of CONTENT_LENGTH,
 // or 0 when it is missing or does not start with one.
 int DeclaredBodyLength() {
@@ -38,7 +42,14 @@ std::string EnvironmentText(const char* name) {
 
 int CgiMain(int argc, char** argv, char** envp) {
   platform::UseBinaryStdio();
-  FieldReader body(ReadBody(stdin, DeclaredBodyLength()), '&');
+  const int body_length = DeclaredBodyLength();
+  if (body_length > kLongestBody) {
+    // Refused before a byte of it is read.
+    if (Instance == nullptr) return 1;
+    return Instance->RefuseRequest(
+        "The request is larger than 1 MiB. Nothing was changed.");
+  }
+  FieldReader body(ReadBody(stdin, body_length), '&');
   StoreFields(&body, FieldNames::kAsSent, &PostVariables());
   FieldReader query(EnvironmentText("QUERY_STRING"), '&');
   StoreFields(&query, FieldNames::kAsSent, &QueryVariables());

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cgi/cgi_app.h"
-#include "cgi/recording_app.h"
+#include "cgi/test_recording_app.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
@@ -58,7 +58,7 @@ TEST(CgiMainTest, ReadsAsMuchBodyAsDeclaredAndReceived) {
       {"-6", ""},
       {"abc", ""},
       {"", ""},
-      {"99999999999999999999", "abcdef"},
+      {"1048576", "abcdef"},  // the limit itself
   };
   int request = 0;
   for (const Case& c : cases) {
@@ -77,6 +77,21 @@ TEST(CgiMainTest, ReadsAsMuchBodyAsDeclaredAndReceived) {
   CgiMain(0, nullptr, nullptr);
   EXPECT_EQ(big, PostVariables().GetVariable("big").FirstValue());
   EXPECT_EQ(&EmptyVariable(), &PostVariables().GetVariable("tail"));
+}
+
+TEST(CgiMainTest, RefusesABodyOverOneMebibyteUnread) {
+  for (const char* length : {"1048577", "99999999999999999999"}) {
+    SetRequest(length, "over=1", "Action=DoConfig", "");
+    RecordingApp app;
+    EXPECT_EQ(0, CgiMain(0, nullptr, nullptr));
+    EXPECT_EQ(
+        "Content-Type: text/html\n\n<html><body>The request is larger than 1 "
+        "MiB. Nothing was changed.</body></html>",
+        app.Output())
+        << length;
+    EXPECT_EQ(0, app.handled_id()) << length;
+    EXPECT_EQ(0L, std::ftell(stdin)) << length;
+  }
 }
 
 }  // namespace

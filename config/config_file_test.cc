@@ -42,42 +42,6 @@ TEST(ConfigFileTest, SampleRoundTripsByteForByte) {
   EXPECT_EQ(kSampleFile, LoadedAndSaved(kSampleFile));
 }
 
-TEST(ConfigFileTest, EveryValueTypeSurvivesASaveAndReload) {
-  TestFolder folder;
-  std::string path = folder.File("types.cfg");
-  {
-    ConfigFile file(path.c_str());
-    ConfigSection* s = file.AddSection("s");
-    s->AddInt("i", -2147483647 - 1, nullptr);
-    s->AddFloat("f", 0.25f, "named");
-    s->AddString("t", " blanks, ; and = ", nullptr);
-    s->AddString("t", "", "empty");
-    s->AddDouble("d", 6.02214e23, nullptr);
-    s->AddInt64("g", INT64_MIN, nullptr);
-    s->AddBlob("b", "\x00\x7f\x80\xff", 4, nullptr);
-    s->AddBlob("b", "z", 1, "named");
-    ASSERT_EQ(1, file.Save());
-  }
-  ConfigFile file(path.c_str());
-  ASSERT_EQ(1, file.Load());
-  ConfigSection* s = file.GetSection("s");
-  EXPECT_EQ(-2147483647 - 1, s->GetArray("i")->FirstInt());
-  EXPECT_EQ(0.25f, s->GetArray("f")->ValueAt(1)->AsFloat());
-  EXPECT_STREQ("named", s->GetArray("f")->ValueAt(1)->Name());
-  ConfigArray* texts = s->GetArray("t");
-  ASSERT_EQ(1, texts->Count()) << "the empty text is dropped";
-  EXPECT_STREQ(" blanks, ; and = ", texts->FirstString());
-  EXPECT_EQ(6.02214e23, s->GetArray("d")->ValueAt(1)->AsDouble());
-  EXPECT_EQ(INT64_MIN, s->GetArray("g")->ValueAt(1)->AsInt64());
-  ConfigArray* blobs = s->GetArray("b");
-  ASSERT_EQ(2, blobs->Count());
-  ASSERT_EQ(4u, blobs->ValueAt(1)->BlobSize());
-  EXPECT_EQ(
-      std::string("\x00\x7f\x80\xff", 4),
-      std::string(static_cast<const char*>(blobs->ValueAt(1)->BlobData()), 4));
-  EXPECT_STREQ("named", blobs->ValueAt(2)->Name());
-}
-
 TEST(ConfigFileTest, MissingFileLoadsNothing) {
   TestFolder folder;
   ConfigFile file(folder.File("missing.cfg").c_str());
@@ -95,34 +59,55 @@ TEST(ConfigFileTest, EmptyPathNeitherLoadsNorSaves) {
 }
 
 // Regression guard: a Save that fails must leave the old file whole and
-// nothing beside it.
-TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAlone) {
+// nothing beside it, and say why: a text and where it sits, or the file the
+// system refused.
+TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAloneAndSayWhy) {
   constexpr char kOld[] = "{ old:\n} old;\n";
   TestFolder folder;
   std::string path = folder.File("mervane.cfg");
   WriteWholeFile(path, kOld);
-
-  ConfigFile missing_folder(folder.File("missing/mervane.cfg").c_str());
-  BuildSample(&missing_folder);
-  EXPECT_EQ(0, missing_folder.Save());
-
   std::string directory = folder.File("dir.cfg");
   std::filesystem::create_directory(directory);
   WriteWholeFile(directory + "/inside", "");
-  ConfigFile cannot_replace(directory.c_str());
-  BuildSample(&cannot_replace);
-  EXPECT_EQ(0, cannot_replace.Save());
-  std::filesystem::remove_all(directory);
+  const std::string missing = folder.File("missing/mervane.cfg");
 
+  ConfigFile missing_folder(missing.c_str());
+  ConfigFile cannot_replace(directory.c_str());
   // Texts the file cannot carry; the full list is in storable_text_test.cc.
   ConfigFile colon(path.c_str());
-  colon.AddSection("a:b");
-  EXPECT_EQ(0, colon.Save());
+  colon.AddSection("s")->AddSection("a:b");
   ConfigFile shared(path.c_str());
   shared.AddSection("a");
-  shared.AddSection("b")->SetName("A");
-  EXPECT_EQ(0, shared.Save()) << "a reload would merge the two";
+  shared.AddSection("b")->SetName("A");  // a reload would merge the two
+  const struct {
+    ConfigFile* file;
+    std::string reason;  // its beginning, for the system's texts
+  } cases[] = {
+      {&missing_folder, missing + ".tmp: "},
+      {&cannot_replace, directory + ": "},
+      {&colon, "the section name \"a:b\" in s cannot be stored"},
+      {&shared, "the section name \"A\" in the top level cannot be stored"},
+  };
+  for (const auto& c : cases) {
+    std::string reason;
+    EXPECT_EQ(0, c.file->Save(&reason)) << c.reason;
+    EXPECT_EQ(c.reason, reason.substr(0, c.reason.size()));
+    EXPECT_LT(c.reason.size() - 2, reason.size()) << "the system's text";
+  }
+  std::filesystem::remove_all(directory);
   EXPECT_TRUE(HoldsOnly(folder, path, kOld));
+}
+
+// Regression: the loader recursed once per level, so a deep enough file
+// overflowed a request thread's stack and killed the web server.
+TEST(ConfigFileTest, FilesNestedDeeperThan64SectionsAreNotLoaded) {
+  for (int levels : {64, 65, 100, 200000}) {
+    std::string text;
+    for (int level = 0; level < levels; ++level) text += "{ s:\n";
+    text += "(int)deepest=1\n";
+    auto loaded = Loaded(text);
+    EXPECT_EQ(levels <= 64, loaded != nullptr) << levels;
+  }
 }
 
 }  // namespace

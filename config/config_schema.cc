@@ -1,7 +1,6 @@
 #include "config/config_schema.h"
 
 #include <cstdlib>
-#include <cstring>
 
 namespace mervane {
 namespace schema {
@@ -15,14 +14,6 @@ std::string HostKey(const char* host_name, const char* port_text) {
     key += port_text;
   }
   return key;
-}
-
-std::string UrlSubdir(const char* url) {
-  if (url == nullptr) return std::string();
-  const char* slash = std::strchr(url, '/');
-  if (slash == nullptr) return std::string();
-  const char* segment = slash + 1;
-  return std::string(segment, std::strcspn(segment, "/"));
 }
 
 }  // namespace schema

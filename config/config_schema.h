@@ -1,5 +1,5 @@
 // The names the filter and the administration program give the
-// configuration tree, and the two names computed from a request.
+// configuration tree, and the name computed from a request.
 //
 //   IP                               section, one per real site IP
 //     VIRTUAL_HOSTS                  section
@@ -41,11 +41,6 @@ inline constexpr char kRegistryValueName[] = "Configuration File";
 // The section name of a virtual host: the host name, followed by "|" and
 // the port text as given when the port does not read (as atoi) as 80.
 std::string HostKey(const char* host_name, const char* port_text);
-
-// The first segment of a URL path: the text between the first '/' and the
-// next '/' (or the end), without slashes. Empty for "/" or a URL without
-// '/'.
-std::string UrlSubdir(const char* url);
 
 }  // namespace schema
 }  // namespace mervane

@@ -118,7 +118,7 @@ int ConfigSection::Load() {
   ConfigTextFile file(Name(), ConfigTextFile::kRead);
   if (!file.IsOpen()) return 0;
   LoadFrom(&file);
-  return 1;
+  return file.Failed() ? 0 : 1;
 }
 
 int ConfigSection::WriteTo(ConfigStream* stream) {
@@ -139,19 +139,37 @@ int ConfigSection::WriteTo(ConfigStream* stream) {
   return 1;
 }
 
-int ConfigSection::Save() {
-  if (!bound_ || Name() == nullptr || !IsStorableTree(*this)) return 0;
-  std::string temp_path;
-  std::FILE* temp = platform::CreateSiblingTempFile(Name(), &temp_path);
-  if (temp == nullptr) return 0;
+int ConfigSection::Save(std::string* failure) {
+  std::string problem;
+  if (!bound_ || Name() == nullptr) {
+    problem = "the configuration is not bound to a file";
+  } else if (IsStorableTree(*this, &problem)) {
+    if (WriteThroughTempFile(&problem)) return 1;
+  }
+  if (failure != nullptr) *failure = problem;
+  return 0;
+}
+
+bool ConfigSection::WriteThroughTempFile(std::string* problem) {
+  // One fixed name: a save killed half-way leaves at most this one file,
+  // which the next save takes over.
+  const std::string temp_path = std::string(Name()) + ".tmp";
+  std::FILE* temp = platform::CreateFreshFile(temp_path.c_str(), Name());
+  if (temp == nullptr) {
+    *problem = temp_path + ": " + platform::LastErrorText();
+    return false;
+  }
   ConfigTextFile file(temp_path.c_str(), temp);
   WriteTo(&file);
-  if (file.Close() &&
-      platform::ReplaceFileAtomically(temp_path.c_str(), Name())) {
-    return 1;
+  if (!file.Close()) {
+    *problem = temp_path + ": " + platform::LastErrorText();
+  } else if (!platform::ReplaceFileAtomically(temp_path.c_str(), Name())) {
+    *problem = std::string(Name()) + ": " + platform::LastErrorText();
+  } else {
+    return true;
   }
   platform::DeleteFileAt(temp_path.c_str());
-  return 0;
+  return false;
 }
 
 ConfigSection* ConfigSection::GetSection(const char* name) const {

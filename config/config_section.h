@@ -10,6 +10,7 @@
 #define MERVANE_CONFIG_CONFIG_SECTION_H_
 
 #include <cstdint>
+#include <string>
 
 #include "config/config_array.h"
 #include "config/config_group.h"
@@ -34,15 +35,20 @@ class ConfigSection : public ConfigGroup {
   // when it met this section's end line, 0 when the stream ended first.
   virtual int LoadFrom(ConfigStream* stream);
   // Reads the bound file into this section (merging into what it holds).
-  // Returns 0 for an unbound section or a file that cannot be opened.
+  // Returns 0 for an unbound section, a file that cannot be opened, or one
+  // nested deeper than kDeepestNesting sections; the section then holds
+  // what was read before, which is not to be used.
   virtual int Load();
   // Writes the section's children to the stream.
   virtual int WriteTo(ConfigStream* stream);
-  // Rewrites the bound file from this section. The file is replaced in one
-  // step only after every byte was written; on any failure (unbound, a text
-  // the format cannot carry, a write error) returns 0 and the old file is
-  // left as it was.
-  virtual int Save();
+  // Rewrites the bound file from this section, through the file
+  // "<path>.tmp" beside it, which replaces the file in one step only after
+  // every byte was written and flushed to the disk. On any failure
+  // (unbound, a text the format cannot carry, a system error) returns 0,
+  // stores the reason for people in *failure (when given), removes the
+  // temporary file and leaves the old one as it was. Two saves of one file
+  // at once must be kept apart by the caller (ConfigFileLock).
+  virtual int Save(std::string* failure = nullptr);
 
   ConfigSection* GetSection(const char* name) const;
   ConfigSection* GetSectionAt(int index) const;
@@ -67,10 +73,6 @@ class ConfigSection : public ConfigGroup {
   int32_t AddBlob(const char* array_name, const void* data, uint32_t size,
                   const char* value_name);
 
-  // 1 when the section is the root of a configuration file (its name is
-  // then the file's path).
-  int IsBound() const { return bound_; }
-
  protected:
   ConfigSection(const char* path, int bound);
 
@@ -78,6 +80,8 @@ class ConfigSection : public ConfigGroup {
   // The reader's steps for one value line and for one blob.
   void LoadValue(ConfigStream* stream, int event);
   void LoadBlob(ConfigStream* stream);
+  // Save's writing; on failure *problem tells why.
+  bool WriteThroughTempFile(std::string* problem);
   // AddSection and AddArray: the child of that name when it is of the kind
   // Group, else a new one.
   template <typename Group>

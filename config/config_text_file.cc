@@ -249,7 +249,7 @@ int ConfigTextFile::WriteInt(const char* array_name, int32_t value,
 // ---- Reading ----------------------------------------------------------------
 
 int ConfigTextFile::NextLine() {
-  if (position_ >= text_.size()) {
+  if (position_ >= text_.size() || too_deep_) {
     line_[0] = '\0';
     return 0;
   }
@@ -352,6 +352,11 @@ int ConfigTextFile::ParseSectionBegin(const char* line) {
   const char* name;
   size_t length = MarkedName(line, ":\r\n", &name);
   if (blob_open_ || length == 0) return EventNothing;
+  if (sections_.size() == kDeepestNesting) {
+    too_deep_ = true;
+    line_[0] = '\0';
+    return EventNothing;
+  }
   CopyCut(name_, sizeof(name_), name, length);
   sections_.push_back({name_, position_});
   return EventSectionBegin;

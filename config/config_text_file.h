@@ -15,7 +15,9 @@
 // that end them (storable_text.h tells which texts survive). The reader
 // accepts LF and CR LF line ends, splits lines longer than 1022 characters,
 // cuts names at 255 and value texts at 511 characters, and ignores every
-// line it does not recognise.
+// line it does not recognise (format_limits.h). A section begin line deeper
+// than kDeepestNesting levels ends the reading: the stream reports no
+// further line and Failed() tells why.
 //
 // Reading takes the whole file into memory when the stream opens; the
 // offsets of open sections are positions in that buffer. Writing buffers
@@ -34,6 +36,7 @@
 #include <vector>
 
 #include "config/config_stream.h"
+#include "config/format_limits.h"
 
 namespace mervane {
 
@@ -60,6 +63,8 @@ class ConfigTextFile : public ConfigStream {
   int Close();
 
   int IsOpen() const override { return open_ ? 1 : 0; }
+  // True when reading stopped at a section nested too deep.
+  bool Failed() const { return too_deep_; }
   int Capabilities() const override { return 15; }
 
   int BeginSection(const char* name) override;
@@ -107,9 +112,11 @@ class ConfigTextFile : public ConfigStream {
   int FindPath(const char* path) override;
 
  private:
-  static constexpr size_t kLineSize = 1024;  // 1022 characters per line
-  static constexpr size_t kNameSize = 256;   // name parts: 255 characters
-  static constexpr size_t kValueSize = 512;  // value texts: 511 characters
+  // A line, its line feed and the terminator; a name or value text and the
+  // terminator.
+  static constexpr size_t kLineSize = kLongestLine + 2;
+  static constexpr size_t kNameSize = kLongestName + 1;
+  static constexpr size_t kValueSize = kLongestValueText + 1;
 
   // A section whose begin line was read or written and whose end line was
   // not yet; offset is the position just after the begin line.
@@ -153,6 +160,7 @@ class ConfigTextFile : public ConfigStream {
   bool writing_ = false;
   bool open_ = false;
   bool write_failed_ = false;
+  bool too_deep_ = false;
   std::string output_;  // written but not yet handed to file_
   size_t written_ = 0;  // bytes written so far
 

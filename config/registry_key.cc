@@ -1,6 +1,9 @@
 #include "config/registry_key.h"
 
+#include <cstring>
 #include <new>
+
+#include "config/config_schema.h"
 
 namespace mervane {
 
@@ -65,6 +68,27 @@ std::unique_ptr<char[]> RegistryKey::ReadString(const char* value_name) const {
 int RegistryKey::WriteString(const char* value_name, const char* text) {
   if (handle_ == nullptr || !writable_ || text == nullptr) return 0;
   return platform::WriteRegistryString(handle_, value_name, text) ? 1 : 0;
+}
+
+std::unique_ptr<char[]> ReadConfigurationPath() {
+  RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
+  std::unique_ptr<char[]> path;
+  if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
+  key.Close();
+  if (path != nullptr && std::strlen(path.get()) > kLongestConfigurationPath) {
+    path.reset();
+  }
+  return path;
+}
+
+bool IsAcceptableConfigurationPath(const char* path) {
+  const size_t length = std::strlen(path);
+  if (length == 0 || length > kLongestConfigurationPath) return false;
+  for (size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c < 0x20 || c == 0x7F) return false;
+  }
+  return true;
 }
 
 }  // namespace mervane

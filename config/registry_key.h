@@ -9,6 +9,7 @@
 #ifndef MERVANE_CONFIG_REGISTRY_KEY_H_
 #define MERVANE_CONFIG_REGISTRY_KEY_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -52,6 +53,22 @@ class RegistryKey {
   bool writable_ = false;
   platform::RegistryKeyInfo info_;  // captured at open; nothing reads it
 };
+
+// Paths of the configuration file fit Windows' MAX_PATH buffers: at most
+// 259 characters.
+inline constexpr size_t kLongestConfigurationPath = 259;
+
+// The configuration file's path that both programs find in the registry
+// value "Configuration File" of HKEY_LOCAL_MACHINE\Software\Halvost
+// soft\Mervane. Null when the key or the value is missing or empty, or when
+// the path is too long for a path buffer: such a path is refused like a
+// missing one rather than cut to the name of some other file.
+std::unique_ptr<char[]> ReadConfigurationPath();
+
+// Whether an administrator's text may become that path: not empty, no
+// control character (a line break included), at most
+// kLongestConfigurationPath characters.
+bool IsAcceptableConfigurationPath(const char* path);
 
 }  // namespace mervane
 

@@ -14,6 +14,8 @@
 namespace mervane {
 namespace {
 
+// The check must agree with the file: what it accepts comes back, what it
+// refuses does not (empty strings aside, which are dropped on purpose).
 struct Case {
   std::string text;
   bool storable;
@@ -74,13 +76,14 @@ TEST_F(StorableTextTest, ArrayAndValueNames) {
       {"a:b;c", true, true},
       {"trailing ", true, true},
       {std::string(200, 'n'), true, true},
-      {" lead", false, true},  // kept by value lines, not by blob lines
+      {" lead", true, true},  // value lines keep what follows ')'
+      {"\tlead", true, true},
+      {"cr\r", true, true},  // a value line keeps a CR before its '='
       {"", false, false},
       {"a=b", false, false},
       {"a[b", false, false},
       {"a]b", false, false},
       {"a\nb", false, false},
-      {"cr\r", false, true},  // a value line keeps a CR before its '='
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.storable, IsStorableArrayName(c.text.c_str())) << c.text;
@@ -102,9 +105,11 @@ TEST_F(StorableTextTest, NamePartsAndBlobNamesFitTheReader) {
   root.AddInt(std::string(200, 'a').c_str(), 1, std::string(53, 'v').c_str());
   root.AddBlob("k", "x", 1, "v");
   EXPECT_TRUE(IsStorableTree(root));
-  root.AddBlob("a:b", "x", 1, nullptr);
-  EXPECT_FALSE(IsStorableTree(root)) << "a blob's begin line ends at ':'";
-  root.RemoveByName("a:b");
+  for (const char* name : {"a:b", " lead", "cr\r"}) {
+    root.AddBlob(name, "x", 1, nullptr);
+    EXPECT_FALSE(IsStorableTree(root)) << "a blob's begin line cuts " << name;
+    root.RemoveByName(name);
+  }
   root.AddInt(std::string(200, 'b').c_str(), 1, std::string(54, 'v').c_str());
   EXPECT_FALSE(IsStorableTree(root)) << "name part of 256 characters";
 }
@@ -128,14 +133,24 @@ TEST_F(StorableTextTest, Strings) {
   }
 }
 
-TEST_F(StorableTextTest, DeepTreesKeepTheirLinesWhole) {
+TEST_F(StorableTextTest, DeepTreesKeepTheirLinesWholeUpToTheNestingLimit) {
   ConfigSection root("root");
   ConfigSection* section = &root;
-  for (int depth = 0; depth < 130; ++depth) section = section->AddSection("s");
-  section->AddString("a", std::string(500, 't').c_str(), nullptr);
-  EXPECT_FALSE(IsStorableTree(root)) << "the line would be split";
-  section->GetArray("a")->SetFirstString("short");
+  for (int depth = 0; depth < 64; ++depth) section = section->AddSection("s");
+  std::string name(250, 'n');
+  section->AddString(name.c_str(), std::string(511, 't').c_str(), nullptr);
+  std::string problem;
+  EXPECT_FALSE(IsStorableTree(root, &problem)) << "the line would be split";
+  std::string path = "s";
+  for (int depth = 1; depth < 64; ++depth) path += "/s";
+  EXPECT_EQ("the text \"" + std::string(60, 't') + "...\" in " + path +
+                " cannot be stored",
+            problem);
+  section->GetArray(name.c_str())->SetFirstString("short");
   EXPECT_TRUE(IsStorableTree(root));
+  section->AddSection("s65");
+  EXPECT_FALSE(IsStorableTree(root, &problem));
+  EXPECT_NE(std::string::npos, problem.find("\"s65\"")) << problem;
 }
 
 }  // namespace

@@ -97,7 +97,10 @@ std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path);
 
 // Replaces `target` with `source` in one step, so that a reader sees either
 // the old or the new file, never a part of one; `source` is gone afterwards.
-// Returns false, leaving both as they were, on failure.
+// The data of `source` reaches the disk before the replace, and the replace
+// itself before the return (the folder is flushed on POSIX; the move is
+// written through on Windows), so that a power cut after success keeps the
+// new file. Returns false, leaving both as they were, on failure.
 bool ReplaceFileAtomically(const char* source, const char* target);
 
 // Deletes the file; false when it could not be deleted.
@@ -107,6 +110,30 @@ bool DeleteFileAt(const char* path);
 // letter, backslashes). On Windows the path itself. A null path gives the
 // empty text, which names no file.
 std::string NativePath(const char* path);
+
+// ---- Saving a file under a lock ------------------------------------------
+
+// An exclusive lock on a lock file, held until UnlockFile. Opaque.
+struct FileLockRep;
+using FileLock = FileLockRep*;
+
+// Opens the file at `path` (creating it, empty, when missing) and waits
+// until this caller holds its exclusive lock (flock; LockFileEx). Locks of
+// other processes and of other calls in this process exclude each other.
+// Returns null when the file cannot be opened or locked.
+FileLock LockFileExclusively(const char* path);
+// Releases the lock and closes the file, which stays where it is.
+void UnlockFile(FileLock lock);
+
+// Opens `temp_path` for writing in text mode, created fresh: a file left
+// there by an earlier, interrupted writer is truncated. It takes the
+// permissions of `target`, the file it is to replace (POSIX). Callers hold
+// a lock that keeps other writers of the name away. Null on failure.
+std::FILE* CreateFreshFile(const char* temp_path, const char* target);
+
+// The system's text for the last failed file operation of this thread
+// (errno; GetLastError), for messages to people.
+std::string LastErrorText();
 
 // ---- Time, resources, process ---------------------------------------------
 

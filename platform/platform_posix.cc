@@ -170,7 +170,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// Makes a file's data durable before it is renamed over another.
+// Makes the data of a file, or the entries of a folder, durable.
 bool SyncFile(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
@@ -395,8 +395,12 @@ std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path) {
 
 bool ReplaceFileAtomically(const char* source, const char* target) {
   const std::string from = NativePath(source);
-  return SyncFile(from) &&
-         rename(from.c_str(), NativePath(target).c_str()) == 0;
+  const std::string to = NativePath(target);
+  if (!SyncFile(from) || rename(from.c_str(), to.c_str()) != 0) return false;
+  // The rename lives in the folder's data: flushed too, or a power cut may
+  // bring back the old file.
+  const size_t slash = to.rfind('/');
+  return SyncFile(slash == std::string::npos ? "." : to.substr(0, slash + 1));
 }
 
 bool DeleteFileAt(const char* path) {

@@ -73,6 +73,17 @@ std::string FolderOf(const char* path) {
   return end == nullptr ? std::string(".") : std::string(path, end + 1);
 }
 
+// Writes the file's data out of the system's cache to the disk.
+bool FlushToDisk(const char* path) {
+  const HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(file) != 0;
+  CloseHandle(file);
+  return flushed;
+}
+
 // The module (DLL or program) whose code contains this function.
 HMODULE ThisModule() {
   HMODULE module = nullptr;
@@ -210,6 +221,7 @@ bool ReplaceFileAtomically(const char* source, const char* target) {
   // moment is tried again rather than failing the administrator's save.
   constexpr int kTries = 20;
   constexpr DWORD kPauseMilliseconds = 50;
+  if (!FlushToDisk(source)) return false;
   for (int attempt = 1;; ++attempt) {
     if (MoveFileExA(source, target,
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

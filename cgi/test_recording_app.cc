@@ -1,4 +1,4 @@
-#include "cgi/recording_app.h"
+#include "cgi/test_recording_app.h"
 
 #include <cstdio>
 #include <cstdlib>
