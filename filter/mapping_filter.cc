@@ -1,9 +1,7 @@
 #include "filter/mapping_filter.h"
 
-#include <cstring>
 #include <utility>
 
-#include "config/config_schema.h"
 #include "config/registry_key.h"
 
 namespace mervane {
@@ -24,14 +22,7 @@ MappingFilter::MappingFilter(Hooks hooks) : hooks_(std::move(hooks)) {
 MappingFilter::~MappingFilter() = default;
 
 MappingFilter::Configuration MappingFilter::ReadConfiguration() const {
-  RegistryKey key(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath);
-  std::unique_ptr<char[]> path;
-  if (key.IsOpen()) path = key.ReadString(schema::kRegistryValueName);
-  key.Close();
-  // A path that does not fit the path buffer is refused like a missing one
-  // rather than cut to the name of some other file.
-  if (path != nullptr && std::strlen(path.get()) >= kMaxPath) path.reset();
-
+  const std::unique_ptr<char[]> path = ReadConfigurationPath();
   Configuration next;
   next.path = path != nullptr ? path.get() : current_.path;
   // Taken before the file is read (invariant 7).

@@ -81,7 +81,7 @@ class MappingFilter {
     std::function<void()> before_read = [] {};
   };
 
-  // Longest configuration path the registry may name, terminator included.
+  // Windows' MAX_PATH: the room of a path buffer, terminator included.
   static constexpr int kMaxPath = 260;
   // A wait that yielding did not end sleeps this long between tests.
   static constexpr uint32_t kWaitMilliseconds = 1;
