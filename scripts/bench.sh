@@ -1,14 +1,47 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release) and runs them: loading, saving and host
-# lookups of the configuration store for 1,000 to 100,000 hosts, and the
-# filter's cost per request against a bare stat() of the configuration file.
-# Extra arguments go to both benchmark programs (e.g. --benchmark_filter=...).
+# Builds the benchmarks (Release) and runs them. Benchmarks print figures;
+# none of them is a test.
+#
+#   scripts/bench.sh [SUITE...] [-- GOOGLE_BENCHMARK_ARGS...]
+#
+# Suites (default: store filter):
+#   store   loading, saving and host lookups of the configuration store for
+#           1,000 to 100,000 hosts (Google Benchmark)
+#   filter  the filter's cost per request, log off and on, one and two
+#           threads, against a bare stat() (Google Benchmark)
+#   reload  requests through the built library while the configuration file
+#           is replaced again and again: latencies, waits, blocked time
+#   saves   1,000 saves killed at random: torn, lost and left-over files
+#   body    time and memory of mervanecfg for a 1 MiB request body
+#   apache  plain Apache, mod_vhost_alias and mod_mervane under wrk
 set -euo pipefail
 cd "$(dirname "$0")/.."
+suites=()
+while [ $# -gt 0 ] && [ "$1" != -- ]; do
+  suites+=("$1")
+  shift
+done
+[ "${1:-}" != -- ] || shift
+[ ${#suites[@]} -gt 0 ] || suites=(store filter)
+
 scripts/install-deps.sh native
 dir=build/bench
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMERVANE_BENCH=ON \
   -DMERVANE_TESTS=OFF >/dev/null
-cmake --build "$dir" -j"${JOBS:-2}" --target config_bench filter_bench
-"$dir/bench/config/config_bench" "$@"
-"$dir/bench/filter/filter_bench" "$@"
+cmake --build "$dir" -j"${JOBS:-2}"
+
+for suite in "${suites[@]}"; do
+  echo "== $suite"
+  case $suite in
+  store) "$dir/bench/config/config_bench" "$@" ;;
+  filter) "$dir/bench/filter/filter_bench" "$@" ;;
+  reload) "$dir/bench/reload/reload_bench" ;;
+  saves) "$dir/bench/config/killed_save_bench" 1000 ;;
+  body) bench/cgi/large_body_bench.sh "$dir/admin/mervanecfg" ;;
+  apache) bench/apache/compare_servers.sh "$dir" ;;
+  *)
+    echo "unknown suite: $suite" >&2
+    exit 2
+    ;;
+  esac
+done
