@@ -103,6 +103,22 @@ TEST_F(MappingFilterTest, OverlongRegistryPathIsRefused) {
   }
 }
 
+// Request memory and the server's buffer are tested through the library;
+// without request memory a path too long for the buffer stays as it was.
+TEST_F(MappingFilterTest, LongPathWithoutRequestMemoryPasses) {
+  environment_.WriteFile(kConfigPath, Configuration("alpha"));
+  environment_.SetConfigurationPath(kConfigPath);
+  MappingFilter filter(hooks_);
+  const std::string name(300, 'x');
+  const std::string physical = environment_.Path("c:\\w\\" + name);
+  FakeServer starved("10.0.0.5", "80", "alpha");
+  starved.can_allocate = false;
+  const Mapping refused =
+      MapRequest(&filter, &starved, "/" + name, physical, 0);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, refused.status);
+  EXPECT_EQ(physical, refused.path);
+}
+
 // While one request reads a change, the others map with the old tree
 // without waiting; the swap waits for the reader in flight, arrivals wait
 // for the swap, and the change is loaded once.
