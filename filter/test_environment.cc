@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -77,14 +77,6 @@ std::vector<std::string> TestEnvironment::LogMessages(
                                                   : line.substr(start + 3));
   }
   return messages;
-}
-
-void TestEnvironment::Touch(const std::string& path) {
-  const fs::path native = Native(path);
-  last_touch_ = std::max({fs::last_write_time(native),
-                          fs::file_time_type::clock::now(), last_touch_}) +
-                std::chrono::seconds(1);
-  fs::last_write_time(native, last_touch_);
 }
 
 FakeServer::FakeServer(const std::string& ip, const std::string& port,

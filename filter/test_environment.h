@@ -12,7 +12,6 @@
 #define MERVANE_FILTER_TEST_ENVIRONMENT_H_
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,10 +43,6 @@ class TestEnvironment {
   void MakeFolder(const std::string& path) const;
   // The messages of a mapping log's lines: what follows "TIME, DATE:  ".
   std::vector<std::string> LogMessages(const std::string& path) const;
-  // Gives the file a last-write time a second past both now and every
-  // earlier Touch, so that it differs even where the file system keeps whole
-  // seconds.
-  void Touch(const std::string& path);
 
  private:
   // The registry's and the drives' stand-ins, or the registry value set
@@ -55,8 +50,7 @@ class TestEnvironment {
   void Install();
   void Uninstall();
 
-  std::string root_;  // the temporary folder
-  std::filesystem::file_time_type last_touch_;
+  std::string root_;                        // the temporary folder
   std::unique_ptr<char[]> registry_value_;  // Windows: the value set aside
 };
 

@@ -77,24 +77,6 @@ TEST_F(Win32PlatformTest, RegistryStringsKeepTheirTerminator) {
   CloseRegistryKey(key);
 }
 
-TEST_F(Win32PlatformTest, LastWriteTimeIsTheFilesTime) {
-  const std::string path = Write("mervane.cfg", "x");
-  HANDLE handle = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-  const FILETIME set = {0x12345677, 0x01DA0000};
-  EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &set));
-  CloseHandle(handle);
-
-  FileTime time;
-  ASSERT_TRUE(QueryLastWriteTime(path.c_str(), &time));
-  EXPECT_EQ(0x12345677u, time.low);
-  EXPECT_EQ(0x01DA0000u, time.high);
-  FileTime untouched = time;
-  EXPECT_FALSE(QueryLastWriteTime((dir_ + "missing.cfg").c_str(), &untouched));
-  EXPECT_EQ(time, untouched);
-}
-
 TEST_F(Win32PlatformTest, TempFileReplacesTargetInTextMode) {
   const std::string target = Write("mervane.cfg", "old\n");
   std::string temp, other;
