@@ -29,11 +29,6 @@ class Win32PlatformTest : public ::testing::Test {
     RegDeleteTreeA(HKEY_CURRENT_USER, parent_.c_str());
     std::filesystem::remove_all(dir_);
   }
-  RegistryHandle Open(bool create) {
-    return OpenRegistryKey(RegistryRoot::kCurrentUser,
-                           (parent_ + "\\Halvost soft\\Mervane").c_str(),
-                           create);
-  }
   std::string Write(const char* name, const char* text) {
     const std::string path = dir_ + name;
     std::FILE* file = OpenFile(path.c_str(), "wt");
@@ -49,53 +44,12 @@ class Win32PlatformTest : public ::testing::Test {
   std::string dir_;
 };
 
-TEST_F(Win32PlatformTest, RegistryStringsKeepTheirTerminator) {
-  EXPECT_EQ(nullptr, Open(false)) << "reading open of a missing key";
-  RegistryHandle key = Open(true);
-  ASSERT_NE(nullptr, key);
-  EXPECT_TRUE(
-      WriteRegistryString(key, "Configuration File", "c:\\cfg\\mervane.cfg"));
-  EXPECT_TRUE(WriteRegistryString(key, "Empty", ""));
-  CloseRegistryKey(key);
-
-  key = Open(false);
-  ASSERT_NE(nullptr, key);
-  EXPECT_EQ(std::string("c:\\cfg\\mervane.cfg", 19),
-            ReadValueData(key, "CONFIGURATION FILE"));
-  EXPECT_EQ(std::string(1, '\0'), ReadValueData(key, "Empty"));
-  EXPECT_EQ("<missing>", ReadValueData(key, "Other"));
-  char small[4];
-  uint32_t size = sizeof small;
-  EXPECT_FALSE(ReadRegistryValue(key, "Configuration File", small, &size));
-  EXPECT_FALSE(WriteRegistryString(key, "Empty", "x")) << "opened for reading";
-  EXPECT_FALSE(DeleteRegistryValue(key, "Empty")) << "opened for reading";
-  CloseRegistryKey(key);
-
-  key = Open(true);
-  EXPECT_TRUE(DeleteRegistryValue(key, "EMPTY"));
-  EXPECT_FALSE(DeleteRegistryValue(key, "Empty")) << "deleted already";
-  CloseRegistryKey(key);
-}
-
-TEST_F(Win32PlatformTest, TempFileReplacesTargetInTextMode) {
+TEST_F(Win32PlatformTest, RegistryAndTempFileContracts) {
+  ExpectRegistryContracts(RegistryRoot::kCurrentUser,
+                          parent_ + "\\Halvost soft\\Mervane",
+                          parent_ + "\\HALVOST SOFT\\mervane");
   const std::string target = Write("mervane.cfg", "old\n");
-  std::string temp, other;
-  std::FILE* file = CreateSiblingTempFile(target.c_str(), &temp);
-  ASSERT_NE(nullptr, file);
-  std::fclose(CreateSiblingTempFile(target.c_str(), &other));
-  EXPECT_NE(temp, other);
-  EXPECT_EQ(0u, temp.rfind(dir_, 0)) << temp << " not in " << dir_;
-
-  std::fputs("new\n", file);
-  std::fclose(file);
-  EXPECT_TRUE(ReplaceFileAtomically(temp.c_str(), target.c_str()));
-  EXPECT_EQ("new\r\n", ReadWholeFile(target));
-  EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), target.c_str()))
-      << "source already gone";
-  EXPECT_TRUE(DeleteFileAt(other.c_str()));
-  EXPECT_FALSE(DeleteFileAt(other.c_str()));
-  EXPECT_EQ(nullptr,
-            CreateSiblingTempFile((dir_ + "none\\x.cfg").c_str(), &temp));
+  ExpectTempFileReplaces(target.c_str(), target, dir_, "\r\n");
 }
 
 TEST_F(Win32PlatformTest, AppendToFileWritesTextModeLineEnds) {
