@@ -118,8 +118,7 @@ TEST_F(MappingFilterTest, LongPathWithoutRequestMemoryPasses) {
   const std::string physical = environment_.Path("c:\\w\\" + name);
   FakeServer starved("10.0.0.5", "80", "alpha");
   starved.can_allocate = false;
-  const Mapping refused =
-      MapRequest(&filter, &starved, "/" + name, physical, 0);
+  const Mapping refused = MapRequest(&filter, &starved, "/" + name, physical);
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, refused.status);
   EXPECT_EQ(physical, refused.path);
 }

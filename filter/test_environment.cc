@@ -99,10 +99,8 @@ void* FakeServer::AllocMem(uint32_t size) {
 }
 
 Mapping MapRequest(MappingFilter* filter, FakeServer* server,
-                   const std::string& url, const std::string& physical_path,
-                   uint32_t buffer_size) {
-  std::vector<char> buffer(
-      std::max<size_t>(buffer_size, physical_path.size() + 1));
+                   const std::string& url, const std::string& physical_path) {
+  std::vector<char> buffer(std::max<size_t>(260, physical_path.size() + 1));
   std::memcpy(buffer.data(), physical_path.c_str(), physical_path.size() + 1);
   HTTP_FILTER_URL_MAP record = {url.c_str(), buffer.data(),
                                 static_cast<DWORD>(buffer.size())};

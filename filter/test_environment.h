@@ -77,10 +77,9 @@ struct Mapping {
 };
 
 // Runs filter->MapUrl for url and the server's physical_path, in a path
-// buffer of buffer_size bytes (at least the path's size).
+// buffer of 260 bytes or, for a longer path, just its size.
 Mapping MapRequest(MappingFilter* filter, FakeServer* server,
-                   const std::string& url, const std::string& physical_path,
-                   uint32_t buffer_size = 260);
+                   const std::string& url, const std::string& physical_path);
 
 // The server's physical path for url below the site root c:\inetpub\wwwroot.
 std::string WwwrootPath(const std::string& url);

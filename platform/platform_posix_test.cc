@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -135,13 +136,11 @@ TEST_F(PosixPlatformTest, LogTimeStampIsTimeWithoutSecondsThenShortDate) {
   char small[6];
   FormatLogTimeStamp(stamp, sizeof stamp);
   FormatLogTimeStamp(small, sizeof small);
-  for (char* text : {stamp, small}) {
-    for (char* c = text; *c != '\0'; ++c) {
-      if (*c >= '0' && *c <= '9') *c = '9';
-    }
-  }
-  EXPECT_STREQ("99:99, 99/99/99", stamp);
-  EXPECT_STREQ("99:99", small) << "cut, and terminated";
+  EXPECT_TRUE(
+      std::regex_match(stamp, std::regex(R"(\d\d:\d\d, \d\d/\d\d/\d\d)")))
+      << stamp;
+  EXPECT_TRUE(std::regex_match(small, std::regex(R"(\d\d:\d\d)")))
+      << "cut, and terminated: " << small;
 }
 
 }  // namespace
