@@ -188,13 +188,13 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
     const FilterHost::Result result =
         host_->MapUrl({c.ip, c.port, c.host, c.url, physical});
     const bool mapped = *c.expected != '\0';
+    EXPECT_EQ(mapped ? environment_->Path(c.expected) : physical,
+              result.physical_path)
+        << c.ip << ":" << c.port << " " << c.host << " " << c.url;
     EXPECT_EQ(mapped ? SF_STATUS_REQ_HANDLED_NOTIFICATION
                      : SF_STATUS_REQ_NEXT_NOTIFICATION,
               result.status)
         << c.url;
-    EXPECT_EQ(mapped ? environment_->Path(c.expected) : physical,
-              result.physical_path)
-        << c.ip << ":" << c.port << " " << c.host << " " << c.url;
   }
   const std::vector<std::string> log = {
       "Filtering URL for site IP 10.0.0.1 ...",
