@@ -1,31 +1,81 @@
-// The exports of the built filter library, loaded as the server loads it.
+// The built filter library, loaded and driven as the server drives it.
 
 #include <cstring>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "filter/filter_host.h"
 #include "filter/test_environment.h"
-#include "filter/test_mapping_cases.h"
 #include "gtest/gtest.h"
 #include "platform/isapi.h"
 
 namespace mervane {
 namespace {
 
+// Settings the worked example leaves out: WebRoot with a final '\', a host
+// per port, full-path UserDirs, hosts without a scheme or with a misspelled
+// one, an exception over a common path, disabled IPs; and one IP per log
+// setting: a shared log, a log in a missing folder, an empty log text, a
+// disabled IP with a log, and logs of their own for the tests below.
+std::string EdgeConfiguration() {
+  const std::string alpha = HostText("alpha", "alpha", "SchemeA");
+  const std::string exceptions =
+      SectionText("FolderExceptions",
+                  "(string)docs=d:\\shared\\docs\n(string)cgi-bin=d:"
+                  "\\exceptions\\cgi-bin\n");
+  return IpText(
+             "10.0.1.5",
+             HostText("alpha", "alpha", "SchemeA", exceptions) +
+                 HostText("alpha|8080", "alpha8080", "SchemeA") +
+                 HostText("beta", "beta", "SchemeB") +
+                 HostText("lower", "lower", "schemea") +
+                 HostText("full", "e:\\sites\\full", "SchemeA") +
+                 SectionText("bare", "") +
+                 // The longest key a section can have: 255 characters.
+                 HostText(std::string(250, 'h') + "|6553", "long", "SchemeA"),
+             SectionText(
+                 "COMMON_PATHS",
+                 SectionText("SchemeA", "(string)cgi-bin=d:\\www\\cgi-bin\n")) +
+                 "(int)Disable=0\n(string)SchemeBRootDir=users\n"
+                 "(string)WebRoot=d:\\www\\\n") +
+         IpText("10.0.1.6", alpha, "(int)Disable=1\n") +
+         IpText("10.0.1.7", alpha, "(int)Disable=2\n") +
+         IpText("10.0.0.1", alpha, "(string)Log=c:\\logs\\shared.log\n") +
+         IpText("10.0.0.2", alpha, "(string)Log=c:\\missing\\folder.log\n") +
+         IpText("10.0.0.3", alpha, "(string)Log=\n") +
+         IpText("10.0.0.4", "",
+                "(int)Disable=1\n(string)Log=c:\\logs\\shared.log\n") +
+         IpText("10.0.0.10", alpha, "(string)Log=c:\\logs\\threads.log\n") +
+         IpText("10.0.0.11", alpha, "(string)Log=c:\\logs\\long.log\n");
+}
+
 class FilterExportsTest : public ::testing::Test {
  protected:
-  // The library reads the registry when loaded, so the example is in place
-  // first; it stays loaded for all tests, as in a server.
+  // The library reads the registry when loaded, so the configuration is in
+  // place first; it stays loaded for all tests, as in a server.
   static void SetUpTestSuite() {
     environment_ = new TestEnvironment;
-    environment_->InstallExample();
+    std::ifstream example(MERVANE_EXAMPLES_DIR "/mervane.cfg");
+    environment_->WriteFile(
+        "c:\\mervane.cfg",
+        std::string(std::istreambuf_iterator<char>(example), {}) +
+            EdgeConfiguration());
+    environment_->SetConfigurationPath("c:\\mervane.cfg");
+    environment_->WriteFile("d:\\www\\users\\beta\\index.htm", "beta");
+    environment_->MakeFolder("d:\\www\\users\\beta\\img");
+    environment_->MakeFolder("c:\\logs");
     host_ = new FilterHost(MERVANE_FILTER_LIBRARY);
   }
   static void TearDownTestSuite() {
     delete host_;
     delete environment_;
   }
+  void SetUp() override { ASSERT_TRUE(host_->IsLoaded()); }
 
   static TestEnvironment* environment_;
   static FilterHost* host_;
@@ -34,75 +84,186 @@ class FilterExportsTest : public ::testing::Test {
 TestEnvironment* FilterExportsTest::environment_ = nullptr;
 FilterHost* FilterExportsTest::host_ = nullptr;
 
-// Maps through the library's HttpFilterProc, as the server does.
-MapFunction ThroughLibrary(const FilterHost* host) {
-  return [host](const MappingCase& c, const std::string& physical) {
-    const FilterHost::Result result =
-        host->MapUrl({c.ip, c.port, c.host, c.url, physical});
-    return Mapping{result.status, result.physical_path};
-  };
-}
-
-TEST_F(FilterExportsTest, GetFilterVersion) {
-  ASSERT_TRUE(host_->IsLoaded());
+TEST_F(FilterExportsTest, GetFilterVersionAndOtherNotifications) {
   HTTP_FILTER_VERSION version;
   std::memset(&version, 0xAB, sizeof version);
   EXPECT_EQ(TRUE, host_->GetFilterVersion(&version));
   EXPECT_EQ(0x00040000u, version.dwFilterVersion);
   EXPECT_EQ(0x41003u, version.dwFlags);
   EXPECT_STREQ("Mervane Filter", version.lpszFilterDesc);
-}
 
-TEST_F(FilterExportsTest, OtherNotificationsTouchNothing) {
-  ASSERT_TRUE(host_->IsLoaded());
+  // Any other notification is passed on with its record untouched.
   unsigned char record[64];
   std::memset(record, 0x5A, sizeof record);
   const DWORD types[] = {SF_NOTIFY_READ_RAW_DATA, SF_NOTIFY_PREPROC_HEADERS,
                          SF_NOTIFY_LOG, SF_NOTIFY_END_OF_REQUEST, 0};
   for (DWORD type : types) {
-    EXPECT_EQ(0x8000002u, host_->Notify(type, record)) << type;
+    EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, host_->Notify(type, record))
+        << type;
   }
   for (unsigned char byte : record) ASSERT_EQ(0x5A, byte);
 }
 
-TEST_F(FilterExportsTest, MapsTheWorkedExample) {
-  ASSERT_TRUE(host_->IsLoaded());
-  ExpectMappings(
-      *environment_,
-      {
-          {"10.0.0.5", "80", "alpha", "/a/b.htm", "d:\\www\\alpha\\a\\b.htm"},
-          {"10.0.0.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
-          {"10.0.0.5", "80", "alpha", "/docs/x/y.txt",
-           "d:\\shared\\docs\\x\\y.txt"},
-          {"10.0.0.5", "80", "alpha", "/cgi-bin/run.exe",
-           "d:\\www\\cgi-bin\\run.exe"},
-          {"10.0.0.5", "80", "beta", "/img/logo.gif",
-           "d:\\www\\img\\beta\\logo.gif"},
-          {"10.0.0.5", "80", "beta", "/index.htm",
-           "d:\\www\\users\\beta\\index.htm"},
-          {"10.0.0.5", "80", "beta", "/", "d:\\www\\users\\beta"},
-          {"10.0.0.5", "80", "beta", "/cgi-bin/run.exe",
-           "d:\\www\\cgi-bin\\beta\\run.exe"},
-          {"10.0.0.5", "8080", "alpha", "/a/b.htm", kUnchanged},
-          {"10.0.0.5", "80", "gamma", "/a/b.htm", kUnchanged},
-      },
-      ThroughLibrary(host_));
+// The expected path of a request that passes with the server's own path.
+constexpr char kUnchanged[] = "";
+
+TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
+  const std::string long_host(250, 'h');
+  const struct {
+    const char* ip;
+    const char* port;
+    const char* host;
+    const char* url;
+    const char* expected;
+    const char* physical_path = nullptr;  // null: below c:\inetpub\wwwroot
+  } cases[] = {
+      // The worked example.
+      {"10.0.0.5", "80", "alpha", "/a/b.htm", "d:\\www\\alpha\\a\\b.htm"},
+      {"10.0.0.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
+      {"10.0.0.5", "80", "alpha", "/docs/x/y.txt",
+       "d:\\shared\\docs\\x\\y.txt"},
+      {"10.0.0.5", "80", "alpha", "/cgi-bin/run.exe",
+       "d:\\www\\cgi-bin\\run.exe"},
+      {"10.0.0.5", "80", "beta", "/img/logo.gif",
+       "d:\\www\\img\\beta\\logo.gif"},
+      {"10.0.0.5", "80", "beta", "/index.htm",
+       "d:\\www\\users\\beta\\index.htm"},
+      {"10.0.0.5", "80", "beta", "/", "d:\\www\\users\\beta"},
+      {"10.0.0.5", "80", "beta", "/cgi-bin/run.exe",
+       "d:\\www\\cgi-bin\\beta\\run.exe"},
+      {"10.0.0.5", "8080", "alpha", "/a/b.htm", kUnchanged},
+      // Ports and the letter case of hosts.
+      {"10.0.1.5", "080", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
+      {"10.0.1.5", "80", "ALPHA", "/a.htm", "d:\\www\\alpha\\a.htm"},
+      {"10.0.1.5", "8080", "Alpha", "/a.htm", "d:\\www\\alpha8080\\a.htm"},
+      {"10.0.0.9", "80", "alpha", "/a.htm", kUnchanged},
+      // An exception for the URL of its folder alone, or with a '/'.
+      {"10.0.1.5", "80", "alpha", "/docs", "d:\\shared\\docs"},
+      {"10.0.1.5", "80", "alpha", "/docs/", "d:\\shared\\docs\\"},
+      // The tail keeps the URL's own letters.
+      {"10.0.1.5", "80", "alpha", "/DOCS/X.txt", "d:\\shared\\docs\\X.txt"},
+      // A folder exception wins over a common path of the same name.
+      {"10.0.1.5", "80", "alpha", "/cgi-bin/run.exe",
+       "d:\\exceptions\\cgi-bin\\run.exe"},
+      // "schemea" finds the SchemeA common paths but maps no scheme.
+      {"10.0.1.5", "80", "lower", "/cgi-bin/run.exe",
+       "d:\\www\\cgi-bin\\run.exe"},
+      {"10.0.1.5", "80", "lower", "/a/b.htm", "d:\\www\\"},
+      // WebRoot with its final '\' gets no second one.
+      {"10.0.1.5", "80", "alpha", "/", "d:\\www\\alpha\\"},
+      {"10.0.1.5", "80", "full", "/a/b.htm", "e:\\sites\\full\\a\\b.htm"},
+      {"10.0.1.5", "80", "bare", "/a/b.htm", "d:\\www\\"},
+      // A folder of the user's root is not a file: served per host.
+      {"10.0.1.5", "80", "beta", "/img", "d:\\www\\img\\beta"},
+      // A wildcard must not find some other file of the user's root.
+      {"10.0.1.5", "80", "beta", "/index.*", "d:\\www\\index.*\\beta"},
+      // Without WebRoot the server's site root is the base.
+      {"10.0.1.7", "80", "alpha", "/a/b.htm",
+       "c:\\inetpub\\wwwroot\\alpha\\a\\b.htm"},
+      // Regression: cutting the site root at the first "\docs" gave
+      // c:\inetpub\alpha\docs\docs.
+      {"10.0.1.7", "80", "alpha", "/docs", "c:\\inetpub\\docs\\alpha\\docs",
+       "c:\\inetpub\\docs\\docs"},
+      // A path that does not end with the URL is cut at its first
+      // occurrence.
+      {"10.0.1.7", "80", "alpha", "/a/b.htm",
+       "c:\\root\\alpha\\a\\b.htm\\default.htm",
+       "c:\\root\\a\\b.htm\\default.htm"},
+      // Regression: a host name near 255 characters and a port made a
+      // HostKey that overran its buffer; cut, it could name another host.
+      {"10.0.1.5", "6553", long_host.c_str(), "/a", "d:\\www\\long\\a"},
+      {"10.0.1.5", "65535", long_host.c_str(), "/a", kUnchanged},
+      // Only Disable 1 disables.
+      {"10.0.1.6", "80", "alpha", "/a.htm", kUnchanged},
+      // A log that cannot be written, or none, does not stop the mapping.
+      {"10.0.0.2", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
+      {"10.0.0.3", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
+      // Logged below: why these pass.
+      {"10.0.0.1", "80", "gamma", "/a", kUnchanged},
+      {"10.0.0.4", "80", "alpha", "/a", kUnchanged},
+  };
+  for (const auto& c : cases) {
+    const std::string physical = environment_->Path(
+        c.physical_path != nullptr ? c.physical_path : WwwrootPath(c.url));
+    const FilterHost::Result result =
+        host_->MapUrl({c.ip, c.port, c.host, c.url, physical});
+    const bool mapped = *c.expected != '\0';
+    EXPECT_EQ(mapped ? environment_->Path(c.expected) : physical,
+              result.physical_path)
+        << c.ip << ":" << c.port << " " << c.host << " " << c.url;
+    EXPECT_EQ(mapped ? SF_STATUS_REQ_HANDLED_NOTIFICATION
+                     : SF_STATUS_REQ_NEXT_NOTIFICATION,
+              result.status)
+        << c.url;
+  }
+  const std::vector<std::string> log = {
+      "Filtering URL for site IP 10.0.0.1 ...",
+      "     Full URL: 'gamma/a'",
+      "    Can't find virtual host 'gamma' in cfg file! (exiting)",
+      "Filtering URL for site IP 10.0.0.4 ...",
+      "     Filter for that IP is disabled. (exiting)",
+  };
+  EXPECT_EQ(log, environment_->LogMessages("c:\\logs\\shared.log"));
+  EXPECT_FALSE(std::filesystem::exists(environment_->Native("c:\\missing")));
 }
 
 TEST_F(FilterExportsTest, MapsUrlsIntoServerOrRequestMemory) {
-  ASSERT_TRUE(host_->IsLoaded());
   // The server's buffer just holds its own path: below c:\inetpub\wwwroot
   // the mapped path fits it, below c:\w it does not.
-  for (const char* root : {"c:\\inetpub\\wwwroot", "c:\\w"}) {
-    const std::string root_text = root;
+  for (const std::string root : {"c:\\inetpub\\wwwroot", "c:\\w"}) {
     const FilterHost::Result result =
         host_->MapUrl({"10.0.0.5", "80", "alpha", "/docs/a",
-                       environment_->Path(root_text + "\\docs\\a"), 0});
-    EXPECT_EQ(0x8000003u, result.status) << root;
+                       environment_->Path(root + "\\docs\\a"), 0});
+    EXPECT_EQ(SF_STATUS_REQ_HANDLED_NOTIFICATION, result.status) << root;
     EXPECT_EQ(environment_->Path("d:\\shared\\docs\\a"), result.physical_path)
         << root;
-    EXPECT_EQ(root_text == "c:\\w", result.path_in_request_memory) << root;
+    EXPECT_EQ(root == "c:\\w", result.path_in_request_memory) << root;
   }
+}
+
+// Regression: a message longer than the message buffer overran it.
+TEST_F(FilterExportsTest, LongLogMessagesAreCut) {
+  const std::string url = "/" + std::string(2000, 'u');
+  host_->MapUrl({"10.0.0.11", "80", "alpha", url, WwwrootPath(url)});
+  const std::vector<std::string> messages =
+      environment_->LogMessages("c:\\logs\\long.log");
+  ASSERT_EQ(3u, messages.size());
+  EXPECT_EQ(1023u, messages[1].size());
+  EXPECT_EQ(0u, messages[1].find("     Full URL: 'alpha/uuu"));
+  EXPECT_EQ(1023u, messages[2].size());
+}
+
+// Regression: lines of requests logged at once interleaved.
+TEST_F(FilterExportsTest, ThreadsLogWholeRequestBlocks) {
+  constexpr int kRequests = 200;  // per thread
+  auto run = [](const char* host) {
+    for (int i = 0; i < kRequests; ++i) {
+      host_->MapUrl({"10.0.0.10", "80", host, "/a", WwwrootPath("/a")});
+    }
+  };
+  std::thread first(run, "alpha");
+  std::thread second(run, "gamma");
+  first.join();
+  second.join();
+
+  // Each request's second line names its host and decides its third.
+  const std::map<std::string, std::string> last_lines = {
+      {"     Full URL: 'alpha/a'",
+       "     Mapping to physical path 'c:\\inetpub\\wwwroot\\alpha\\a'"},
+      {"     Full URL: 'gamma/a'",
+       "    Can't find virtual host 'gamma' in cfg file! (exiting)"},
+  };
+  const std::vector<std::string> lines =
+      environment_->LogMessages("c:\\logs\\threads.log");
+  ASSERT_EQ(6u * kRequests, lines.size());
+  int alpha_blocks = 0;
+  for (size_t i = 0; i < lines.size(); i += 3) {
+    ASSERT_EQ("Filtering URL for site IP 10.0.0.10 ...", lines[i]) << i;
+    ASSERT_EQ(1u, last_lines.count(lines[i + 1])) << lines[i + 1];
+    ASSERT_EQ(last_lines.at(lines[i + 1]), lines[i + 2]) << i;
+    alpha_blocks += lines[i + 1] == "     Full URL: 'alpha/a'";
+  }
+  EXPECT_EQ(kRequests, alpha_blocks);
 }
 
 }  // namespace

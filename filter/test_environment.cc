@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <random>
 
 #include "config/config_schema.h"
 #include "config/registry_key.h"
@@ -16,60 +15,56 @@ namespace mervane {
 
 namespace fs = std::filesystem;
 
-std::string TestEnvironment::Relocated(const std::string& text) const {
-  std::string result;
-  size_t copied = 0;
-  for (size_t i = 0; i + 2 < text.size(); ++i) {
-    const bool drive =
-        std::isalpha(static_cast<unsigned char>(text[i])) &&
-        text[i + 1] == ':' && text[i + 2] == '\\' &&
-        (i == 0 || !std::isalnum(static_cast<unsigned char>(text[i - 1])));
-    if (!drive) continue;
-    result += text.substr(copied, i - copied) + Path(text.substr(i, 3));
-    copied = i + 3;
-  }
-  return result + text.substr(copied);
+namespace {
+
+std::string MakeTemporaryFolder() {
+  std::random_device random;
+  fs::path root;
+  do {
+    root = fs::temp_directory_path() /
+           ("mervane-filter-" + std::to_string(random() % 1000000));
+  } while (!fs::create_directory(root));
+  return root.string();
 }
 
-void TestEnvironment::SetConfigurationPath(const std::string& path) const {
-  RegistryKey key(1, RegistryKey::Root::kLocalMachine,
-                  schema::kRegistryKeyPath);
-  key.WriteString(schema::kRegistryValueName, Path(path).c_str());
-  key.Close();
-}
+}  // namespace
 
-void TestEnvironment::InstallExample() const {
-  const fs::path examples = MERVANE_EXAMPLES_DIR;
-  std::ifstream config(examples / "mervane.cfg", std::ios::binary);
-  WriteFile(kExampleConfigPath,
-            std::string(std::istreambuf_iterator<char>(config), {}));
-  // One folder per drive letter.
-  for (const fs::directory_entry& drive :
-       fs::directory_iterator(examples / "drives")) {
-    fs::copy(drive.path(), Native(drive.path().filename().string() + ":\\"),
-             fs::copy_options::recursive);
-  }
-  MakeFolder("c:\\logs");
-  SetConfigurationPath(kExampleConfigPath);
+TestEnvironment::TestEnvironment() : root_(MakeTemporaryFolder()) { Install(); }
+
+TestEnvironment::~TestEnvironment() {
+  Uninstall();
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
 }
 
 std::string TestEnvironment::Native(const std::string& path) const {
   return platform::NativePath(Path(path).c_str());
 }
 
+void TestEnvironment::SetConfigurationPath(const std::string& path) const {
+  RegistryKey(1, RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath)
+      .WriteString(schema::kRegistryValueName, Path(path).c_str());
+}
+
 void TestEnvironment::WriteFile(const std::string& path,
                                 const std::string& text) const {
+  std::string relocated;
+  size_t copied = 0;
+  for (size_t i = 0; i + 2 < text.size(); ++i) {
+    if (std::isalpha(static_cast<unsigned char>(text[i])) &&
+        text[i + 1] == ':' && text[i + 2] == '\\' &&
+        (i == 0 || !std::isalnum(static_cast<unsigned char>(text[i - 1])))) {
+      relocated += text.substr(copied, i - copied) + Path(text.substr(i, 3));
+      copied = i + 3;
+    }
+  }
   const fs::path native = Native(path);
   fs::create_directories(native.parent_path());
-  std::ofstream(native, std::ios::binary) << Relocated(text);
+  std::ofstream(native, std::ios::binary) << relocated << text.substr(copied);
 }
 
 void TestEnvironment::MakeFolder(const std::string& path) const {
   fs::create_directories(Native(path));
-}
-
-bool TestEnvironment::Exists(const std::string& path) const {
-  return fs::exists(Native(path));
 }
 
 std::vector<std::string> TestEnvironment::LogMessages(
@@ -77,21 +72,11 @@ std::vector<std::string> TestEnvironment::LogMessages(
   std::ifstream file(Native(path));
   std::vector<std::string> messages;
   for (std::string line; std::getline(file, line);) {
-    const size_t stamp = line.find(", ");
-    const size_t start =
-        stamp == 0 ? std::string::npos : line.find(":  ", stamp);
+    const size_t start = line.find(":  ", line.find(", "));
     messages.push_back(start == std::string::npos ? "<no stamp>: " + line
                                                   : line.substr(start + 3));
   }
   return messages;
-}
-
-void TestEnvironment::Touch(const std::string& path) {
-  const fs::path native = Native(path);
-  const auto now = fs::file_time_type::clock::now();
-  last_touch_ = std::max({fs::last_write_time(native), now, last_touch_}) +
-                std::chrono::seconds(1);
-  fs::last_write_time(native, last_touch_);
 }
 
 FakeServer::FakeServer(const std::string& ip, const std::string& port,
@@ -114,10 +99,8 @@ void* FakeServer::AllocMem(uint32_t size) {
 }
 
 Mapping MapRequest(MappingFilter* filter, FakeServer* server,
-                   const std::string& url, const std::string& physical_path,
-                   uint32_t buffer_size) {
-  std::vector<char> buffer(
-      std::max<size_t>(buffer_size, physical_path.size() + 1));
+                   const std::string& url, const std::string& physical_path) {
+  std::vector<char> buffer(std::max<size_t>(260, physical_path.size() + 1));
   std::memcpy(buffer.data(), physical_path.c_str(), physical_path.size() + 1);
   HTTP_FILTER_URL_MAP record = {url.c_str(), buffer.data(),
                                 static_cast<DWORD>(buffer.size())};

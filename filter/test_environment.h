@@ -1,20 +1,17 @@
 // Test support: a temporary installation of the filter's surroundings (the
 // registry value naming the configuration file, and the drives that the
-// configuration's paths name), a fake server that answers the mapping's
-// server variables.
+// configuration's paths name), and a fake server for direct MapUrl calls.
 //
 // Tests write every path in Windows form (c:\mervane.cfg). On POSIX the
 // platform layer makes them native below $MERVANE_DRIVES, which points into
-// the temporary folder (test_environment_posix.cc). On Windows the real
-// registry value is set aside and restored, and Path() relocates each drive
-// into the temporary folder: d:\www becomes <temporary folder>\d\www
-// (test_environment_win32.cc). Windows runs the tests one at a time.
+// the temporary folder. On Windows the real registry value is set aside and
+// restored, and Path() relocates each drive into the temporary folder:
+// d:\www becomes <temporary folder>\d\www. Windows runs one test at a time.
 
 #ifndef MERVANE_FILTER_TEST_ENVIRONMENT_H_
 #define MERVANE_FILTER_TEST_ENVIRONMENT_H_
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,8 +25,6 @@ namespace mervane {
 
 class TestEnvironment {
  public:
-  static constexpr char kExampleConfigPath[] = "c:\\mervane\\mervane.cfg";
-
   TestEnvironment();
   ~TestEnvironment();
   TestEnvironment(const TestEnvironment&) = delete;
@@ -38,39 +33,29 @@ class TestEnvironment {
   // The path that the filter is to see for path: path itself, or on Windows
   // its drive relocated into the temporary folder. Apply it once.
   std::string Path(const std::string& path) const;
-  // text with every drive path in it (x:\ after a non-letter) given by Path.
-  std::string Relocated(const std::string& text) const;
-
-  // Stores Path(path) as the registry value naming the configuration file.
-  void SetConfigurationPath(const std::string& path) const;
-  // The example configuration at kExampleConfigPath, named by the registry,
-  // the example drive's files, and an empty folder c:\logs.
-  void InstallExample() const;
-
   // The file system's name of Path(path).
   std::string Native(const std::string& path) const;
-  // Writes Relocated(text) to the file, making its folders.
+  // Stores Path(path) as the registry value naming the configuration file.
+  void SetConfigurationPath(const std::string& path) const;
+  // Writes text, each drive path in it (x:\ after a non-letter) given by
+  // Path, to the file, making its folders.
   void WriteFile(const std::string& path, const std::string& text) const;
   void MakeFolder(const std::string& path) const;
-  bool Exists(const std::string& path) const;
   // The messages of a mapping log's lines: what follows "TIME, DATE:  ".
-  // A line without a stamp reads "<no stamp>: LINE".
   std::vector<std::string> LogMessages(const std::string& path) const;
-  // Gives the file a last-write time it never had before, a second past
-  // both now and every earlier Touch, so that it differs even where the
-  // file system keeps whole seconds.
-  void Touch(const std::string& path);
 
  private:
-  std::string root_;  // the temporary folder
-  std::filesystem::file_time_type last_touch_;
-  // Windows: the registry value found at the start, to be put back.
-  bool had_registry_value_ = false;
-  std::string registry_value_;
+  // The registry's and the drives' stand-ins, or the registry value set
+  // aside; and their undoing.
+  void Install();
+  void Uninstall();
+
+  std::string root_;                        // the temporary folder
+  std::unique_ptr<char[]> registry_value_;  // Windows: the value set aside
 };
 
 // A server's filter context for one request: answers LOCAL_ADDR,
-// SERVER_PORT and SERVER_NAME from fixed texts and hands out request memory.
+// SERVER_PORT and SERVER_NAME and hands out request memory.
 class FakeServer : public ServerVariableSource, public RequestMemory {
  public:
   FakeServer(const std::string& ip, const std::string& port,
@@ -92,10 +77,9 @@ struct Mapping {
 };
 
 // Runs filter->MapUrl for url and the server's physical_path, in a path
-// buffer of buffer_size bytes (at least the path's size).
+// buffer of 260 bytes or, for a longer path, just its size.
 Mapping MapRequest(MappingFilter* filter, FakeServer* server,
-                   const std::string& url, const std::string& physical_path,
-                   uint32_t buffer_size = 260);
+                   const std::string& url, const std::string& physical_path);
 
 // The server's physical path for url below the site root c:\inetpub\wwwroot.
 std::string WwwrootPath(const std::string& url);

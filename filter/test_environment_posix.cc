@@ -1,31 +1,19 @@
-// The test environment over the platform layer's POSIX stand-ins: the
-// registry and the drives are folders of the temporary folder, reached
-// through $MERVANE_REGISTRY and $MERVANE_DRIVES, and paths stay in Windows
-// form.
+// On POSIX the registry and the drives are the platform layer's stand-ins:
+// folders of the temporary folder, reached through $MERVANE_REGISTRY and
+// $MERVANE_DRIVES; paths stay in Windows form.
 
 #include <stdlib.h>
-
-#include <filesystem>
 
 #include "filter/test_environment.h"
 
 namespace mervane {
 
-namespace fs = std::filesystem;
-
-TestEnvironment::TestEnvironment() {
-  std::string pattern =
-      (fs::temp_directory_path() / "mervane-filter-XXXXXX").string();
-  root_ = mkdtemp(pattern.data());
+void TestEnvironment::Install() {
   setenv("MERVANE_REGISTRY", (root_ + "/registry").c_str(), 1);
   setenv("MERVANE_DRIVES", (root_ + "/drives").c_str(), 1);
-  fs::create_directories(root_ + "/drives");
 }
 
-TestEnvironment::~TestEnvironment() {
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
-}
+void TestEnvironment::Uninstall() {}
 
 std::string TestEnvironment::Path(const std::string& path) const {
   return path;

@@ -1,64 +1,41 @@
-// The test environment on Windows: the real registry, whose value naming
-// the configuration file is put aside for the test and restored afterwards,
-// and drives relocated into a temporary folder (d:\www becomes
-// <temporary folder>\d\www).
+// On Windows the real registry, whose value naming the configuration file is
+// set aside for the test and restored afterwards, and drives relocated into
+// the temporary folder (d:\www becomes <temporary folder>\d\www).
 
 #include <cctype>
-#include <filesystem>
-#include <random>
 
 #include "config/config_schema.h"
+#include "config/registry_key.h"
 #include "filter/test_environment.h"
 #include "platform/platform.h"
 
 namespace mervane {
 
-namespace fs = std::filesystem;
-
 namespace {
 
-// The key of the value, opened for all access; null when it cannot be.
-platform::RegistryHandle OpenConfigurationKey() {
-  return platform::OpenRegistryKey(platform::RegistryRoot::kLocalMachine,
-                                   schema::kRegistryKeyPath, true);
-}
-
-}  // namespace
-
-TestEnvironment::TestEnvironment() {
-  std::random_device random;
-  fs::path root;
-  do {
-    root = fs::temp_directory_path() /
-           ("mervane-filter-" + std::to_string(random() % 1000000));
-  } while (!fs::create_directory(root));
-  root_ = root.string();
-
-  platform::RegistryHandle key = OpenConfigurationKey();
-  uint32_t size = 0;
-  if (platform::QueryRegistryValueSize(key, schema::kRegistryValueName,
-                                       &size)) {
-    registry_value_.resize(size);
-    had_registry_value_ = platform::ReadRegistryValue(
-        key, schema::kRegistryValueName, registry_value_.data(), &size);
-    registry_value_.resize(size);
-  }
+void DeleteConfigurationValue() {
+  platform::RegistryHandle key = platform::OpenRegistryKey(
+      platform::RegistryRoot::kLocalMachine, schema::kRegistryKeyPath, true);
   platform::DeleteRegistryValue(key, schema::kRegistryValueName);
   platform::CloseRegistryKey(key);
 }
 
-TestEnvironment::~TestEnvironment() {
-  platform::RegistryHandle key = OpenConfigurationKey();
-  if (had_registry_value_) {
-    // The text as stored, up to its terminator.
-    platform::WriteRegistryString(key, schema::kRegistryValueName,
-                                  registry_value_.c_str());
-  } else {
-    platform::DeleteRegistryValue(key, schema::kRegistryValueName);
+}  // namespace
+
+void TestEnvironment::Install() {
+  registry_value_ =
+      RegistryKey(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath)
+          .ReadString(schema::kRegistryValueName);
+  DeleteConfigurationValue();
+}
+
+void TestEnvironment::Uninstall() {
+  if (registry_value_ == nullptr) {
+    DeleteConfigurationValue();
+    return;
   }
-  platform::CloseRegistryKey(key);
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
+  RegistryKey(1, RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath)
+      .WriteString(schema::kRegistryValueName, registry_value_.get());
 }
 
 std::string TestEnvironment::Path(const std::string& path) const {

@@ -1,12 +1,15 @@
-// Helpers shared by the POSIX and the Windows tests of the platform layer.
+// Checks of the contracts that the POSIX and the Windows implementations of
+// the platform layer share.
 
 #ifndef MERVANE_PLATFORM_PLATFORM_TEST_HELPERS_H_
 #define MERVANE_PLATFORM_PLATFORM_TEST_HELPERS_H_
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "gtest/gtest.h"
 #include "platform/platform.h"
 
 namespace mervane {
@@ -27,6 +30,66 @@ inline std::string ReadValueData(RegistryHandle key, const char* name) {
   if (!ReadRegistryValue(key, name, &data[0], &size)) return "<unread>";
   data.resize(size);
   return data;
+}
+
+// Strings are stored whole with their terminator, names match in any letter
+// case, and a key opened for reading refuses changes. path names a missing
+// key; other_case is the same path in other letters.
+inline void ExpectRegistryContracts(RegistryRoot root, const std::string& path,
+                                    const std::string& other_case) {
+  EXPECT_EQ(nullptr, OpenRegistryKey(root, path.c_str(), false));
+  RegistryHandle key = OpenRegistryKey(root, path.c_str(), true);
+  ASSERT_NE(nullptr, key);
+  EXPECT_TRUE(WriteRegistryString(key, "Configuration File", "a longer text"));
+  EXPECT_TRUE(WriteRegistryString(key, "Configuration File", "c:\\m.cfg"));
+  EXPECT_TRUE(WriteRegistryString(key, "Empty", ""));
+  CloseRegistryKey(key);
+
+  key = OpenRegistryKey(root, other_case.c_str(), false);
+  ASSERT_NE(nullptr, key);
+  EXPECT_EQ(std::string("c:\\m.cfg", 9),
+            ReadValueData(key, "CONFIGURATION file"));
+  EXPECT_EQ(std::string(1, '\0'), ReadValueData(key, "Empty"));
+  EXPECT_EQ("<missing>", ReadValueData(key, "Other"));
+  char small[4];
+  uint32_t size = sizeof small;
+  EXPECT_FALSE(ReadRegistryValue(key, "Configuration File", small, &size))
+      << "a buffer too small is a failure, not a cut value";
+  EXPECT_FALSE(WriteRegistryString(key, "Empty", "x")) << "opened for reading";
+  EXPECT_FALSE(DeleteRegistryValue(key, "Empty")) << "opened for reading";
+  CloseRegistryKey(key);
+
+  key = OpenRegistryKey(root, other_case.c_str(), true);
+  EXPECT_TRUE(DeleteRegistryValue(key, "EMPTY"));
+  EXPECT_FALSE(DeleteRegistryValue(key, "Empty")) << "deleted already";
+  CloseRegistryKey(key);
+}
+
+// A sibling temporary file of target (an existing file, native_target in
+// the file system's form, in folder) replaces it whole and only when asked;
+// line_end is how a written "\n" is stored.
+inline void ExpectTempFileReplaces(const char* target,
+                                   const std::string& native_target,
+                                   const std::string& folder,
+                                   const std::string& line_end) {
+  std::string temp, other;
+  std::FILE* file = CreateSiblingTempFile(target, &temp);
+  ASSERT_NE(nullptr, file);
+  std::fclose(CreateSiblingTempFile(target, &other));
+  EXPECT_NE(temp, other);
+  EXPECT_EQ(0u, temp.rfind(folder, 0)) << temp << " not in " << folder;
+  const std::string old_text = ReadWholeFile(native_target);
+  std::fputs("new\n", file);
+  std::fclose(file);
+  EXPECT_EQ(old_text, ReadWholeFile(native_target)) << "replaced too early";
+  EXPECT_TRUE(ReplaceFileAtomically(temp.c_str(), target));
+  EXPECT_EQ("new" + line_end, ReadWholeFile(native_target));
+  EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), target)) << "source gone";
+  EXPECT_EQ("new" + line_end, ReadWholeFile(native_target));
+  EXPECT_TRUE(DeleteFileAt(other.c_str()));
+  EXPECT_FALSE(DeleteFileAt(other.c_str()));
+  EXPECT_EQ(nullptr,
+            CreateSiblingTempFile((folder + "none\\x.cfg").c_str(), &temp));
 }
 
 }  // namespace platform
