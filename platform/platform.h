@@ -87,7 +87,9 @@ bool QueryLastWriteTime(const char* path, FileTime* time);
 bool FindFileEntry(const char* path, bool* is_directory);
 
 // fopen on the native form of path. Mode letters as for fopen; "t" is the
-// text mode, which on Windows writes a line feed as CR LF.
+// text mode, which on Windows writes a line feed as CR LF. On Windows an
+// open for reading that meets the moment a save replaces the file is tried
+// again for up to about 50 ms.
 std::FILE* OpenFile(const char* path, const char* mode);
 
 // Creates a new, empty file in the folder of `path` (for writing, text

@@ -5,6 +5,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -197,7 +198,21 @@ bool FindFileEntry(const char* path, bool* is_directory) {
 }
 
 std::FILE* OpenFile(const char* path, const char* mode) {
-  return std::fopen(path, mode);
+  // A file that a save is replacing at this moment refuses to be opened
+  // (access denied or a sharing violation, both EACCES) until the replace is
+  // done: a read that meets that moment waits it out instead of failing,
+  // which would leave the filter without a configuration until the next
+  // save. Writers never meet it: they work on files of their own.
+  constexpr int kTries = 10;
+  constexpr DWORD kPauseMilliseconds = 5;
+  for (int attempt = 1;; ++attempt) {
+    std::FILE* file = std::fopen(path, mode);
+    if (file != nullptr || mode[0] != 'r' || errno != EACCES ||
+        attempt == kTries) {
+      return file;
+    }
+    Sleep(kPauseMilliseconds);
+  }
 }
 
 std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path) {
