@@ -92,11 +92,6 @@ bool FindFileEntry(const char* path, bool* is_directory);
 // again for up to about 50 ms.
 std::FILE* OpenFile(const char* path, const char* mode);
 
-// Creates a new, empty file in the folder of `path` (for writing, text
-// mode) whose name no other file has, and stores its path in *temp_path.
-// Returns null on failure.
-std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path);
-
 // Replaces `target` with `source` in one step, so that a reader sees either
 // the old or the new file, never a part of one; `source` is gone afterwards.
 // The data of `source` reaches the disk before the replace, and the replace

@@ -378,21 +378,6 @@ std::FILE* OpenFile(const char* path, const char* mode) {
   return std::fopen(NativePath(path).c_str(), native_mode.c_str());
 }
 
-std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path) {
-  const std::string target = NativePath(path);
-  const int fd = CreateUniqueSibling(SiblingBase(target), temp_path);
-  if (fd < 0) return nullptr;
-  // The replacement keeps the permissions of the file it replaces.
-  struct stat st;
-  if (stat(target.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
-  std::FILE* file = fdopen(fd, "w");
-  if (file == nullptr) {
-    close(fd);
-    unlink(temp_path->c_str());
-  }
-  return file;
-}
-
 bool ReplaceFileAtomically(const char* source, const char* target) {
   const std::string from = NativePath(source);
   const std::string to = NativePath(target);

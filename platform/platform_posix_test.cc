@@ -120,12 +120,11 @@ TEST_F(PosixPlatformTest, LastWriteTimeCarriesFullResolution) {
   EXPECT_EQ(times[0], untouched);
 }
 
-TEST_F(PosixPlatformTest, TempFileReplacesTargetKeepingItsPermissions) {
+TEST_F(PosixPlatformTest, FreshFileReplacesTargetKeepingItsPermissions) {
   const fs::path target = dir_ / "drives/c/mervane.cfg";
   Write(target, "old contents\n");
   chmod(target.c_str(), 0640);
-  ExpectTempFileReplaces("c:\\mervane.cfg", target,
-                         (dir_ / "drives/c/").string(), "\n");
+  ExpectFreshFileReplaces("c:\\mervane.cfg", target, "\n");
   EXPECT_EQ(fs::perms(0640),
             fs::status(target).permissions() & fs::perms::mask);
 }

@@ -66,14 +66,6 @@ HKEY RootKey(RegistryRoot root) {
                                              : HKEY_CURRENT_USER;
 }
 
-// The folder part of path, with its trailing separator; "." for a bare name.
-std::string FolderOf(const char* path) {
-  const char* end = std::strrchr(path, '\\');
-  const char* slash = std::strrchr(path, '/');
-  if (slash != nullptr && (end == nullptr || slash > end)) end = slash;
-  return end == nullptr ? std::string(".") : std::string(path, end + 1);
-}
-
 // Writes the file's data out of the system's cache to the disk.
 bool FlushToDisk(const char* path) {
   const HANDLE file =
@@ -213,21 +205,6 @@ std::FILE* OpenFile(const char* path, const char* mode) {
     }
     Sleep(kPauseMilliseconds);
   }
-}
-
-std::FILE* CreateSiblingTempFile(const char* path, std::string* temp_path) {
-  // GetTempFileNameA creates the file, so the name is taken from then on.
-  char name[MAX_PATH];
-  if (GetTempFileNameA(FolderOf(path).c_str(), "mrv", 0, name) == 0) {
-    return nullptr;
-  }
-  std::FILE* file = std::fopen(name, "wt");
-  if (file == nullptr) {
-    DeleteFileA(name);
-    return nullptr;
-  }
-  *temp_path = name;
-  return file;
 }
 
 bool ReplaceFileAtomically(const char* source, const char* target) {

@@ -49,7 +49,7 @@ TEST_F(Win32PlatformTest, RegistryAndTempFileContracts) {
                           parent_ + "\\Halvost soft\\Mervane",
                           parent_ + "\\HALVOST SOFT\\mervane");
   const std::string target = Write("mervane.cfg", "old\n");
-  ExpectTempFileReplaces(target.c_str(), target, dir_, "\r\n");
+  ExpectFreshFileReplaces(target.c_str(), target, "\r\n");
 }
 
 TEST_F(Win32PlatformTest, AppendToFileWritesTextModeLineEnds) {
