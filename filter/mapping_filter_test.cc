@@ -184,6 +184,20 @@ TEST_F(MappingFilterTest, SaveDuringReadIsLoadedByTheNextRequest) {
 // Requests on two threads while the file is replaced again and again: every
 // request maps, by one whole version, never an older one than before, and
 // the last version is served after the last change.
+// Regression: a file nested deeper than any stack holds crashed the server
+// that reloaded it. Refused, it leaves the filter mapping nothing until the
+// next good file.
+TEST_F(MappingFilterTest, TooDeeplyNestedFileLeavesTheFilterUnloaded) {
+  environment_.SetConfigurationPath(kConfigPath);
+  std::string nested = Configuration("alpha");
+  for (int level = 0; level < 200000; ++level) nested += "{ s:\n";
+  environment_.WriteFile(kConfigPath, nested);
+  MappingFilter filter(hooks_);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&filter).status);
+  WriteConfiguration("alpha");
+  EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&filter).path);
+}
+
 TEST_F(MappingFilterTest, RequestsDuringReplacementsSeeWholeVersions) {
   constexpr int kVersions = 30;
   environment_.SetConfigurationPath(kConfigPath);
