@@ -1,9 +1,12 @@
 #include "cgi/cgi_main.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "cgi/cgi_app.h"
 #include "cgi/field_reader.h"
@@ -16,6 +19,10 @@ namespace {
 // The longest body read: the forms send a few hundred bytes, and a body is
 // held in memory whole.
 constexpr int kLongestBody = 1 << 20;
+// The most fields a body may hold: the forms send fewer than ten. Each field
+// costs a variable of its own, so a body of many tiny fields would take
+// memory many times its length.
+constexpr long kMostFields = 1000;
 
 // The declared body length: the leading decimal number of CONTENT_LENGTH,
 // or 0 when it is missing or does not start with one.
@@ -49,7 +56,13 @@ int CgiMain(int argc, char** argv, char** envp) {
     return Instance->RefuseRequest(
         "The request is larger than 1 MiB. Nothing was changed.");
   }
-  FieldReader body(ReadBody(stdin, body_length), '&');
+  std::string body_text = ReadBody(stdin, body_length);
+  if (std::count(body_text.begin(), body_text.end(), '&') >= kMostFields) {
+    if (Instance == nullptr) return 1;
+    return Instance->RefuseRequest(
+        "The request holds more than 1,000 fields. Nothing was changed.");
+  }
+  FieldReader body(std::move(body_text), '&');
   StoreFields(&body, FieldNames::kAsSent, &PostVariables());
   FieldReader query(EnvironmentText("QUERY_STRING"), '&');
   StoreFields(&query, FieldNames::kAsSent, &QueryVariables());
