@@ -1,7 +1,6 @@
-// TestInstallation: a throw-away installation of mervanecfg for tests: a
-// temporary folder holding the registry store, a drive D: and the
-// configuration file d:\mervane.cfg, and a way to run the real programs in
-// it, as the web server would.
+// TestInstallation: a throw-away installation for tests: a temporary folder
+// holding the registry store and a drive D: with d:\mervane.cfg, in which
+// the real mervanecfg and mervane-map run as the web server runs them.
 
 #ifndef MERVANE_ADMIN_TEST_INSTALLATION_H_
 #define MERVANE_ADMIN_TEST_INSTALLATION_H_
@@ -13,8 +12,6 @@
 
 namespace mervane {
 
-// The script name the server passes; every URL on a page starts with it.
-inline constexpr char kScriptName[] = "/cgi-bin/mervanecfg.exe";
 // The configuration file's path as the registry names it.
 inline constexpr char kConfigPath[] = "d:\\mervane.cfg";
 
@@ -28,74 +25,62 @@ class TestInstallation {
 
   // Stores path as the registry value "Configuration File".
   void SetRegistryPath(const std::string& path);
-  // The registry value's bytes, or "<none>" when it does not exist.
+  // The registry value's bytes, or "<none>".
   std::string RegistryValue() const;
-
-  // The folder that stands for drive D:, which holds the configuration.
+  // The folder that stands for drive D:.
   std::string Drive() const { return root_ + "/drives/d"; }
-  // The configuration file's bytes, or "<none>" when it does not exist.
+  // d:\mervane.cfg's bytes, or "<none>".
   std::string ReadConfig() const;
   void WriteConfig(const std::string& text) const;
 
-  // Points the registry at d:\mervane.cfg and writes testdata/small.cfg
-  // there: two IPs, hosts with and without exceptions, both schemes and all
-  // general options. Its first line is a comment that every save drops, so
-  // a file that was not saved is told from one saved unchanged.
-  void InstallSmallConfiguration();
-
-  // Runs mervanecfg with the query string and the POST body and returns
-  // what it wrote into the content cell of the page frame; when the response
-  // is not the header and frame around it, a text that says so and holds
-  // the whole response. env adds CGI variables (REQUEST_METHOD=GET, say),
-  // which take the place of the POST request's own.
+  // Runs mervanecfg for a POST with the query string and body and returns
+  // what it wrote into the page frame's content cell (or, when the response
+  // is not the frame, a text saying so with the whole response). env comes
+  // first, so it overrides the POST's own variables (REQUEST_METHOD=GET).
   std::string Content(const std::string& query, const std::string& body = "",
                       const std::vector<std::string>& env = {});
-  // Runs mervane-map, which loads the built filter as the web server does,
-  // for one request (IP, port, host, URL, the server's physical path);
-  // returns its output.
+  // mervane-map's output for one request (IP, port, host, URL, the
+  // server's physical path), through the built filter.
   std::string Map(const std::vector<std::string>& request);
 
  private:
-  // Runs program with args and env (plus the installation's registry and
-  // drives), input on standard input; returns its standard output.
-  std::string RunProgram(const char* program, std::vector<std::string> args,
-                         std::vector<std::string> env,
-                         const std::string& input);
+  std::string Run(const char* program, std::vector<std::string> args,
+                  std::vector<std::string> env, const std::string& input);
 
   std::string root_;
 };
 
-// One form action: the request, the message it must answer, and the file
-// afterwards: untouched byte for byte, or (for the small configuration) the
-// saved small configuration, testdata/small_saved.cfg, with the text `from`
-// replaced by `to` (nothing replaced when `from` is empty).
-struct ActionCase {
+// The contents of a fresh installation: testdata/small.cfg (two IPs, hosts
+// with and without exceptions, both schemes, all general options; its first
+// line is a comment that every save drops, so an unsaved file is told from
+// one saved unchanged), no registry key, a key naming a missing file or a
+// file in a missing folder, or any text as the file.
+inline constexpr char kSmall[] = "<small>";
+inline constexpr char kNoKey[] = "<no key>";
+inline constexpr char kNoFile[] = "<no file>";
+inline constexpr char kNoFolder[] = "<no folder>";
+
+// One request to a fresh installation of `before`: `answer` names a page
+// under testdata (".html") or is the content itself. The file afterwards is
+// `before` (created empty for kNoFile), or when `saved` small_saved.cfg;
+// then `from` is replaced by `to` in it. Failures print a diff.
+struct Request {
   std::string query;
   std::string body;
-  std::string message;
-  bool saved;
+  std::string answer;
+  bool saved = false;
   std::string from = "";
   std::string to = "";
+  std::string before = kSmall;
   std::vector<std::string> env = {};
 };
+void ExpectRequests(const std::vector<Request>& requests);
 
-// Runs each case in a fresh installation of file (the small configuration
-// when empty) and checks message and file.
-void ExpectActionCases(const std::vector<ActionCase>& cases,
-                       const std::string& file = "");
-
-// text with the first `from` replaced by `to`; fails the test when text
-// does not hold `from`.
+// text with the first `from` replaced by `to`; fails when there is none.
 std::string Replaced(std::string text, const std::string& from,
                      const std::string& to);
-
 // The bytes of a file under admin/testdata.
 std::string Golden(const std::string& name);
-
-// Succeeds when actual equals expected byte for byte; otherwise the failure
-// shows the difference as a unified diff.
-::testing::AssertionResult SameText(const std::string& expected,
-                                    const std::string& actual);
 
 }  // namespace mervane
 
