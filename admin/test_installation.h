@@ -1,10 +1,18 @@
 // TestInstallation: a throw-away installation for tests: a temporary folder
 // holding the registry store and a drive D: with d:\mervane.cfg, in which
 // the real mervanecfg and mervane-map run as the web server runs them.
+// ExpectRequests runs a table of requests, each in a fresh installation.
 
 #ifndef MERVANE_ADMIN_TEST_INSTALLATION_H_
 #define MERVANE_ADMIN_TEST_INSTALLATION_H_
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,37 +23,122 @@ namespace mervane {
 // The configuration file's path as the registry names it.
 inline constexpr char kConfigPath[] = "d:\\mervane.cfg";
 
+// The bytes of the file at path, or "<none>".
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "<none>";
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The bytes of a file under admin/testdata.
+inline std::string Golden(const std::string& name) {
+  return ReadFile(std::string(MERVANE_TESTDATA) + "/" + name);
+}
+
+// text with the first `from` replaced by `to`; fails when there is none.
+inline std::string Replaced(std::string text, const std::string& from,
+                            const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(std::string::npos, at) << "no " << from << " in\n" << text;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
 class TestInstallation {
  public:
   // An installation without a registry key.
-  TestInstallation();
-  ~TestInstallation();
+  TestInstallation() {
+    char pattern[] = "/tmp/mervanecfg_test.XXXXXX";
+    root_ = mkdtemp(pattern);
+    std::filesystem::create_directories(Drive());
+  }
+  ~TestInstallation() { std::filesystem::remove_all(root_); }
   TestInstallation(const TestInstallation&) = delete;
   TestInstallation& operator=(const TestInstallation&) = delete;
 
-  // Stores path as the registry value "Configuration File".
-  void SetRegistryPath(const std::string& path);
-  // The registry value's bytes, or "<none>".
-  std::string RegistryValue() const;
-  // The folder that stands for drive D:.
+  // The registry value "Configuration File".
+  void SetRegistryPath(const std::string& path) {
+    std::filesystem::create_directories(RegistryValuePath().parent_path());
+    WriteFile(RegistryValuePath(), path + '\0');
+  }
+  std::string RegistryValue() const { return ReadFile(RegistryValuePath()); }
+  // The folder that stands for drive D:, and d:\mervane.cfg in it.
   std::string Drive() const { return root_ + "/drives/d"; }
-  // d:\mervane.cfg's bytes, or "<none>".
-  std::string ReadConfig() const;
-  void WriteConfig(const std::string& text) const;
+  std::string ReadConfig() const { return ReadFile(Drive() + "/mervane.cfg"); }
+  void WriteConfig(const std::string& text) const {
+    WriteFile(Drive() + "/mervane.cfg", text);
+  }
 
-  // Runs mervanecfg for a POST with the query string and body and returns
-  // what it wrote into the page frame's content cell (or, when the response
-  // is not the frame, a text saying so with the whole response). env comes
-  // first, so it overrides the POST's own variables (REQUEST_METHOD=GET).
+  // Runs mervanecfg for a POST and returns what it wrote into the page
+  // frame's content cell (or, when the response is not the frame, a text
+  // saying so with the whole response). env comes first, so it overrides
+  // the POST's own variables (REQUEST_METHOD=GET, say).
   std::string Content(const std::string& query, const std::string& body = "",
-                      const std::vector<std::string>& env = {});
+                      std::vector<std::string> env = {}) {
+    env.insert(env.end(), {"CONTENT_LENGTH=" + std::to_string(body.size()),
+                           "QUERY_STRING=" + query, "REQUEST_METHOD=POST",
+                           "SCRIPT_NAME=/cgi-bin/mervanecfg.exe"});
+    std::string response = Run(MERVANECFG_PATH, {}, env, body);
+    std::string head =
+        "Content-Type: text/html\n\n" + Golden("frame_begin.html");
+    std::string tail = Golden("frame_end.html");
+    if (response.size() < head.size() + tail.size() ||
+        response.compare(0, head.size(), head) != 0 ||
+        response.compare(response.size() - tail.size(), tail.size(), tail)) {
+      return "<not the header and frame around content>\n" + response;
+    }
+    return response.substr(head.size(),
+                           response.size() - head.size() - tail.size());
+  }
   // mervane-map's output for one request (IP, port, host, URL, the
   // server's physical path), through the built filter.
-  std::string Map(const std::vector<std::string>& request);
+  std::string Map(const std::vector<std::string>& request) {
+    return Run(MERVANE_MAP_PATH, request, {}, "");
+  }
 
  private:
+  std::filesystem::path RegistryValuePath() const {
+    return root_ +
+           "/registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane/"
+           "Configuration File";
+  }
+
+  // Runs program with args and env, input on standard input; returns its
+  // standard output.
   std::string Run(const char* program, std::vector<std::string> args,
-                  std::vector<std::string> env, const std::string& input);
+                  std::vector<std::string> env, const std::string& input) {
+    // Named per process: tests run requests from several processes at once.
+    const std::string io = root_ + "/io" + std::to_string(getpid());
+    WriteFile(io + ".in", input);
+    env.push_back("MERVANE_REGISTRY=" + root_ + "/registry");
+    env.push_back("MERVANE_DRIVES=" + root_ + "/drives");
+    args.insert(args.begin(), program);
+    pid_t child = fork();
+    if (child == 0) {
+      dup2(open((io + ".in").c_str(), O_RDONLY), 0);
+      dup2(open((io + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+      execve(program, Pointers(args).data(), Pointers(env).data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << program;
+    return ReadFile(io + ".out");
+  }
+
+  // Pointers to the texts, ended by a null, as execve takes them.
+  static std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+  }
 
   std::string root_;
 };
@@ -74,13 +167,32 @@ struct Request {
   std::string before = kSmall;
   std::vector<std::string> env = {};
 };
-void ExpectRequests(const std::vector<Request>& requests);
 
-// text with the first `from` replaced by `to`; fails when there is none.
-std::string Replaced(std::string text, const std::string& from,
-                     const std::string& to);
-// The bytes of a file under admin/testdata.
-std::string Golden(const std::string& name);
+inline void ExpectRequests(const std::vector<Request>& requests) {
+  for (const Request& r : requests) {
+    std::string shown = r.query + " with body " + r.body;
+    for (const std::string& variable : r.env) shown += " " + variable;
+    TestInstallation installation;
+    std::string before = r.before == kSmall ? Golden("small.cfg") : r.before;
+    if (r.before == kNoKey || r.before == kNoFolder) {
+      before = "<none>";
+      if (r.before == kNoFolder) installation.SetRegistryPath("d:\\no\\x.cfg");
+    } else {
+      installation.SetRegistryPath(kConfigPath);
+      if (r.before == kNoFile) before = "";  // the request creates it
+      if (r.before != kNoFile) installation.WriteConfig(before);
+    }
+    const bool page = r.answer.size() > 5 &&
+                      r.answer.find('\n') == std::string::npos &&
+                      r.answer.compare(r.answer.size() - 5, 5, ".html") == 0;
+    EXPECT_EQ(page ? Golden(r.answer) : r.answer,
+              installation.Content(r.query, r.body, r.env))
+        << shown;
+    std::string after = r.saved ? Golden("small_saved.cfg") : before;
+    if (!r.from.empty()) after = Replaced(after, r.from, r.to);
+    EXPECT_EQ(after, installation.ReadConfig()) << shown;
+  }
+}
 
 }  // namespace mervane
 
