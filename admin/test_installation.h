@@ -1,6 +1,6 @@
 // TestInstallation: a throw-away installation for tests: a temporary folder
 // holding the registry store and a drive D: with d:\mervane.cfg, in which
-// the real mervanecfg and mervane-map run as the web server runs them.
+// the real mervanecfg runs as the web server runs it.
 // ExpectRequests runs a table of requests, each in a fresh installation.
 
 #ifndef MERVANE_ADMIN_TEST_INSTALLATION_H_
@@ -12,7 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,9 +27,7 @@ inline constexpr char kConfigPath[] = "d:\\mervane.cfg";
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return "<none>";
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
@@ -83,8 +81,10 @@ class TestInstallation {
                       std::vector<std::string> env = {}) {
     env.insert(env.end(), {"CONTENT_LENGTH=" + std::to_string(body.size()),
                            "QUERY_STRING=" + query, "REQUEST_METHOD=POST",
-                           "SCRIPT_NAME=/cgi-bin/mervanecfg.exe"});
-    std::string response = Run(MERVANECFG_PATH, {}, env, body);
+                           "SCRIPT_NAME=/cgi-bin/mervanecfg.exe",
+                           "MERVANE_REGISTRY=" + root_ + "/registry",
+                           "MERVANE_DRIVES=" + root_ + "/drives"});
+    std::string response = Run(env, body);
     std::string head =
         "Content-Type: text/html\n\n" + Golden("frame_begin.html");
     std::string tail = Golden("frame_end.html");
@@ -96,11 +96,6 @@ class TestInstallation {
     return response.substr(head.size(),
                            response.size() - head.size() - tail.size());
   }
-  // mervane-map's output for one request (IP, port, host, URL, the
-  // server's physical path), through the built filter.
-  std::string Map(const std::vector<std::string>& request) {
-    return Run(MERVANE_MAP_PATH, request, {}, "");
-  }
 
  private:
   std::filesystem::path RegistryValuePath() const {
@@ -109,35 +104,26 @@ class TestInstallation {
            "Configuration File";
   }
 
-  // Runs program with args and env, input on standard input; returns its
-  // standard output.
-  std::string Run(const char* program, std::vector<std::string> args,
-                  std::vector<std::string> env, const std::string& input) {
+  // Runs mervanecfg with env, input on standard input; returns its output.
+  std::string Run(std::vector<std::string> env, const std::string& input) {
     // Named per process: tests run requests from several processes at once.
     const std::string io = root_ + "/io" + std::to_string(getpid());
     WriteFile(io + ".in", input);
-    env.push_back("MERVANE_REGISTRY=" + root_ + "/registry");
-    env.push_back("MERVANE_DRIVES=" + root_ + "/drives");
-    args.insert(args.begin(), program);
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(MERVANECFG_PATH), nullptr};
     pid_t child = fork();
     if (child == 0) {
       dup2(open((io + ".in").c_str(), O_RDONLY), 0);
       dup2(open((io + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-      execve(program, Pointers(args).data(), Pointers(env).data());
+      execve(argv[0], argv, envp.data());
       _exit(127);
     }
     int status = 0;
     waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << program;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     return ReadFile(io + ".out");
-  }
-
-  // Pointers to the texts, ended by a null, as execve takes them.
-  static std::vector<char*> Pointers(std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (std::string& text : texts) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
   }
 
   std::string root_;

@@ -93,7 +93,7 @@ TEST(ConfigFileTest, MissingOrUnnamedFilesLoadNothing) {
 }
 
 // Regression guard: a Save that fails must leave the old file whole and
-// nothing beside it, and say why: a text and where it sits, or the file the
+// nothing beside it, and say why: the text it cannot store, or the file the
 // system refused.
 TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAloneAndSayWhy) {
   TestFolder folder;
@@ -104,8 +104,6 @@ TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAloneAndSayWhy) {
   const std::string missing = folder.File("missing/mervane.cfg");
   ConfigFile missing_folder(missing.c_str());
   ConfigFile cannot_replace(directory.c_str());
-  ConfigFile colon(path.c_str());
-  colon.AddSection("s")->AddSection("a:b");
   ConfigFile shared(path.c_str());
   shared.AddSection("a");
   shared.AddSection("b")->SetName("A");  // a reload would merge the two
@@ -115,7 +113,6 @@ TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAloneAndSayWhy) {
   } kCases[] = {
       {&missing_folder, missing + ".tmp: "},
       {&cannot_replace, directory + ": "},
-      {&colon, "the section name \"a:b\" in s cannot be stored"},
       {&shared, "the section name \"A\" in the top level cannot be stored"},
   };
   for (const auto& c : kCases) {
@@ -133,11 +130,10 @@ TEST(ConfigFileTest, FailingSavesLeaveTheOldFileAloneAndSayWhy) {
 // Regression: the loader recursed once per level, so a deep enough file
 // overflowed a request thread's stack and killed the web server.
 TEST(ConfigFileTest, FilesNestedDeeperThan64SectionsAreNotLoaded) {
-  for (int levels : {64, 65, 100, 200000}) {
+  for (int levels : {64, 65, 200000}) {
     std::string text;
     for (int level = 0; level < levels; ++level) text += "{ s:\n";
-    EXPECT_EQ(levels <= 64, Loaded(text + "(int)deepest=1\n") != nullptr)
-        << levels;
+    EXPECT_EQ(levels <= 64, Resaved(text) != "(load failed)") << levels;
   }
 }
 

@@ -1,6 +1,6 @@
 // Helpers for the configuration store's tests: a fresh folder removed with
 // everything in it afterwards, whole-file reads and writes, and a text
-// loaded through a file. Test code only.
+// loaded and saved again. Test code only.
 
 #ifndef MERVANE_CONFIG_TEST_UTIL_H_
 #define MERVANE_CONFIG_TEST_UTIL_H_
@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <random>
 #include <string>
 
@@ -50,16 +49,6 @@ inline std::string ReadWholeFile(const std::string& path) {
 
 inline void WriteWholeFile(const std::string& path, const std::string& data) {
   std::ofstream(path, std::ios::binary) << data;
-}
-
-// text loaded from a file (null when the load fails); the file is gone when
-// this returns, the tree stays.
-inline std::unique_ptr<ConfigFile> Loaded(const std::string& text) {
-  TestFolder folder;
-  WriteWholeFile(folder.File("loaded.cfg"), text);
-  auto file = std::make_unique<ConfigFile>(folder.File("loaded.cfg").c_str());
-  if (!file->Load()) return nullptr;
-  return file;
 }
 
 // text loaded into a file and saved again: the bytes written, or "(load
