@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "config/config_section.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
@@ -55,20 +54,6 @@ TEST_P(ConfigListTest, RenamedChildIsFoundByItsNewNameOnly) {
   EXPECT_EQ(1, list_.IndexOf("c1"));
   list_.Remove(1);
   EXPECT_EQ(3, list_.IndexOf("c1"));
-}
-
-TEST(ConfigListCloneTest, IsDeepAndDropsHoles) {
-  ConfigSection root("root");
-  root.AddSection("a")->AddString("k", "v", nullptr);
-  root.AddSection("gone");
-  root.AddSection("b");
-  root.RemoveByName("gone");
-  std::unique_ptr<ConfigNode> copy(root.Clone());
-  auto* clone = static_cast<ConfigSection*>(copy.get());
-  ASSERT_EQ(2, clone->Count());
-  EXPECT_EQ(2, clone->IndexOf("B"));
-  root.GetSection("a")->GetArray("k")->SetFirstString("changed");
-  EXPECT_STREQ("v", clone->GetSection("a")->GetArray("k")->FirstString());
 }
 
 INSTANTIATE_TEST_SUITE_P(ShortAndIndexed, ConfigListTest,

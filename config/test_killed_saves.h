@@ -27,7 +27,6 @@ struct KilledSaveFigures {
   int torn = 0;          // neither tree whole
   int lost = 0;          // no file at all
   size_t most_left = 0;  // the most files beside it after one kill
-  size_t left = 0;       // files beside it after the last kill
 };
 
 // Kills `kills` writers saving into the empty folder; pauses are up to
@@ -70,11 +69,11 @@ inline KilledSaveFigures KillSavesAtRandom(const std::filesystem::path& folder,
     } else if (bytes() != saved[0] && bytes() != saved[1]) {
       ++figures.torn;
     }
-    figures.left = 0;
+    size_t left = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-      if (entry.path() != path) ++figures.left;
+      left += entry.path() != path;
     }
-    figures.most_left = std::max(figures.most_left, figures.left);
+    figures.most_left = std::max(figures.most_left, left);
   }
   return figures;
 }
