@@ -213,6 +213,7 @@ TEST(AdminActionsTest, DoConfigStoresOnlyAPathThatCanNameTheFile) {
   const struct {
     std::string body, answer, registry;
     std::string env = "REQUEST_METHOD=POST";
+    bool key = true;
   } kCases[] = {
       // Stored as posted, not trimmed, and the file is not touched.
       {"Config=+d%3A%5Cother.cfg&B1=Submit", kSaved,
@@ -223,16 +224,20 @@ TEST(AdminActionsTest, DoConfigStoresOnlyAPathThatCanNameTheFile) {
       {"Config=d%3A%5Ca%0Ab.cfg", kNoPath, kOld},
       {"Config=a%09b", kNoPath, kOld},
       {"Config=d%3A%5Cother.cfg", kRefused, kOld, "REQUEST_METHOD=GET"},
+      // Without a key, the key is created; the file is loaded next time.
+      {"Config=d%3A%5Cmervane.cfg", Golden("error_1.html"), kOld,
+       "REQUEST_METHOD=POST", false},
   };
   for (const auto& c : kCases) {
     TestInstallation installation;
-    installation.SetRegistryPath(kConfigPath);
-    installation.WriteConfig(Golden("small.cfg"));
+    if (c.key) installation.SetRegistryPath(kConfigPath);
+    if (c.key) installation.WriteConfig(Golden("small.cfg"));
     EXPECT_EQ(c.answer,
               installation.Content("Action=DoConfig", c.body, {c.env}))
         << c.body;
     EXPECT_EQ(c.registry, installation.RegistryValue()) << c.body;
-    EXPECT_EQ(Golden("small.cfg"), installation.ReadConfig()) << c.body;
+    EXPECT_EQ(c.key ? Golden("small.cfg") : "<none>", installation.ReadConfig())
+        << c.body;
   }
 }
 

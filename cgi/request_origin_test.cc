@@ -13,7 +13,6 @@ TEST(RequestOriginTest, OnlyPostsNotFromAnotherSiteMayChangeState) {
   } kCases[] = {
       {{"POST", "", "", "", "", ""}, true},  // a script or curl names none
       {{"GET", "", "", "", "", ""}, false},
-      {{"HEAD", "", "", "", "", ""}, false},
       {{"POST", "", kHost, "http://evil.example", "", ""}, false},
       {{"POST", "", kHost, "", "http://evil.example/admin.exe", ""}, false},
       {{"POST", "", kHost, "http://admin.example:8080", "", ""}, false},
