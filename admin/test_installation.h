@@ -1,7 +1,6 @@
-// TestInstallation: a throw-away installation for tests: a temporary folder
-// holding the registry store and a drive D: with d:\mervane.cfg, in which
-// the real mervanecfg runs as the web server runs it.
-// ExpectRequests runs a table of requests, each in a fresh installation.
+// TestInstallation: a temporary folder holding the registry store and drive
+// D: with d:\mervane.cfg, in which the real mervanecfg runs as the web server
+// runs it. ExpectRequests runs a table of requests, each in a fresh one.
 
 #ifndef MERVANE_ADMIN_TEST_INSTALLATION_H_
 #define MERVANE_ADMIN_TEST_INSTALLATION_H_
@@ -129,11 +128,9 @@ class TestInstallation {
   std::string root_;
 };
 
-// The contents of a fresh installation: testdata/small.cfg (two IPs, hosts
-// with and without exceptions, both schemes, all general options; its first
-// line is a comment that every save drops, so an unsaved file is told from
-// one saved unchanged), no registry key, a key naming a missing file or a
-// file in a missing folder, or any text as the file.
+// What a fresh installation holds: testdata/small.cfg (whose first line, a
+// comment, every save drops), no key, a key naming a missing file or one in
+// a missing folder, or any text as the file.
 inline constexpr char kSmall[] = "<small>";
 inline constexpr char kNoKey[] = "<no key>";
 inline constexpr char kNoFile[] = "<no file>";
