@@ -43,6 +43,11 @@ constexpr char kAlpha[] =
     "                (string)docs=d:\\shared\\docs\n"
     "                (string)img=d:\\shared\\images\n"
     "            } FolderExceptions;\n        } alpha;\n";
+constexpr char kBeta[] =
+    "        { beta|8080:\n            (string)UserDir=beta\n"
+    "            (string)MapScheme=SchemeB\n"
+    "            { FolderExceptions:\n            } FolderExceptions;\n"
+    "        } beta|8080;\n";
 constexpr char kGeneralFive[] =
     "        (int)Disable=1\n        (string)Log=c:\\logs\\filter.log\n"
     "        (string)SchemeBRootDir=users\n        (string)WebRoot=d:\\www\n";
@@ -154,15 +159,12 @@ TEST(AdminActionsTest, EveryAction) {
        "{ 10.0.0.9:\n{ VIRTUAL_HOSTS:\n(string)note=x\n{ alpha:\n} alpha;\n"
        "} VIRTUAL_HOSTS;\n} 10.0.0.9;\n"},
 
+      // The same name may be a host of another IP too.
       {kEditHost,
-       "IP=10.0.0.6&VHost=gamma%7C8080&NewVHost=gamma%7C8080&UserDir=g&"
+       "IP=10.0.0.6&VHost=beta%7C8080&NewVHost=beta%7C8080&UserDir=beta&"
        "Scheme=SchemeB&B1=Submit",
-       "Virtual host options saved!", true,
-       "    { VIRTUAL_HOSTS:\n    } VIRTUAL_HOSTS;",
-       "    { VIRTUAL_HOSTS:\n        { gamma|8080:\n"
-       "            (string)UserDir=g\n            (string)MapScheme=SchemeB\n"
-       "            { FolderExceptions:\n            } FolderExceptions;\n"
-       "        } gamma|8080;\n    } VIRTUAL_HOSTS;"},
+       "Virtual host options saved!", true, "VIRTUAL_HOSTS:\n    }",
+       "VIRTUAL_HOSTS:\n" + std::string(kBeta) + "    }"},
       // An existing host is updated; its exceptions stay.
       {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a2",
        "Virtual host options saved!", true,
@@ -184,12 +186,7 @@ TEST(AdminActionsTest, EveryAction) {
        "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
        kText},
       {kRemoveHost, "VHost=BETA%7C8080&Remove=Remove",
-       "Virtual host successfuly removed!", true,
-       "        { beta|8080:\n            (string)UserDir=beta\n"
-       "            (string)MapScheme=SchemeB\n"
-       "            { FolderExceptions:\n            } FolderExceptions;\n"
-       "        } beta|8080;\n",
-       ""},
+       "Virtual host successfuly removed!", true, kBeta, ""},
       {kRemoveHost, "VHost=zeta&Remove=Remove",
        "Virtual host successfuly removed!", true},
       {kRemoveHost, "Remove=Remove", ""},
