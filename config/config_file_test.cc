@@ -15,7 +15,7 @@ namespace {
 TEST(ConfigFileTest, LoadsByTheReadersRulesAndRoundTrips) {
   const std::string n300(300, 'n');
   const struct {
-    std::string input, saved;
+    std::string input, saved;  // saved: "" when it is the input
   } kCases[] = {
       // Sections without values stay; CR LF and any indentation.
       {"{ a:\r\n\t{ b:\n  } b;\r\n} a;\n", "{ a:\n    { b:\n    } b;\n} a;\n"},
