@@ -17,8 +17,9 @@ int main(int argc, char** argv) {
   if (folder == nullptr) return 1;
   const mervane::KilledSaveFigures figures =
       mervane::KillSavesAtRandom(folder, kills, 20000);
-  std::printf("kills %d: torn %d, lost %d, at most %zu files beside it\n",
-              figures.kills, figures.torn, figures.lost, figures.most_left);
+  std::printf(
+      "kills %d: torn %d, lost %d; files beside it after a kill: at most %zu\n",
+      figures.kills, figures.torn, figures.lost, figures.most_left);
   std::filesystem::remove_all(folder);
   return figures.torn == 0 && figures.lost == 0 ? 0 : 1;
 }
