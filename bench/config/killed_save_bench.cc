@@ -18,10 +18,8 @@ int main(int argc, char** argv) {
   const mervane::KilledSaveFigures figures =
       mervane::KillSavesAtRandom(folder, kills, 20000);
   std::printf(
-      "kills %d: torn %d, lost %d, files left beside it %zu "
-      "(at most %zu after one kill)\n",
-      figures.kills, figures.torn, figures.lost, figures.left,
-      figures.most_left);
+      "kills %d: torn %d, lost %d; files beside it after a kill: at most %zu\n",
+      figures.kills, figures.torn, figures.lost, figures.most_left);
   std::filesystem::remove_all(folder);
   return figures.torn == 0 && figures.lost == 0 ? 0 : 1;
 }

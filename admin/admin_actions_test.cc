@@ -1,0 +1,242 @@
+// Every form action of the real mervanecfg as a table: the request, the
+// message it answers and the file afterwards. Hostile texts are rows too.
+
+#include <string>
+
+#include "admin/test_installation.h"
+#include "gtest/gtest.h"
+
+namespace mervane {
+namespace {
+
+constexpr char kCommonA[] = "Action=DoCommonPaths&Scheme=A";
+constexpr char kCommonB[] = "Action=DoCommonPaths&Scheme=B";
+constexpr char kExceptions[] = "Action=DoFolderExceptions";
+constexpr char kEditHost[] = "Action=DoEditVHost";
+constexpr char kRemoveHost[] = "Action=DoEditRemoveMapping&IP=10.0.0.5";
+constexpr char kRefused[] =
+    "Changes are accepted only from the forms of this program. Nothing was "
+    "changed.";
+constexpr char kNameTaken[] =
+    "That name is used by another kind of entry in the CFG file! Nothing "
+    "was changed.";
+constexpr char kText[] =
+    "A path or name with a line break or more than 511 characters is not "
+    "accepted!";
+constexpr char kUrlSubdir[] =
+    "A URL subdir with a line break, '=', '[' or ']', a leading blank or "
+    "more than 255 characters is not accepted!";
+constexpr char kBadHost[] =
+    "A virtual host name with a line break, ':' or ';', a leading blank or "
+    "more than 255 characters is not accepted!";
+constexpr char kInUse[] =
+    "There are active bindings to that IP. Please remove them to complete "
+    "the operation.";
+constexpr char kSix[] =
+    "{ 10.0.0.6:\n    { VIRTUAL_HOSTS:\n    } VIRTUAL_HOSTS;\n    { MAIN:\n"
+    "        { COMMON_PATHS:\n            { SchemeA:\n            } SchemeA;\n"
+    "            { SchemeB:\n            } SchemeB;\n        } COMMON_PATHS;\n"
+    "    } MAIN;\n} 10.0.0.6;\n";
+constexpr char kAlpha[] =
+    "        { alpha:\n            (string)UserDir=alpha\n"
+    "            (string)MapScheme=SchemeA\n            { FolderExceptions:\n"
+    "                (string)docs=d:\\shared\\docs\n"
+    "                (string)img=d:\\shared\\images\n"
+    "            } FolderExceptions;\n        } alpha;\n";
+constexpr char kBeta[] =
+    "        { beta|8080:\n            (string)UserDir=beta\n"
+    "            (string)MapScheme=SchemeB\n"
+    "            { FolderExceptions:\n            } FolderExceptions;\n"
+    "        } beta|8080;\n";
+constexpr char kGeneralFive[] =
+    "        (int)Disable=1\n        (string)Log=c:\\logs\\filter.log\n"
+    "        (string)SchemeBRootDir=users\n        (string)WebRoot=d:\\www\n";
+
+constexpr char kHost[] = "HTTP_HOST=admin.example";
+constexpr char kRan[] = "That IP is not registered!";
+
+// DoGeneral for an IP the file lacks, with the variables env: refused, or it
+// ran and says so.
+Request Sent(std::vector<std::string> env, const char* answer) {
+  return {
+      "Action=DoGeneral", "IP=10.0.0.7", answer, false, "", "", kSmall, env};
+}
+
+TEST(AdminActionsTest, EveryAction) {
+  const std::string seven = Replaced(Replaced(kSix, "6:", "7:"), "6;", "7;");
+  const std::string renamed = Replaced(Replaced(kAlpha, "{ alpha:", "{ delta:"),
+                                       "} alpha;", "} delta;");
+  ExpectRequests({
+      {kCommonB, "IP=10.0.0.5&URLsub=docs&mapPath=e%3A%5Cdocs&Add=Add",
+       "New common path added!", true, "icons=d:\\www\\icons\n",
+       "icons=d:\\www\\icons\n                (string)docs=e:\\docs\n"},
+      // Only an upper-case B selects SchemeB.
+      {"Action=DoCommonPaths&Scheme=b",
+       "IP=10.0.0.6&URLsub=a+b&mapPath=x&Add=Add", "New common path added!",
+       true, "{ SchemeA:\n            }",
+       "{ SchemeA:\n                (string)a b=x\n            }"},
+      {kCommonB, "IP=10.0.0.5&URLsub=ICONS&mapPath=x&Add=Add",
+       "Common path to that URL subdir already exists!"},
+      {kCommonA, "IP=10.0.0.5&URLsub=x&Add=Add",
+       "Empty URL subdir or physical path are not accepted!"},
+      // Add wins over Remove.
+      {kCommonA, "IP=10.0.0.5&URLsub=cgi-bin&mapPath=x&Add=Add&Remove=Remove",
+       "Common path to that URL subdir already exists!"},
+      {kCommonA, "IP=10.0.0.5&URLsub=CGI-BIN&Remove=Remove",
+       "Common path removed!", true,
+       "                (string)cgi-bin=d:\\www\\cgi-bin\n", ""},
+      {kCommonA, "IP=10.0.0.5&URLsub=icons&Remove=Remove",
+       "Invalid name of URL subdir! Can't remove common path mapping."},
+      {kCommonB, "IP=10.0.0.5&URLsub=icons&mapPath=e%3A%5Ci&Edit=Edit",
+       "Common path mapping changed!", true, "icons=d:\\www\\icons",
+       "icons=e:\\i"},
+      {kCommonA, "IP=10.0.0.5&URLsub=icons&mapPath=&Edit=Edit",
+       "Invalid name of URL subdir! Can't change common path mapping."},
+      {kCommonA, "IP=10.0.0.5&URLsub=cgi-bin&mapPath=&Edit=Edit",
+       "Empty physical path is not accepted!"},
+      {kCommonB, "IP=10.0.0.9&URLsub=x&mapPath=y&Add=Add",
+       "The CFG file lacks a section of that IP! Nothing was changed.", false,
+       "", "",
+       "{ 10.0.0.9:\n{ MAIN:\n{ COMMON_PATHS:\n(string)SchemeB=x\n"
+       "} COMMON_PATHS;\n} MAIN;\n} 10.0.0.9;\n"},
+      {kCommonA, "IP=10.0.0.5&URLsub=a%3Db&mapPath=x&Add=Add", kUrlSubdir},
+      {kCommonA, "IP=10.0.0.5&URLsub=+a&mapPath=x&Add=Add", kUrlSubdir},
+      {kCommonA, "IP=10.0.0.5&URLsub=a&mapPath=x%0A%7D+SchemeA%3B&Add=Add",
+       kText},
+      {kCommonA, "IP=10.0.0.5&URLsub=cgi-bin&mapPath=x%0D&Edit=Edit", kText},
+
+      // The same URL subdir may be an exception of several hosts.
+      {kExceptions,
+       "IP=10.0.0.5&VHost=beta%7C8080&URLsub=docs&mapPath=x&Add=Add",
+       "New mapping exception added!", true,
+       "{ FolderExceptions:\n            }",
+       "{ FolderExceptions:\n                (string)docs=x\n            }"},
+      {kExceptions, "IP=10.0.0.5&VHost=alpha&URLsub=img&Remove=Remove",
+       "Mapping exception removed!", true,
+       "                (string)img=d:\\shared\\images\n", ""},
+      {kExceptions, "IP=10.0.0.5&VHost=alpha&URLsub=cgi-bin&Remove=Remove",
+       "Invalid name of URL subdir! Can't remove mapping exeption."},
+      {kExceptions,
+       "IP=10.0.0.5&VHost=alpha&URLsub=docs&mapPath=e%3A&Edit=Edit",
+       "Mapping exception changed!", true, "docs=d:\\shared\\docs", "docs=e:"},
+      {kExceptions, "IP=10.0.0.5&VHost=alpha&URLsub=cgi-bin&Edit=Edit",
+       "Invalid name of URL subdir! Can't change mapping exception."},
+      {kExceptions, "IP=10.0.0.5&VHost=zeta&URLsub=docs&mapPath=x&Add=Add",
+       "That virtual host is not registered on that IP!"},
+
+      {"Action=DoGeneral",
+       "IP=10.0.0.5&LogFile=e%3A%5Clog&SchemeBRootDir=home&WebRoot=e%3A",
+       "CFG file saved!", true, kGeneralFive,
+       "        (int)Disable=0\n        (string)Log=e:\\log\n"
+       "        (string)SchemeBRootDir=home\n        (string)WebRoot=e:\n"},
+      // Any letter case of ON checks the box; empty texts are stored.
+      {"Action=DoGeneral", "IP=10.0.0.6&Disable=oN", "CFG file saved!", true,
+       "        } COMMON_PATHS;\n    } MAIN;\n} 10.0.0.6;",
+       "        } COMMON_PATHS;\n        (int)Disable=1\n"
+       "        (string)Log=\n        (string)SchemeBRootDir=\n"
+       "        (string)WebRoot=\n    } MAIN;\n} 10.0.0.6;"},
+      {"Action=DoGeneral", "IP=10.0.0.5&WebRoot=d%3A%0D%0A", kText},
+      {"Action=DoGeneral", "IP=10.0.0.5&LogFile=x", kNameTaken, false, "", "",
+       "{ 10.0.0.5:\n{ MAIN:\n{ Log:\n} Log;\n} MAIN;\n} 10.0.0.5;\n"},
+
+      {"Action=DoAddIP", "newIP=10.0.0.7&B1=Submit", "IP successfuly added!",
+       true, kSix, kSix + seven},
+      {"Action=DoAddIP", "newIP=", "You should specify a valid IP!"},
+      {"Action=DoAddIP", "newIP=10.0.0.6",
+       "That IP has been already registered!"},
+      // A leading blank would be lost by the next load.
+      {"Action=DoAddIP", "newIP=+10.0.0.6",
+       "An IP with a line break, ':' or ';', a leading blank or more than 255 "
+       "characters is not accepted!"},
+      {"Action=DoAddIP", "newIP=10.0.0.9", kNameTaken, false, "", "",
+       "(string)10.0.0.9=x\n"},
+      {"Action=DoRemoveIP", "IPList=10.0.0.6&B1=Remove", "IP removed!", true,
+       kSix, ""},
+      {"Action=DoRemoveIP", "IPList=10.0.0.5", kInUse},
+      {"Action=DoRemoveIP", "IPList=10.9.9.9", "IP removed!", true},
+      // In use means any host, not only the first child.
+      {"Action=DoRemoveIP", "IPList=10.0.0.9", kInUse, false, "", "",
+       "{ 10.0.0.9:\n{ VIRTUAL_HOSTS:\n(string)note=x\n{ alpha:\n} alpha;\n"
+       "} VIRTUAL_HOSTS;\n} 10.0.0.9;\n"},
+
+      // The same name may be a host of another IP too.
+      {kEditHost,
+       "IP=10.0.0.6&VHost=beta%7C8080&NewVHost=beta%7C8080&UserDir=beta&"
+       "Scheme=SchemeB&B1=Submit",
+       "Virtual host options saved!", true, "VIRTUAL_HOSTS:\n    }",
+       "VIRTUAL_HOSTS:\n" + std::string(kBeta) + "    }"},
+      // An existing host is updated; its exceptions stay.
+      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a2",
+       "Virtual host options saved!", true,
+       "UserDir=alpha\n            (string)MapScheme=SchemeA\n",
+       "UserDir=a2\n            (string)MapScheme=\n"},
+      // A rename keeps the children and the place.
+      {kEditHost,
+       "IP=10.0.0.5&VHost=alpha&NewVHost=delta&UserDir=alpha&Scheme=SchemeA",
+       "Virtual host options saved!", true, kAlpha, renamed},
+      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=ALPHA&UserDir=a",
+       "Virtual host with the same name already exists!"},
+      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=&UserDir=a",
+       "Empty name for vitrual host is not accepted!"},
+      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=alpha",
+       "You should specify user directory!"},
+      {kEditHost, "IP=10.0.0.5&VHost=+www&UserDir=a", kBadHost},
+      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=a%0Db&UserDir=a", kBadHost},
+      {kEditHost,
+       "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
+       kText},
+      {kRemoveHost, "VHost=BETA%7C8080&Remove=Remove",
+       "Virtual host successfuly removed!", true, kBeta, ""},
+      {kRemoveHost, "VHost=zeta&Remove=Remove",
+       "Virtual host successfuly removed!", true},
+      {kRemoveHost, "Remove=Remove", ""},
+
+      // Only POSTs from this program's own pages change anything (the
+      // whole rule is request_origin_test.cc's); an image on any page the
+      // administrator opens sends such a GET.
+      Sent({"REQUEST_METHOD=GET"}, kRefused),
+      Sent({kHost, "HTTP_ORIGIN=http://evil.example"}, kRefused),
+      Sent({kHost, "HTTP_ORIGIN=http://admin.example"}, kRan),
+  });
+}
+
+TEST(AdminActionsTest, DoConfigStoresOnlyAPathThatCanNameTheFile) {
+  const std::string kNoPath =
+      "A configuration file path that is empty, holds a line break or "
+      "another control character, or has 260 characters or more is not "
+      "accepted!";
+  const std::string kSaved = "Configuration saved successfuly!";
+  const std::string kOld = std::string(kConfigPath) + '\0';
+  const struct {
+    std::string body, answer, registry;
+    std::string env = "REQUEST_METHOD=POST";
+    bool key = true;
+  } kCases[] = {
+      // Stored as posted, not trimmed, and the file is not touched.
+      {"Config=+d%3A%5Cother.cfg&B1=Submit", kSaved,
+       std::string(" d:\\other.cfg") + '\0'},
+      {"Config=" + std::string(259, 'x'), kSaved, std::string(259, 'x') + '\0'},
+      {"Config=" + std::string(260, 'x'), kNoPath, kOld},
+      {"B1=Submit", kNoPath, kOld},
+      {"Config=d%3A%5Ca%0Ab.cfg", kNoPath, kOld},
+      {"Config=a%09b", kNoPath, kOld},
+      {"Config=d%3A%5Cother.cfg", kRefused, kOld, "REQUEST_METHOD=GET"},
+      // Without a key, the key is created; the file is loaded next time.
+      {"Config=d%3A%5Cmervane.cfg", Golden("error_1.html"), kOld,
+       "REQUEST_METHOD=POST", false},
+  };
+  for (const auto& c : kCases) {
+    TestInstallation installation;
+    if (c.key) installation.SetRegistryPath(kConfigPath);
+    if (c.key) installation.WriteConfig(Golden("small.cfg"));
+    EXPECT_EQ(c.answer,
+              installation.Content("Action=DoConfig", c.body, {c.env}))
+        << c.body;
+    EXPECT_EQ(c.registry, installation.RegistryValue()) << c.body;
+    EXPECT_EQ(c.key ? Golden("small.cfg") : "<none>", installation.ReadConfig())
+        << c.body;
+  }
+}
+
+}  // namespace
+}  // namespace mervane

@@ -1,0 +1,74 @@
+// The store against the POSIX stand-ins: saves whose writes fail or that are
+// killed, and the configuration path read from the folder registry. Tests
+// run as root, which ignores permissions, so a file size limit makes writes
+// fail instead.
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <string>
+
+#include "config/config_schema.h"
+#include "config/registry_key.h"
+#include "config/test_killed_saves.h"
+#include "config/test_util.h"
+#include "gtest/gtest.h"
+
+namespace mervane {
+namespace {
+
+// Regression: write errors after the open were not reported, and the file
+// was left half written.
+TEST(ConfigPosixTest, WritesThatFailLeaveTheOldFile) {
+  TestFolder folder;
+  std::string path = folder.File("mervane.cfg");
+  WriteWholeFile(path, "{ old:\n} old;\n");
+  ConfigFile file(path.c_str());
+  for (int i = 0; i < 1000; ++i) file.AddString("a", "a long text", nullptr);
+  rlimit old_limit;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old_limit));
+  rlimit small = old_limit;
+  small.rlim_cur = 4096;
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  int saved = file.Save();
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(0, saved);
+  EXPECT_EQ("{ old:\n} old;\n", ReadWholeFile(path));
+  EXPECT_EQ(
+      1, std::distance(std::filesystem::directory_iterator(folder.Path()), {}));
+}
+
+// Regression: every killed save left its own temporary file behind, and no
+// later save removed them.
+TEST(ConfigPosixTest, KilledSavesNeverTearAndLeaveAtMostOneFileBeside) {
+  TestFolder folder;
+  KilledSaveFigures figures = KillSavesAtRandom(folder.Path(), 150, 3000);
+  EXPECT_EQ(0, figures.torn);
+  EXPECT_EQ(0, figures.lost);
+  EXPECT_GE(1u, figures.most_left);
+}
+
+TEST(ConfigPosixTest, ConfigurationPathRefusesWhatNoPathBufferHolds) {
+  TestFolder folder;
+  setenv("MERVANE_REGISTRY", folder.Path().c_str(), 1);  // this process only
+  EXPECT_EQ(nullptr, ReadConfigurationPath()) << "no key";
+  std::filesystem::path key = folder.Path() / "HKEY_LOCAL_MACHINE" /
+                              "Software" / "Halvost soft" / "Mervane";
+  std::filesystem::create_directories(key);
+  // Stored without a terminator, the value still reads as a text.
+  for (size_t length : {16, 259, 260, 0}) {
+    WriteWholeFile((key / schema::kRegistryValueName).string(),
+                   std::string(length, 'p'));
+    auto read = ReadConfigurationPath();
+    EXPECT_EQ(length > 0 && length < 260 ? std::string(length, 'p') : "(none)",
+              read ? read.get() : "(none)")
+        << length;
+  }
+}
+
+}  // namespace
+}  // namespace mervane
