@@ -1,5 +1,6 @@
 // The built filter library, loaded and driven as the server drives it.
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,11 +18,7 @@
 namespace mervane {
 namespace {
 
-// Settings the worked example leaves out: WebRoot with a final '\', a host
-// per port, full-path UserDirs, hosts without a scheme or with a misspelled
-// one, an exception over a common path, disabled IPs; and one IP per log
-// setting: a shared log, a log in a missing folder, an empty log text, a
-// disabled IP with a log, and logs of their own for the tests below.
+// Settings the worked example leaves out, and one IP per log setting.
 std::string EdgeConfiguration() {
   const std::string alpha = HostText("alpha", "alpha", "SchemeA");
   const std::string exceptions =
@@ -56,8 +53,8 @@ std::string EdgeConfiguration() {
 
 class FilterExportsTest : public ::testing::Test {
  protected:
-  // The library reads the registry when loaded, so the configuration is in
-  // place first; it stays loaded for all tests, as in a server.
+  // The library reads the registry when loaded; it stays loaded, as in a
+  // server.
   static void SetUpTestSuite() {
     environment_ = new TestEnvironment;
     std::ifstream example(MERVANE_EXAMPLES_DIR "/mervane.cfg");
@@ -67,8 +64,8 @@ class FilterExportsTest : public ::testing::Test {
             EdgeConfiguration());
     environment_->SetConfigurationPath("c:\\mervane.cfg");
     environment_->WriteFile("d:\\www\\users\\beta\\index.htm", "beta");
-    environment_->MakeFolder("d:\\www\\users\\beta\\img");
-    environment_->MakeFolder("c:\\logs");
+    environment_->WriteFile("d:\\www\\users\\beta\\img\\unused", "");
+    environment_->WriteFile("c:\\logs\\shared.log", "");
     host_ = new FilterHost(MERVANE_FILTER_LIBRARY);
   }
   static void TearDownTestSuite() {
@@ -92,7 +89,6 @@ TEST_F(FilterExportsTest, GetFilterVersionAndOtherNotifications) {
   EXPECT_EQ(0x41003u, version.dwFlags);
   EXPECT_STREQ("Mervane Filter", version.lpszFilterDesc);
 
-  // Any other notification is passed on with its record untouched.
   unsigned char record[64];
   std::memset(record, 0x5A, sizeof record);
   const DWORD types[] = {SF_NOTIFY_READ_RAW_DATA, SF_NOTIFY_PREPROC_HEADERS,
@@ -104,11 +100,13 @@ TEST_F(FilterExportsTest, GetFilterVersionAndOtherNotifications) {
   for (unsigned char byte : record) ASSERT_EQ(0x5A, byte);
 }
 
-// The expected path of a request that passes with the server's own path.
-constexpr char kUnchanged[] = "";
+constexpr char kUnchanged[] = "";  // passes with the server's own path
 
 TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
   const std::string long_host(250, 'h');
+  const std::string long_url = "/" + std::string(2000, 'u');
+  const std::string long_path =
+      "c:\\inetpub\\wwwroot\\alpha\\" + long_url.substr(1);
   const struct {
     const char* ip;
     const char* port;
@@ -116,6 +114,7 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
     const char* url;
     const char* expected;
     const char* physical_path = nullptr;  // null: below c:\inetpub\wwwroot
+    uint32_t buffer_size = 260;           // grown to hold the server's path
   } cases[] = {
       // The worked example.
       {"10.0.0.5", "80", "alpha", "/a/b.htm", "d:\\www\\alpha\\a\\b.htm"},
@@ -178,7 +177,14 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       // A log that cannot be written, or none, does not stop the mapping.
       {"10.0.0.2", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
       {"10.0.0.3", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
-      // Logged below: why these pass.
+      // The server's buffer just holds its own path: the mapped path fits
+      // it, or goes into request memory.
+      {"10.0.0.5", "80", "alpha", "/docs/a", "d:\\shared\\docs\\a",
+       "c:\\inetpub\\wwwroot\\docs\\a", 0},
+      {"10.0.0.5", "80", "alpha", "/docs/a", "d:\\shared\\docs\\a",
+       "c:\\w\\docs\\a", 0},
+      // Logged below: a message cut, and why these pass.
+      {"10.0.0.11", "80", "alpha", long_url.c_str(), long_path.c_str()},
       {"10.0.0.1", "80", "gamma", "/a", kUnchanged},
       {"10.0.0.4", "80", "alpha", "/a", kUnchanged},
   };
@@ -186,7 +192,7 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
     const std::string physical = environment_->Path(
         c.physical_path != nullptr ? c.physical_path : WwwrootPath(c.url));
     const FilterHost::Result result =
-        host_->MapUrl({c.ip, c.port, c.host, c.url, physical});
+        host_->MapUrl({c.ip, c.port, c.host, c.url, physical, c.buffer_size});
     const bool mapped = *c.expected != '\0';
     EXPECT_EQ(mapped ? environment_->Path(c.expected) : physical,
               result.physical_path)
@@ -194,6 +200,10 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
     EXPECT_EQ(mapped ? SF_STATUS_REQ_HANDLED_NOTIFICATION
                      : SF_STATUS_REQ_NEXT_NOTIFICATION,
               result.status)
+        << c.url;
+    EXPECT_EQ(result.physical_path.size() >=
+                  std::max<size_t>(c.buffer_size, physical.size() + 1),
+              result.path_in_request_memory)
         << c.url;
   }
   const std::vector<std::string> log = {
@@ -205,32 +215,13 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
   };
   EXPECT_EQ(log, environment_->LogMessages("c:\\logs\\shared.log"));
   EXPECT_FALSE(std::filesystem::exists(environment_->Native("c:\\missing")));
-}
-
-TEST_F(FilterExportsTest, MapsUrlsIntoServerOrRequestMemory) {
-  // The server's buffer just holds its own path: below c:\inetpub\wwwroot
-  // the mapped path fits it, below c:\w it does not.
-  for (const std::string root : {"c:\\inetpub\\wwwroot", "c:\\w"}) {
-    const FilterHost::Result result =
-        host_->MapUrl({"10.0.0.5", "80", "alpha", "/docs/a",
-                       environment_->Path(root + "\\docs\\a"), 0});
-    EXPECT_EQ(SF_STATUS_REQ_HANDLED_NOTIFICATION, result.status) << root;
-    EXPECT_EQ(environment_->Path("d:\\shared\\docs\\a"), result.physical_path)
-        << root;
-    EXPECT_EQ(root == "c:\\w", result.path_in_request_memory) << root;
-  }
-}
-
-// Regression: a message longer than the message buffer overran it.
-TEST_F(FilterExportsTest, LongLogMessagesAreCut) {
-  const std::string url = "/" + std::string(2000, 'u');
-  host_->MapUrl({"10.0.0.11", "80", "alpha", url, WwwrootPath(url)});
-  const std::vector<std::string> messages =
+  // Regression: a message longer than the message buffer overran it.
+  const std::vector<std::string> cut =
       environment_->LogMessages("c:\\logs\\long.log");
-  ASSERT_EQ(3u, messages.size());
-  EXPECT_EQ(1023u, messages[1].size());
-  EXPECT_EQ(0u, messages[1].find("     Full URL: 'alpha/uuu"));
-  EXPECT_EQ(1023u, messages[2].size());
+  ASSERT_EQ(3u, cut.size());
+  EXPECT_EQ(0u, cut[1].find("     Full URL: 'alpha/uuu"));
+  EXPECT_EQ(1023u, cut[1].size());
+  EXPECT_EQ(1023u, cut[2].size());
 }
 
 // Regression: lines of requests logged at once interleaved.
