@@ -77,7 +77,7 @@ class MappingFilterTest : public ::testing::Test {
 };
 
 // The registry value is read once, at the start; the file it names is
-// loaded once it exists.
+// loaded once it exists and is good.
 // Regression: a file nested deeper than any stack holds crashed the server
 // that reloaded it; refused, it leaves the filter unloaded until a good one.
 TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenGood) {
@@ -94,6 +94,15 @@ TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenGood) {
   EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&missing_file).path);
   EXPECT_FALSE(without_value.ReloadIfChanged());
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&without_value).status);
+  // Without request memory a path too long for the buffer stays as it was.
+  const std::string name(300, 'x');
+  const std::string physical = environment_.Path("c:\\w\\" + name);
+  FakeServer starved("10.0.0.5", "80", "alpha");
+  starved.can_allocate = false;
+  const Mapping kept =
+      MapRequest(&missing_file, &starved, "/" + name, physical);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, kept.status);
+  EXPECT_EQ(physical, kept.path);
 }
 
 // Regression: a path of 260 characters or more was copied into the
@@ -107,20 +116,6 @@ TEST_F(MappingFilterTest, OverlongRegistryPathIsRefused) {
     MappingFilter filter(hooks_);
     EXPECT_EQ(length < 260, filter.ConfigRoot() != nullptr) << length;
   }
-}
-
-// Without request memory a path too long for the buffer stays as it was.
-TEST_F(MappingFilterTest, LongPathWithoutRequestMemoryPasses) {
-  environment_.WriteFile(kConfigPath, Configuration("alpha"));
-  environment_.SetConfigurationPath(kConfigPath);
-  MappingFilter filter(hooks_);
-  const std::string name(300, 'x');
-  const std::string physical = environment_.Path("c:\\w\\" + name);
-  FakeServer starved("10.0.0.5", "80", "alpha");
-  starved.can_allocate = false;
-  const Mapping refused = MapRequest(&filter, &starved, "/" + name, physical);
-  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, refused.status);
-  EXPECT_EQ(physical, refused.path);
 }
 
 // While one request reads a change, the others map with the old tree
