@@ -26,7 +26,6 @@ TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
       {&named, "SERVER_PORT", 4, FALSE, 5, kErrorInsufficientBuffer, "-"},
       {&named, "SERVER_NAME", 256, TRUE, 6, 0, "alpha"},
       {&unnamed, "SERVER_NAME", 256, TRUE, 10, 0, "127.0.0.1"},
-      {&named, "HTTP_HOST", 256, FALSE, 256, kErrorInvalidIndex, "-"},
       {&named, "server_name", 256, FALSE, 256, kErrorInvalidIndex, "-"},
   };
   for (const Case& c : cases) {
