@@ -105,19 +105,6 @@ TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenGood) {
   EXPECT_EQ(physical, kept.path);
 }
 
-// Regression: a path of 260 characters or more was copied into the
-// 260-byte path buffer.
-TEST_F(MappingFilterTest, OverlongRegistryPathIsRefused) {
-  const std::string folder = "c:\\" + std::string(150, 'f') + "\\";
-  const size_t stored = environment_.Path(folder).size();
-  for (size_t length : {259u, 260u}) {
-    const std::string path = folder + std::string(length - stored, 'n');
-    environment_.SetConfigurationPath(path);
-    MappingFilter filter(hooks_);
-    EXPECT_EQ(length < 260, filter.ConfigRoot() != nullptr) << length;
-  }
-}
-
 // While one request reads a change, the others map with the old tree
 // without waiting; the swap waits for the reader in flight, arrivals wait
 // for the swap, and the change is loaded once.
