@@ -139,7 +139,6 @@ test_startup() {
       "$(grep -o 'mod_mervane: [A-Za-z]*' "$site/logs/error.log")"
     rm "$site/logs/error.log"
   done <<'EOF'
-s#^MervaneLibrary.*#MervaneLibrary conf/htpasswd#|MervaneLibrary
 s#^MervaneLibrary.*#MervaneLibrary bin/mod_mervane.so#|MervaneLibrary
 s#^MervaneLibrary.*##|MervaneFilter
 s#^MervaneRegistry.*##|MervaneRegistry
