@@ -32,11 +32,11 @@ TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
     char buffer[256] = "-";
     DWORD size = c.buffer_size;
     DWORD error = 0;
-    EXPECT_EQ(c.result, c.variables->Read(c.name, buffer, &size, &error))
-        << c.name << " " << c.buffer_size;
-    EXPECT_EQ(c.size_after, size) << c.name << " " << c.buffer_size;
-    EXPECT_EQ(c.error, error) << c.name << " " << c.buffer_size;
-    EXPECT_STREQ(c.value, buffer) << c.name << " " << c.buffer_size;
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.buffer_size));
+    EXPECT_EQ(c.result, c.variables->Read(c.name, buffer, &size, &error));
+    EXPECT_EQ(c.size_after, size);
+    EXPECT_EQ(c.error, error);
+    EXPECT_STREQ(c.value, buffer);
   }
 }
 

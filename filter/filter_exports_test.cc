@@ -183,18 +183,16 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
         c.physical_path != nullptr ? c.physical_path : WwwrootPath(c.url));
     const FilterHost::Result result =
         host_->MapUrl({c.ip, c.port, c.host, c.url, physical, c.buffer_size});
+    SCOPED_TRACE(std::string(c.ip) + ":" + c.port + " " + c.host + c.url);
     const bool mapped = *c.expected != '\0';
     EXPECT_EQ(mapped ? environment_->Path(c.expected) : physical,
-              result.physical_path)
-        << c.ip << ":" << c.port << " " << c.host << " " << c.url;
+              result.physical_path);
     EXPECT_EQ(mapped ? SF_STATUS_REQ_HANDLED_NOTIFICATION
                      : SF_STATUS_REQ_NEXT_NOTIFICATION,
-              result.status)
-        << c.url;
+              result.status);
     EXPECT_EQ(result.physical_path.size() >=
                   std::max<size_t>(c.buffer_size, physical.size() + 1),
-              result.path_in_request_memory)
-        << c.url;
+              result.path_in_request_memory);
   }
   const std::vector<std::string> log = {
       "Filtering URL for site IP 10.0.0.1 ...",

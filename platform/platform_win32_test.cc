@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 
@@ -30,12 +30,7 @@ class Win32PlatformTest : public ::testing::Test {
   }
   std::string Write(const char* name, const char* text) {
     const std::string path = dir_ + name;
-    std::FILE* file = OpenFile(path.c_str(), "wt");
-    EXPECT_NE(nullptr, file) << path;
-    if (file != nullptr) {
-      std::fputs(text, file);
-      std::fclose(file);
-    }
+    std::ofstream(path) << text;
     return path;
   }
 
