@@ -72,12 +72,9 @@ class FilterExportsTest : public ::testing::Test {
   }
   void SetUp() override { ASSERT_TRUE(host_->IsLoaded()); }
 
-  static TestEnvironment* environment_;
-  static FilterHost* host_;
+  static inline TestEnvironment* environment_ = nullptr;
+  static inline FilterHost* host_ = nullptr;
 };
-
-TestEnvironment* FilterExportsTest::environment_ = nullptr;
-FilterHost* FilterExportsTest::host_ = nullptr;
 
 TEST_F(FilterExportsTest, GetFilterVersionAndOtherNotifications) {
   HTTP_FILTER_VERSION version;

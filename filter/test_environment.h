@@ -23,8 +23,6 @@ class TestEnvironment {
  public:
   TestEnvironment();
   ~TestEnvironment();
-  TestEnvironment(const TestEnvironment&) = delete;
-  TestEnvironment& operator=(const TestEnvironment&) = delete;
 
   std::string Path(const std::string& path) const;  // apply once
   std::string Native(const std::string& path) const;
@@ -39,7 +37,7 @@ class TestEnvironment {
   void Uninstall();
 
   std::string root_;
-  std::unique_ptr<char[]> registry_value_;  // Windows: the value set aside
+  std::unique_ptr<char[]> registry_value_;  // Windows: set aside; no copies
 };
 
 class FakeServer : public ServerVariableSource, public RequestMemory {
