@@ -64,7 +64,6 @@ gamma        /a/b.htm          port       200 c:\\inetpub\\wwwroot\\a\\b.htm
 alpha:1      /a/b.htm          port       200 d:\\www\\alpha\\a\\b.htm
 alpha:$port  /a/b.htm          other_port 200 c:\\inetpub\\wwwroot\\a\\b.htm
 alpha        /a%5c..%5cb.htm   port       400 -
-alpha        /a\\b.htm         port       400 -
 deep         /f.htm            port       200 d:\\www\\$long_dir\\f.htm
 EOF
   expect "directory without its final /" "301 http://alpha/docs/" \
@@ -140,8 +139,6 @@ test_startup() {
       "$(grep -o 'mod_mervane: [A-Za-z]*' "$site/logs/error.log")"
     rm "$site/logs/error.log"
   done <<'EOF'
-s#^MervaneLibrary.*#MervaneLibrary bin/none.so#|MervaneLibrary
-s#^MervaneLibrary.*#MervaneLibrary conf/htpasswd#|MervaneLibrary
 s#^MervaneLibrary.*#MervaneLibrary bin/mod_mervane.so#|MervaneLibrary
 s#^MervaneLibrary.*##|MervaneFilter
 s#^MervaneRegistry.*##|MervaneRegistry

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 namespace mervane {
@@ -24,13 +23,6 @@ TEST(FilterLibraryTest, LoadSaysWhyALibraryCannotBeHosted) {
     EXPECT_EQ(0u, error.rfind(c.error_start, 0)) << c.path << ": " << error;
     EXPECT_EQ(error.empty(), *c.error_start == '\0') << c.path;
   }
-}
-
-TEST(FilterLibraryTest, TheFilterAsksForUrlMapNotifications) {
-  FilterLibrary library;
-  ASSERT_EQ("", library.Load(MERVANE_FILTER_LIBRARY));
-  EXPECT_STREQ("Mervane Filter", library.version().lpszFilterDesc);
-  EXPECT_NE(0u, library.version().dwFlags & SF_NOTIFY_URL_MAP);
 }
 
 }  // namespace

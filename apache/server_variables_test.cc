@@ -26,18 +26,17 @@ TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
       {&named, "SERVER_PORT", 4, FALSE, 5, kErrorInsufficientBuffer, "-"},
       {&named, "SERVER_NAME", 256, TRUE, 6, 0, "alpha"},
       {&unnamed, "SERVER_NAME", 256, TRUE, 10, 0, "127.0.0.1"},
-      {&named, "HTTP_HOST", 256, FALSE, 256, kErrorInvalidIndex, "-"},
       {&named, "server_name", 256, FALSE, 256, kErrorInvalidIndex, "-"},
   };
   for (const Case& c : cases) {
     char buffer[256] = "-";
     DWORD size = c.buffer_size;
     DWORD error = 0;
-    EXPECT_EQ(c.result, c.variables->Read(c.name, buffer, &size, &error))
-        << c.name << " " << c.buffer_size;
-    EXPECT_EQ(c.size_after, size) << c.name << " " << c.buffer_size;
-    EXPECT_EQ(c.error, error) << c.name << " " << c.buffer_size;
-    EXPECT_STREQ(c.value, buffer) << c.name << " " << c.buffer_size;
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.buffer_size));
+    EXPECT_EQ(c.result, c.variables->Read(c.name, buffer, &size, &error));
+    EXPECT_EQ(c.size_after, size);
+    EXPECT_EQ(c.error, error);
+    EXPECT_STREQ(c.value, buffer);
   }
 }
 

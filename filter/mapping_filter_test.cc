@@ -19,7 +19,6 @@ namespace {
 
 constexpr char kConfigPath[] = "c:\\mervane.cfg";
 
-// One host whose UserDir tells the configurations apart.
 std::string Configuration(const std::string& user_dir) {
   return IpText("10.0.0.5", HostText("alpha", user_dir, "SchemeA"),
                 "(string)WebRoot=d:\\www\n");
@@ -30,8 +29,7 @@ Mapping MapAlpha(MappingFilter* filter) {
   return MapRequest(filter, &server, "/a.htm", WwwrootPath("/a.htm"));
 }
 
-// Records which threads waited long enough to sleep, through the sleep
-// hook, and lets the test act once enough of them did.
+// Records, through the sleep hook, which threads waited.
 class MappingFilterTest : public ::testing::Test {
  protected:
   MappingFilterTest() {
@@ -43,19 +41,19 @@ class MappingFilterTest : public ::testing::Test {
       changed_.wait_for(lock, std::chrono::milliseconds(1));
     };
   }
-  // Blocks until `count` distinct threads have slept. False when they did
-  // not within a minute: a thread that should wait did not.
+  // False when `count` threads did not sleep within a minute.
   bool AwaitWaitingThreads(size_t count) {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, std::chrono::minutes(1),
                              [&] { return waiting_threads_.size() >= count; });
   }
-  // Replaces the file in one step, as the administration program saves it,
-  // with a time it never had before, a second past both now and the last,
-  // so that it differs even where the file system keeps whole seconds.
-  void WriteConfiguration(const std::string& user_dir) {
+  // Replaces the file in one step, as saves do, with a time a second past
+  // both now and the last: it differs even where the file system keeps
+  // whole seconds.
+  void WriteConfiguration(const std::string& user_dir,
+                          const std::string& more = "") {
     const std::string next = std::string(kConfigPath) + ".next";
-    environment_.WriteFile(next, Configuration(user_dir));
+    environment_.WriteFile(next, Configuration(user_dir) + more);
     const std::filesystem::path native = environment_.Native(next);
     last_write_ =
         std::max({std::filesystem::last_write_time(native),
@@ -66,7 +64,6 @@ class MappingFilterTest : public ::testing::Test {
         environment_.Path(next).c_str(),
         environment_.Path(kConfigPath).c_str()));
   }
-  // Where alpha's /a.htm maps with the configuration of user_dir.
   std::string AlphaPath(const std::string& user_dir) const {
     return environment_.Path("d:\\www\\" + user_dir + "\\a.htm");
   }
@@ -80,47 +77,32 @@ class MappingFilterTest : public ::testing::Test {
 };
 
 // The registry value is read once, at the start; the file it names is
-// loaded once it exists.
-TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenCreated) {
+// loaded once it exists and is good.
+// Regression: a file nested deeper than any stack holds crashed the server
+// that reloaded it; refused, it leaves the filter unloaded until a good one.
+TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenGood) {
   MappingFilter without_value(hooks_);
   EXPECT_EQ(nullptr, without_value.ConfigRoot());
   environment_.SetConfigurationPath(kConfigPath);
   MappingFilter missing_file(hooks_);
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&missing_file).status);
+  std::string nesting;
+  for (int level = 0; level < 200000; ++level) nesting += "{ s:\n";
+  WriteConfiguration("alpha", nesting);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&missing_file).status);
   WriteConfiguration("alpha");
   EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&missing_file).path);
   EXPECT_FALSE(without_value.ReloadIfChanged());
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&without_value).status);
-}
-
-// Regression: a path of 260 characters or more was copied into the
-// 260-byte path buffer.
-TEST_F(MappingFilterTest, OverlongRegistryPathIsRefused) {
-  // The lengths are those of the stored value, the path as the environment
-  // relocates it.
-  const std::string folder = "c:\\" + std::string(150, 'f') + "\\";
-  const size_t stored = environment_.Path(folder).size();
-  for (size_t length : {259u, 260u}) {
-    const std::string path = folder + std::string(length - stored, 'n');
-    environment_.SetConfigurationPath(path);
-    MappingFilter filter(hooks_);
-    EXPECT_EQ(length < 260, filter.ConfigRoot() != nullptr) << length;
-  }
-}
-
-// Request memory and the server's buffer are tested through the library;
-// without request memory a path too long for the buffer stays as it was.
-TEST_F(MappingFilterTest, LongPathWithoutRequestMemoryPasses) {
-  environment_.WriteFile(kConfigPath, Configuration("alpha"));
-  environment_.SetConfigurationPath(kConfigPath);
-  MappingFilter filter(hooks_);
+  // Without request memory a path too long for the buffer stays as it was.
   const std::string name(300, 'x');
   const std::string physical = environment_.Path("c:\\w\\" + name);
   FakeServer starved("10.0.0.5", "80", "alpha");
   starved.can_allocate = false;
-  const Mapping refused = MapRequest(&filter, &starved, "/" + name, physical);
-  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, refused.status);
-  EXPECT_EQ(physical, refused.path);
+  const Mapping kept =
+      MapRequest(&missing_file, &starved, "/" + name, physical);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, kept.status);
+  EXPECT_EQ(physical, kept.path);
 }
 
 // While one request reads a change, the others map with the old tree
@@ -181,23 +163,8 @@ TEST_F(MappingFilterTest, SaveDuringReadIsLoadedByTheNextRequest) {
   EXPECT_EQ(AlphaPath("second"), MapAlpha(&filter).path);
 }
 
-// Requests on two threads while the file is replaced again and again: every
-// request maps, by one whole version, never an older one than before, and
-// the last version is served after the last change.
-// Regression: a file nested deeper than any stack holds crashed the server
-// that reloaded it. Refused, it leaves the filter mapping nothing until the
-// next good file.
-TEST_F(MappingFilterTest, TooDeeplyNestedFileLeavesTheFilterUnloaded) {
-  environment_.SetConfigurationPath(kConfigPath);
-  std::string nested = Configuration("alpha");
-  for (int level = 0; level < 200000; ++level) nested += "{ s:\n";
-  environment_.WriteFile(kConfigPath, nested);
-  MappingFilter filter(hooks_);
-  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&filter).status);
-  WriteConfiguration("alpha");
-  EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&filter).path);
-}
-
+// Requests on two threads while the file is replaced again and again map
+// by whole versions, never an older one than before, and the last at the end.
 TEST_F(MappingFilterTest, RequestsDuringReplacementsSeeWholeVersions) {
   constexpr int kVersions = 30;
   environment_.SetConfigurationPath(kConfigPath);
@@ -216,8 +183,7 @@ TEST_F(MappingFilterTest, RequestsDuringReplacementsSeeWholeVersions) {
       ++*requests;
       ASSERT_LE(0, version) << mapping.path << " after v" << seen;
       seen = version;
-      // Leaves the file closed now and then: Windows refuses to replace an
-      // open file, and under Wine a 0.1 ms pause left it open throughout.
+      // Windows refuses to replace an open file: leave it closed at times.
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   };

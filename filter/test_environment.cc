@@ -63,10 +63,6 @@ void TestEnvironment::WriteFile(const std::string& path,
   std::ofstream(native, std::ios::binary) << relocated << text.substr(copied);
 }
 
-void TestEnvironment::MakeFolder(const std::string& path) const {
-  fs::create_directories(Native(path));
-}
-
 std::vector<std::string> TestEnvironment::LogMessages(
     const std::string& path) const {
   std::ifstream file(Native(path));

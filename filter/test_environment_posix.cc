@@ -1,6 +1,5 @@
-// On POSIX the registry and the drives are the platform layer's stand-ins:
-// folders of the temporary folder, reached through $MERVANE_REGISTRY and
-// $MERVANE_DRIVES; paths stay in Windows form.
+// On POSIX the registry and the drives are the platform layer's stand-in
+// folders, so paths stay in Windows form.
 
 #include <stdlib.h>
 
@@ -21,9 +20,8 @@ std::string TestEnvironment::Path(const std::string& path) const {
 
 }  // namespace mervane
 
-// ThreadSanitizer reads these when the tests run under it. glibc loads and
-// frees the user's locale data for each log time stamp under a lock of its
-// own, which the sanitizer cannot see, so it reports those frees as races.
+// glibc loads and frees the user's locale data for each log time stamp under
+// a lock ThreadSanitizer cannot see, so it would report those frees as races.
 extern "C" const char* __tsan_default_suppressions() {
   return "race:_nl_unload_locale\n"
          "race:__freelocale\n";

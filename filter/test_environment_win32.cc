@@ -1,6 +1,4 @@
-// On Windows the real registry, whose value naming the configuration file is
-// set aside for the test and restored afterwards, and drives relocated into
-// the temporary folder (d:\www becomes <temporary folder>\d\www).
+// On Windows the real registry value is set aside and restored afterwards.
 
 #include <cctype>
 

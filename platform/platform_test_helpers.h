@@ -21,8 +21,7 @@ inline std::string ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A registry value's data as stored, "<missing>" when it has no size and
-// "<unread>" when it cannot be read.
+// A registry value's data as stored.
 inline std::string ReadValueData(RegistryHandle key, const char* name) {
   uint32_t size = 0;
   if (!QueryRegistryValueSize(key, name, &size)) return "<missing>";
@@ -34,7 +33,7 @@ inline std::string ReadValueData(RegistryHandle key, const char* name) {
 
 // Strings are stored whole with their terminator, names match in any letter
 // case, and a key opened for reading refuses changes. path names a missing
-// key; other_case is the same path in other letters.
+// key.
 inline void ExpectRegistryContracts(RegistryRoot root, const std::string& path,
                                     const std::string& other_case) {
   EXPECT_EQ(nullptr, OpenRegistryKey(root, path.c_str(), false));
@@ -67,12 +66,17 @@ inline void ExpectRegistryContracts(RegistryRoot root, const std::string& path,
 
 // A fresh file beside target (an existing file, native_target in the file
 // system's form) replaces it whole and only when asked; line_end is how a
-// written "\n" is stored.
+// written "\n" is stored. A save killed half-way leaves its file; the next
+// one starts it afresh.
 inline void ExpectFreshFileReplaces(const char* target,
                                     const std::string& native_target,
                                     const std::string& line_end) {
   const std::string temp = std::string(target) + ".tmp";
   std::FILE* file = CreateFreshFile(temp.c_str(), target);
+  ASSERT_NE(nullptr, file);
+  std::fputs("a longer text left by a killed save", file);
+  std::fclose(file);
+  file = CreateFreshFile(temp.c_str(), target);
   ASSERT_NE(nullptr, file);
   const std::string old_text = ReadWholeFile(native_target);
   std::fputs("new\n", file);

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 
@@ -13,8 +13,7 @@ namespace mervane {
 namespace platform {
 namespace {
 
-// A key below HKEY_CURRENT_USER unique to this run, and a folder of its own
-// below the temporary folder; both removed after each test.
+// A key below HKEY_CURRENT_USER and a folder, unique to this run.
 class Win32PlatformTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -31,12 +30,7 @@ class Win32PlatformTest : public ::testing::Test {
   }
   std::string Write(const char* name, const char* text) {
     const std::string path = dir_ + name;
-    std::FILE* file = OpenFile(path.c_str(), "wt");
-    EXPECT_NE(nullptr, file) << path;
-    if (file != nullptr) {
-      std::fputs(text, file);
-      std::fclose(file);
-    }
+    std::ofstream(path) << text;
     return path;
   }
 
@@ -50,6 +44,20 @@ TEST_F(Win32PlatformTest, RegistryAndTempFileContracts) {
                           parent_ + "\\HALVOST SOFT\\mervane");
   const std::string target = Write("mervane.cfg", "old\n");
   ExpectFreshFileReplaces(target.c_str(), target, "\r\n");
+}
+
+// A reader that never lets go must fail the save, not hang it.
+TEST_F(Win32PlatformTest, ReplaceGivesUpOnAReaderThatHoldsOn) {
+  const std::string target = Write("mervane.cfg", "old");
+  const std::string source = Write("mervane.cfg.tmp", "new");
+  HANDLE reader =
+      CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  EXPECT_FALSE(ReplaceFileAtomically(source.c_str(), target.c_str()));
+  CloseHandle(reader);
+  EXPECT_EQ("old", ReadWholeFile(target));
+  EXPECT_EQ("new", ReadWholeFile(source));
 }
 
 TEST_F(Win32PlatformTest, AppendToFileWritesTextModeLineEnds) {

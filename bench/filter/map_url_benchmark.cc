@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -76,8 +77,8 @@ class Filters {
 
  private:
   Filters() {
-    environment_.MakeFolder("c:\\bench");
-    environment_.MakeFolder("c:\\logs");
+    std::filesystem::create_directories(environment_.Native("c:\\bench"));
+    std::filesystem::create_directories(environment_.Native("c:\\logs"));
   }
 
   static std::string ConfigPath(int hosts, bool log) {

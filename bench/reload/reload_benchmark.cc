@@ -266,7 +266,7 @@ bool Run(const Case& c, const char* library) {
   std::printf("%d host(s), %d replacements %d ms apart\n", c.hosts,
               c.replacements, c.interval_milliseconds);
   TestEnvironment environment;
-  environment.MakeFolder("c:\\bench");
+  std::filesystem::create_directories(environment.Native("c:\\bench"));
   Writer writer(environment, TemplateText(environment, c.hosts));
   writer.Write(0);
   environment.SetConfigurationPath(kConfigPath);
