@@ -2,10 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -126,11 +126,14 @@ TEST_F(PosixPlatformTest, LogTimeStampIsTimeWithoutSecondsThenShortDate) {
   char small[6];
   FormatLogTimeStamp(stamp, sizeof stamp);
   FormatLogTimeStamp(small, sizeof small);
-  EXPECT_TRUE(
-      std::regex_match(stamp, std::regex(R"(\d\d:\d\d, \d\d/\d\d/\d\d)")))
-      << stamp;
-  EXPECT_TRUE(std::regex_match(small, std::regex(R"(\d\d:\d\d)")))
-      << "cut, and terminated: " << small;
+  // Every digit as '9': the shape alone, whatever the time.
+  auto shape = [](std::string text) {
+    for (char& c : text)
+      c = std::isdigit(static_cast<unsigned char>(c)) ? '9' : c;
+    return text;
+  };
+  EXPECT_EQ("99:99, 99/99/99", shape(stamp));
+  EXPECT_EQ("99:99", shape(small)) << "cut, and terminated";
 }
 
 }  // namespace
