@@ -8,15 +8,11 @@ const [baseUrl, password, hostKey, screenshot] = process.argv.slice(2);
 
 async function expectText(page, text) {
   const body = await page.textContent('body');
-  if (!body.includes(text)) {
-    throw new Error(`${page.url()}: no "${text}" in:\n${body}`);
-  }
+  if (!body.includes(text)) throw new Error(`${page.url()}: no "${text}" in:\n${body}`);
 }
 
-async function submit(page) {
-  await Promise.all([page.waitForNavigation(),
-                     page.click('input[type=submit]')]);
-}
+const submit = (page) =>
+  Promise.all([page.waitForNavigation(), page.click('input[type=submit]')]);
 
 async function run(page) {
   await page.goto(`${baseUrl}/mervane-admin/`);
@@ -59,7 +55,4 @@ async function run(page) {
   } finally {
     await browser.close();
   }
-})().catch((error) => {
-  console.error(error);
-  process.exit(1);
-});
+})().catch((error) => { console.error(error); process.exit(1); });

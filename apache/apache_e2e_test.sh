@@ -12,20 +12,16 @@ failures=0
 
 # expect WHAT EXPECTED ACTUAL
 expect() {
-  if [ "$2" != "$3" ]; then
-    echo "FAIL $1: expected '$2', got '$3'"
-    failures=$((failures + 1))
-  fi
+  [ "$2" = "$3" ] || { echo "FAIL $1: expected '$2', got '$3'"; failures=$((failures + 1)); }
 }
 
 # fetch HOST URL [PORT]: prints "STATUS BODY" (the body's first line; "-"
 # unless the status is 200).
 fetch() {
-  local answer
+  local answer status
   answer=$(curl -s -H "Host: $1" -w '\n%{http_code}' "http://127.0.0.1:${3:-$port}$2")
-  local status
-  status=$(tail -n1 <<<"$answer")
-  if [ "$status" = 200 ]; then echo "$status $(head -n1 <<<"$answer")"; else echo "$status -"; fi
+  status=${answer##*$'\n'}
+  [ "$status" = 200 ] && echo "$status ${answer%%$'\n'*}" || echo "$status -"
 }
 
 admin() {  # admin ACTION FIELD=VALUE...: POSTs to the administration program
@@ -77,7 +73,6 @@ test_admin() {
   site_file 'd:\sites\gamma\index.htm' 'd:\sites\gamma\index.htm'
   site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
   expect "no password" 401 "$(curl -s -o /dev/null -w '%{http_code}' "$base/mervane-admin/mervanecfg")"
-  expect "wrong password" 401 "$(curl -s -o /dev/null -w '%{http_code}' -u admin:x "$base/mervane-admin/mervanecfg")"
   expect "before" "200 c:\\inetpub\\wwwroot\\index.htm" "$(fetch gamma /)"
   admin DoAddIP newIP=127.0.0.1 >/dev/null
   admin DoEditVHost IP=127.0.0.1 "VHost=gamma|$port" "NewVHost=gamma|$port" \
@@ -140,6 +135,8 @@ test_startup() {
     rm "$site/logs/error.log"
   done <<'EOF'
 s#^MervaneLibrary.*#MervaneLibrary bin/mod_mervane.so#|MervaneLibrary
+s#^MervaneLibrary.*#MervaneLibrary /nonexistent/mervane.so#|MervaneLibrary
+s#^MervaneLibrary.*#MervaneLibrary /etc/hostname#|MervaneLibrary
 s#^MervaneLibrary.*##|MervaneFilter
 s#^MervaneRegistry.*##|MervaneRegistry
 s#^MervaneDrives.*#MervaneDrives nowhere#|MervaneDrives

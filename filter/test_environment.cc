@@ -15,21 +15,13 @@ namespace mervane {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string MakeTemporaryFolder() {
-  std::random_device random;
-  fs::path root;
-  do {
-    root = fs::temp_directory_path() /
-           ("mervane-filter-" + std::to_string(random() % 1000000));
-  } while (!fs::create_directory(root));
-  return root.string();
+TestEnvironment::TestEnvironment()
+    : root_((fs::temp_directory_path() /
+             ("mervane-filter-" + std::to_string(std::random_device()())))
+                .string()) {
+  fs::create_directories(root_);
+  Install();
 }
-
-}  // namespace
-
-TestEnvironment::TestEnvironment() : root_(MakeTemporaryFolder()) { Install(); }
 
 TestEnvironment::~TestEnvironment() {
   Uninstall();

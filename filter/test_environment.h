@@ -1,8 +1,6 @@
-// Test support: a temporary installation of the filter's surroundings (the
-// registry value naming the configuration file, and the drives that its
-// paths name), and a fake server for direct MapUrl calls. Tests write paths
-// in Windows form; on Windows Path() relocates each drive into the temporary
-// folder (d:\www becomes <temporary folder>\d\www).
+// Test support: a temporary registry value and drives for the filter, and a
+// fake server. Paths are written in Windows form; on Windows Path() moves
+// each drive into the temporary folder (d:\www: <temporary folder>\d\www).
 
 #ifndef MERVANE_FILTER_TEST_ENVIRONMENT_H_
 #define MERVANE_FILTER_TEST_ENVIRONMENT_H_

@@ -11,6 +11,7 @@
 #include "gtest/gtest.h"
 #include "platform/platform.h"
 #include "platform/platform_test_helpers.h"
+#include "platform/time_format_posix.h"
 
 namespace mervane {
 namespace platform {
@@ -91,24 +92,20 @@ TEST_F(PosixPlatformTest, NativePathTranslatesDrivesAndBackslashes) {
 TEST_F(PosixPlatformTest, LastWriteTimeCarriesFullResolution) {
   const fs::path file = dir_ / "drives/c/mervane.cfg";
   Write(file, "x");
-  FileTime times[2];
-  const long nanoseconds[2] = {123456789, 123456889};
-  for (int i = 0; i < 2; ++i) {
-    const struct timespec set[2] = {{0, UTIME_OMIT},
-                                    {1700000000, nanoseconds[i]}};
-    ASSERT_EQ(0, utimensat(AT_FDCWD, file.c_str(), set, 0));
-    ASSERT_TRUE(QueryLastWriteTime("C:\\mervane.cfg", &times[i]));
-  }
-  // (1700000000 + 11644473600) * 10^7 + 1234567 intervals of 100 ns.
+  const struct timespec set[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, file.c_str(), set, 0));
+  FileTime time;
+  ASSERT_TRUE(QueryLastWriteTime("C:\\mervane.cfg", &time));
+  // (1700000000 + 11644473600) * 10^7 + 1234567 intervals of 100 ns: a save
+  // within the same second is a change.
   const uint64_t expected = 133444736001234567ULL;
-  EXPECT_EQ(static_cast<uint32_t>(expected), times[0].low);
-  EXPECT_EQ(static_cast<uint32_t>(expected >> 32), times[0].high);
-  EXPECT_EQ(times[0].low + 1, times[1].low) << "a change below a second";
-
-  FileTime untouched = times[0];
+  EXPECT_EQ((FileTime{static_cast<uint32_t>(expected),
+                      static_cast<uint32_t>(expected >> 32)}),
+            time);
+  FileTime untouched = time;
   EXPECT_FALSE(QueryLastWriteTime("C:\\missing.cfg", &untouched));
   EXPECT_FALSE(QueryLastWriteTime("C:\\", &untouched)) << "a folder";
-  EXPECT_EQ(times[0], untouched);
+  EXPECT_EQ(time, untouched);
 }
 
 TEST_F(PosixPlatformTest, FreshFileReplacesTargetKeepingItsPermissions) {
@@ -134,6 +131,32 @@ TEST_F(PosixPlatformTest, LogTimeStampIsTimeWithoutSecondsThenShortDate) {
   };
   EXPECT_EQ("99:99, 99/99/99", shape(stamp));
   EXPECT_EQ("99:99", shape(small)) << "cut, and terminated";
+}
+
+TEST(TimeFormatWithoutSecondsTest, DropsSecondsAndTheirSeparator) {
+  struct Case {
+    const char* time_format;
+    const char* am_pm_format;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"%H:%M:%S", "%I:%M:%S %p", "%H:%M"},  // C, de_DE
+      {"%r", "%I:%M:%S %p", "%I:%M %p"},     // en_US
+      {"%r", "", "%I:%M %p"},                // no AM/PM format
+      {"%T", "", "%H:%M"},
+      {"%l:%M:%S %p %Z", "", "%l:%M %p %Z"},  // en_US.UTF-8 on glibc
+      {"%Hh%Mm%Ss", "", "%Hh%Mm"},            // units stay with minutes
+      {"%H.%M.%OS", "", "%H.%M"},
+      {"%H:%M", "", "%H:%M"},  // nothing to drop
+      {"100%% %H:%M:%S", "", "100%% %H:%M"},
+      {"%r", "%r", "%I:%M %p"},    // no endless expansion
+      {"%H:%M:%", "", "%H:%M:%"},  // a stray '%' is kept
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected,
+              TimeFormatWithoutSeconds(c.time_format, c.am_pm_format))
+        << c.time_format << " / " << c.am_pm_format;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -66,18 +65,6 @@ TEST_F(Win32PlatformTest, AppendToFileWritesTextModeLineEnds) {
   EXPECT_TRUE(AppendToFile(path.c_str(), "c\n", 2));
   EXPECT_EQ("a\r\nb\r\nc\r\n", ReadWholeFile(path));
   EXPECT_FALSE(AppendToFile((dir_ + "none\\x.log").c_str(), "x", 1));
-}
-
-TEST(TimeStampTest, IsTimeWithoutSecondsThenDate) {
-  char stamp[512];
-  FormatLogTimeStamp(stamp, sizeof stamp);
-  // One ':' between hours and minutes, none for seconds; then the date.
-  const std::string text = stamp;
-  const size_t comma = text.find(", ");
-  ASSERT_NE(std::string::npos, comma) << stamp;
-  EXPECT_EQ(1, std::count(text.begin(), text.begin() + comma, ':')) << stamp;
-  EXPECT_NE(std::string::npos, text.find_first_of("0123456789", comma))
-      << stamp;
 }
 
 }  // namespace
