@@ -20,7 +20,6 @@ TEST(ServerPathTest, DocumentRootAndUriInTheFormIisGives) {
       {"/srv/d/c/www/", "/x", "/srv/d/", "c:\\www\\x"},
       {"/srv/d/c", "/x", "/srv/d", "c:\\x"},
       {"/var/www", "/a b/\xfc.htm", "/srv/d", "\\var\\www\\a b\\\xfc.htm"},
-      {"/var/www", "/", "", "\\var\\www\\"},
       {"/", "/a", "", "\\a"},
       // Only a one-letter, lower-case folder right below the drives is one.
       {"/srv/d/cd/www", "/x", "/srv/d", "\\srv\\d\\cd\\www\\x"},

@@ -21,7 +21,6 @@ TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
     const char* value;  // the buffer's text after the call
   } cases[] = {
       {&named, "LOCAL_ADDR", 18, TRUE, 10, 0, "127.0.0.1"},
-      {&named, "SERVER_PORT", 6, TRUE, 5, 0, "8080"},
       {&named, "SERVER_PORT", 5, TRUE, 5, 0, "8080"},
       {&named, "SERVER_PORT", 4, FALSE, 5, kErrorInsufficientBuffer, "-"},
       {&named, "SERVER_NAME", 256, TRUE, 6, 0, "alpha"},

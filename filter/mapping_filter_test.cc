@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -19,14 +20,23 @@ namespace {
 
 constexpr char kConfigPath[] = "c:\\mervane.cfg";
 
-std::string Configuration(const std::string& user_dir) {
-  return IpText("10.0.0.5", HostText("alpha", user_dir, "SchemeA"),
-                "(string)WebRoot=d:\\www\n");
-}
+struct Mapping {
+  DWORD status;
+  std::string path;
+};
 
-Mapping MapAlpha(MappingFilter* filter) {
+// Maps a request of alpha; the buffer holds 260 bytes or the server's path.
+Mapping MapAlpha(MappingFilter* filter, const std::string& url = "/a.htm",
+                 const std::string& physical = WwwrootPath("/a.htm"),
+                 bool can_allocate = true) {
   FakeServer server("10.0.0.5", "80", "alpha");
-  return MapRequest(filter, &server, "/a.htm", WwwrootPath("/a.htm"));
+  server.can_allocate = can_allocate;
+  std::vector<char> buffer(std::max<size_t>(260, physical.size() + 1));
+  std::memcpy(buffer.data(), physical.c_str(), physical.size() + 1);
+  HTTP_FILTER_URL_MAP record = {url.c_str(), buffer.data(),
+                                static_cast<DWORD>(buffer.size())};
+  const DWORD status = filter->MapUrl(&server, &server, &record);
+  return {status, record.pszPhysicalPath};
 }
 
 // Records, through the sleep hook, which threads waited.
@@ -47,13 +57,15 @@ class MappingFilterTest : public ::testing::Test {
     return changed_.wait_for(lock, std::chrono::minutes(1),
                              [&] { return waiting_threads_.size() >= count; });
   }
-  // Replaces the file in one step, as saves do, with a time a second past
-  // both now and the last: it differs even where the file system keeps
-  // whole seconds.
+  // Replaces the file in one step, as saves do, a second past both now and
+  // the last time: a change even where the file system keeps whole seconds.
   void WriteConfiguration(const std::string& user_dir,
                           const std::string& more = "") {
     const std::string next = std::string(kConfigPath) + ".next";
-    environment_.WriteFile(next, Configuration(user_dir) + more);
+    environment_.WriteFile(
+        next, IpText("10.0.0.5", HostText("alpha", user_dir, "SchemeA"),
+                     "(string)WebRoot=d:\\www\n") +
+                  more);
     const std::filesystem::path native = environment_.Native(next);
     last_write_ =
         std::max({std::filesystem::last_write_time(native),
@@ -76,13 +88,11 @@ class MappingFilterTest : public ::testing::Test {
   std::set<std::thread::id> waiting_threads_;
 };
 
-// The registry value is read once, at the start; the file it names is
-// loaded once it exists and is good.
+// The registry value is read at the start; its file loads once good.
 // Regression: a file nested deeper than any stack holds crashed the server
 // that reloaded it; refused, it leaves the filter unloaded until a good one.
 TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenGood) {
   MappingFilter without_value(hooks_);
-  EXPECT_EQ(nullptr, without_value.ConfigRoot());
   environment_.SetConfigurationPath(kConfigPath);
   MappingFilter missing_file(hooks_);
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&missing_file).status);
@@ -97,17 +107,13 @@ TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenGood) {
   // Without request memory a path too long for the buffer stays as it was.
   const std::string name(300, 'x');
   const std::string physical = environment_.Path("c:\\w\\" + name);
-  FakeServer starved("10.0.0.5", "80", "alpha");
-  starved.can_allocate = false;
-  const Mapping kept =
-      MapRequest(&missing_file, &starved, "/" + name, physical);
+  const Mapping kept = MapAlpha(&missing_file, "/" + name, physical, false);
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, kept.status);
   EXPECT_EQ(physical, kept.path);
 }
 
-// While one request reads a change, the others map with the old tree
-// without waiting; the swap waits for the reader in flight, arrivals wait
-// for the swap, and the change is loaded once.
+// While one request reads a change, others map with the old tree; the swap
+// waits for the reader in flight, arrivals for the swap; one load.
 TEST_F(MappingFilterTest, ReloadReadsAsideAndSwapsBetweenReaders) {
   environment_.SetConfigurationPath(kConfigPath);
   WriteConfiguration("old");

@@ -86,16 +86,6 @@ void* FakeServer::AllocMem(uint32_t size) {
   return memory_.back().get();
 }
 
-Mapping MapRequest(MappingFilter* filter, FakeServer* server,
-                   const std::string& url, const std::string& physical_path) {
-  std::vector<char> buffer(std::max<size_t>(260, physical_path.size() + 1));
-  std::memcpy(buffer.data(), physical_path.c_str(), physical_path.size() + 1);
-  HTTP_FILTER_URL_MAP record = {url.c_str(), buffer.data(),
-                                static_cast<DWORD>(buffer.size())};
-  const DWORD status = filter->MapUrl(server, server, &record);
-  return {status, record.pszPhysicalPath};
-}
-
 std::string WwwrootPath(const std::string& url) {
   std::string path = "c:\\inetpub\\wwwroot" + url;
   std::replace(path.begin(), path.end(), '/', '\\');

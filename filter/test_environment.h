@@ -52,15 +52,6 @@ class FakeServer : public ServerVariableSource, public RequestMemory {
   std::vector<std::unique_ptr<char[]>> memory_;
 };
 
-struct Mapping {
-  DWORD status;
-  std::string path;
-};
-
-// Runs filter->MapUrl in a path buffer of 260 bytes, or of the path's size.
-Mapping MapRequest(MappingFilter* filter, FakeServer* server,
-                   const std::string& url, const std::string& physical_path);
-
 // The server's physical path for url below the site root c:\inetpub\wwwroot.
 std::string WwwrootPath(const std::string& url);
 

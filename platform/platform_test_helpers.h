@@ -4,10 +4,12 @@
 #ifndef MERVANE_PLATFORM_PLATFORM_TEST_HELPERS_H_
 #define MERVANE_PLATFORM_PLATFORM_TEST_HELPERS_H_
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "gtest/gtest.h"
 #include "platform/platform.h"
@@ -87,6 +89,30 @@ inline void ExpectFreshFileReplaces(const char* target,
   EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), target)) << "source gone";
   EXPECT_EQ("new" + line_end, ReadWholeFile(native_target));
   EXPECT_FALSE(DeleteFileAt(temp.c_str())) << "nothing left to delete";
+}
+
+// A second lock of path (in an existing folder) waits for the first, and the
+// lock file stays; a lock in a missing folder fails.
+inline void ExpectLockExcludes(const std::string& path,
+                               const std::string& missing) {
+  FileLock first = LockFileExclusively(path.c_str());
+  ASSERT_NE(nullptr, first);
+  std::atomic<bool> second_held{false};
+  std::thread second([&] {
+    FileLock lock = LockFileExclusively(path.c_str());
+    second_held = lock != nullptr;
+    UnlockFile(lock);
+  });
+  SleepMilliseconds(200);
+  EXPECT_FALSE(second_held) << "both held the lock at once";
+  UnlockFile(first);
+  second.join();
+  EXPECT_TRUE(second_held);
+  bool is_directory = true;
+  EXPECT_TRUE(FindFileEntry(path.c_str(), &is_directory)) << "the file stays";
+  EXPECT_EQ(nullptr, LockFileExclusively(missing.c_str()));
+  EXPECT_EQ(nullptr, CreateFreshFile(missing.c_str(), path.c_str()));
+  EXPECT_FALSE(LastErrorText().empty());
 }
 
 }  // namespace platform

@@ -59,6 +59,10 @@ TEST_F(Win32PlatformTest, ReplaceGivesUpOnAReaderThatHoldsOn) {
   EXPECT_EQ("new", ReadWholeFile(source));
 }
 
+TEST_F(Win32PlatformTest, ASecondLockWaitsForTheFirst) {
+  ExpectLockExcludes(dir_ + "mervane.cfg.lock", dir_ + "none\\x");
+}
+
 TEST_F(Win32PlatformTest, AppendToFileWritesTextModeLineEnds) {
   const std::string path = dir_ + "filter.log";
   EXPECT_TRUE(AppendToFile(path.c_str(), "a\nb\n", 4));
