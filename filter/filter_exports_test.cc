@@ -42,7 +42,6 @@ std::string EdgeConfiguration() {
          IpText("10.0.1.7", alpha, "(int)Disable=2\n") +
          IpText("10.0.0.1", alpha, "(string)Log=c:\\logs\\shared.log\n") +
          IpText("10.0.0.2", alpha, "(string)Log=c:\\missing\\folder.log\n") +
-         IpText("10.0.0.3", alpha, "(string)Log=\n") +
          IpText("10.0.0.4", "",
                 "(int)Disable=1\n(string)Log=c:\\logs\\shared.log\n") +
          IpText("10.0.0.10", alpha, "(string)Log=c:\\logs\\threads.log\n") +
@@ -148,9 +147,8 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       // HostKey that overran its buffer; cut, it could name another host.
       {"10.0.1.5", "6553", long_host.c_str(), "/a", "d:\\www\\long\\a"},
       {"10.0.1.5", "65535", long_host.c_str(), "/a", kUnchanged},
-      // A log that cannot be written, or none, does not stop the mapping.
+      // A log that cannot be written does not stop the mapping.
       {"10.0.0.2", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
-      {"10.0.0.3", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
       // A buffer just holding the server's path, or else request memory.
       {"10.0.0.5", "80", "alpha", "/docs/a", "d:\\shared\\docs\\a",
        "c:\\inetpub\\wwwroot\\docs\\a", 0},

@@ -16,12 +16,7 @@ namespace {
 class Win32PlatformTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string id = std::to_string(GetCurrentProcessId());
-    parent_ = "Software\\Mervane platform test " + id;
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("mervane-platform-" + id);
-    ASSERT_TRUE(std::filesystem::create_directory(dir));
-    dir_ = dir.string() + "\\";
+    ASSERT_TRUE(std::filesystem::create_directory(dir_));
   }
   void TearDown() override {
     RegDeleteTreeA(HKEY_CURRENT_USER, parent_.c_str());
@@ -33,8 +28,12 @@ class Win32PlatformTest : public ::testing::Test {
     return path;
   }
 
-  std::string parent_;
-  std::string dir_;
+  const std::string id_ = std::to_string(GetCurrentProcessId());
+  const std::string parent_ = "Software\\Mervane platform test " + id_;
+  const std::string dir_ =
+      (std::filesystem::temp_directory_path() / ("mervane-platform-" + id_))
+          .string() +
+      "\\";
 };
 
 TEST_F(Win32PlatformTest, RegistryAndTempFileContracts) {
