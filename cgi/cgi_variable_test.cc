@@ -62,15 +62,5 @@ TEST(CgiVariableSetTest, StoresEveryFieldOfASource) {
   }
 }
 
-TEST(CgiVariableSetTest, GetVariableFindsTheFirstValueOrEmpty) {
-  CgiVariableSet set;
-  set.Store("", "unnamed");
-  set.Store("e", "");
-  set.Store("e", "later");
-  EXPECT_STREQ("", set.GetVariable("e").FirstValue());
-  EXPECT_EQ(&EmptyVariable(), &set.GetVariable(""));
-  EXPECT_STREQ("", set.GetVariable("missing").FirstValue());
-}
-
 }  // namespace
 }  // namespace mervane
