@@ -62,8 +62,27 @@ Request Sent(std::vector<std::string> env, const char* answer) {
       "Action=DoGeneral", "IP=10.0.0.7", answer, false, "", "", kSmall, env};
 }
 
+// DoConfig with body: its answer and the registry value afterwards.
+Request Config(std::string body, std::string answer, std::string registry,
+               std::string before = kSmall, std::string method = "POST") {
+  return {"Action=DoConfig",
+          "Config=" + body,
+          answer,
+          false,
+          "",
+          "",
+          before,
+          {"REQUEST_METHOD=" + method},
+          registry + '\0'};
+}
+
 TEST(AdminActionsTest, EveryAction) {
   const std::string seven = Replaced(Replaced(kSix, "6:", "7:"), "6;", "7;");
+  const std::string kNoPath =
+      "A configuration file path that is empty, holds a line break or "
+      "another control character, or has 260 characters or more is not "
+      "accepted!";
+  const std::string kSaved = "Configuration saved successfuly!";
   const std::string renamed = Replaced(Replaced(kAlpha, "{ alpha:", "{ delta:"),
                                        "} alpha;", "} delta;");
   ExpectRequests({
@@ -197,45 +216,18 @@ TEST(AdminActionsTest, EveryAction) {
       Sent({"REQUEST_METHOD=GET"}, kRefused),
       Sent({kHost, "HTTP_ORIGIN=http://evil.example"}, kRefused),
       Sent({kHost, "HTTP_ORIGIN=http://admin.example"}, kRan),
-  });
-}
 
-TEST(AdminActionsTest, DoConfigStoresOnlyAPathThatCanNameTheFile) {
-  const std::string kNoPath =
-      "A configuration file path that is empty, holds a line break or "
-      "another control character, or has 260 characters or more is not "
-      "accepted!";
-  const std::string kSaved = "Configuration saved successfuly!";
-  const std::string kOld = std::string(kConfigPath) + '\0';
-  const struct {
-    std::string body, answer, registry;
-    std::string env = "REQUEST_METHOD=POST";
-    bool key = true;
-  } kCases[] = {
-      // Stored as posted, not trimmed, and the file is not touched.
-      {"Config=+d%3A%5Cother.cfg&B1=Submit", kSaved,
-       std::string(" d:\\other.cfg") + '\0'},
-      {"Config=" + std::string(259, 'x'), kSaved, std::string(259, 'x') + '\0'},
-      {"Config=" + std::string(260, 'x'), kNoPath, kOld},
-      {"B1=Submit", kNoPath, kOld},
-      {"Config=d%3A%5Ca%0Ab.cfg", kNoPath, kOld},
-      {"Config=a%09b", kNoPath, kOld},
-      {"Config=d%3A%5Cother.cfg", kRefused, kOld, "REQUEST_METHOD=GET"},
+      // A path is stored as posted, not trimmed, and the file is not touched.
+      Config("+d%3A%5Cother.cfg&B1=Submit", kSaved, " d:\\other.cfg"),
+      Config(std::string(259, 'x'), kSaved, std::string(259, 'x')),
+      Config(std::string(260, 'x'), kNoPath, kConfigPath),
+      Config("&B1=Submit", kNoPath, kConfigPath),
+      Config("d%3A%5Ca%0Ab.cfg", kNoPath, kConfigPath),
+      Config("a%09b", kNoPath, kConfigPath),
+      Config("d%3A%5Cother.cfg", kRefused, kConfigPath, kSmall, "GET"),
       // Without a key, the key is created; the file is loaded next time.
-      {"Config=d%3A%5Cmervane.cfg", Golden("error_1.html"), kOld,
-       "REQUEST_METHOD=POST", false},
-  };
-  for (const auto& c : kCases) {
-    TestInstallation installation;
-    if (c.key) installation.SetRegistryPath(kConfigPath);
-    if (c.key) installation.WriteConfig(Golden("small.cfg"));
-    EXPECT_EQ(c.answer,
-              installation.Content("Action=DoConfig", c.body, {c.env}))
-        << c.body;
-    EXPECT_EQ(c.registry, installation.RegistryValue()) << c.body;
-    EXPECT_EQ(c.key ? Golden("small.cfg") : "<none>", installation.ReadConfig())
-        << c.body;
-  }
+      Config("d%3A%5Cmervane.cfg", "error_1.html", kConfigPath, kNoKey),
+  });
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ TEST(AdminAppTest, EveryPage) {
   ExpectRequests({
       {"", "", "registry_page.html"},
       {"Action=listips", "", "registry_page.html"},  // names are exact
+      {"Action=ListIPsX", "", "registry_page.html"},
       {"Action=IPList&PostAction=General", "", "ip_select.html"},
       {"Action=General", "IPList=10.0.0.5&B1=%3E%3E", "general.html"},
       {"Action=General", "IPList=10.0.0.6", "general_fresh.html"},

@@ -139,7 +139,8 @@ inline constexpr char kNoFolder[] = "<no folder>";
 // One request to a fresh installation of `before`: `answer` names a page
 // under testdata (".html") or is the content itself. The file afterwards is
 // `before` (created empty for kNoFile), or when `saved` small_saved.cfg;
-// then `from` is replaced by `to` in it. Failures print a diff.
+// then `from` is replaced by `to` in it; the registry value afterwards is
+// `registry` unless that is empty. Failures print a diff.
 struct Request {
   std::string query;
   std::string body;
@@ -149,6 +150,7 @@ struct Request {
   std::string to = "";
   std::string before = kSmall;
   std::vector<std::string> env = {};
+  std::string registry = "";
 };
 
 inline void ExpectRequests(const std::vector<Request>& requests) {
@@ -174,6 +176,9 @@ inline void ExpectRequests(const std::vector<Request>& requests) {
     std::string after = r.saved ? Golden("small_saved.cfg") : before;
     if (!r.from.empty()) after = Replaced(after, r.from, r.to);
     EXPECT_EQ(after, installation.ReadConfig()) << shown;
+    if (!r.registry.empty()) {
+      EXPECT_EQ(r.registry, installation.RegistryValue()) << shown;
+    }
   }
 }
 
