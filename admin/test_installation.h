@@ -55,6 +55,11 @@ class TestInstallation {
     root_ = mkdtemp(pattern);
     std::filesystem::create_directories(Drive());
   }
+  // One whose key names d:\mervane.cfg, holding config.
+  explicit TestInstallation(const std::string& config) : TestInstallation() {
+    SetRegistryPath(kConfigPath);
+    WriteConfig(config);
+  }
   ~TestInstallation() { std::filesystem::remove_all(root_); }
   TestInstallation(const TestInstallation&) = delete;
   TestInstallation& operator=(const TestInstallation&) = delete;
