@@ -1,8 +1,10 @@
 // Every form action of the real mervanecfg as a table: the request, the
-// message it answers and the file afterwards. Hostile texts are rows too.
+// message it answers and the file afterwards. Hostile texts are rows too;
+// the refusals shared by several actions are named by their definitions.
 
 #include <string>
 
+#include "admin/admin_messages.h"
 #include "admin/test_installation.h"
 #include "gtest/gtest.h"
 
@@ -14,21 +16,6 @@ constexpr char kCommonB[] = "Action=DoCommonPaths&Scheme=B";
 constexpr char kExceptions[] = "Action=DoFolderExceptions";
 constexpr char kEditHost[] = "Action=DoEditVHost";
 constexpr char kRemoveHost[] = "Action=DoEditRemoveMapping&IP=10.0.0.5";
-constexpr char kRefused[] =
-    "Changes are accepted only from the forms of this program. Nothing was "
-    "changed.";
-constexpr char kNameTaken[] =
-    "That name is used by another kind of entry in the CFG file! Nothing "
-    "was changed.";
-constexpr char kText[] =
-    "A path or name with a line break or more than 511 characters is not "
-    "accepted!";
-constexpr char kUrlSubdir[] =
-    "A URL subdir with a line break, '=', '[' or ']', a leading blank or "
-    "more than 255 characters is not accepted!";
-constexpr char kBadHost[] =
-    "A virtual host name with a line break, ':' or ';', a leading blank or "
-    "more than 255 characters is not accepted!";
 constexpr char kInUse[] =
     "There are active bindings to that IP. Please remove them to complete "
     "the operation.";
@@ -53,7 +40,6 @@ constexpr char kGeneralFive[] =
     "        (string)SchemeBRootDir=users\n        (string)WebRoot=d:\\www\n";
 
 constexpr char kHost[] = "HTTP_HOST=admin.example";
-constexpr char kRan[] = "That IP is not registered!";
 
 // DoGeneral for an IP the file lacks, with the variables env: refused, or it
 // ran and says so.
@@ -118,11 +104,14 @@ TEST(AdminActionsTest, EveryAction) {
        "", "",
        "{ 10.0.0.9:\n{ MAIN:\n{ COMMON_PATHS:\n(string)SchemeB=x\n"
        "} COMMON_PATHS;\n} MAIN;\n} 10.0.0.9;\n"},
-      {kCommonA, "IP=10.0.0.5&URLsub=a%3Db&mapPath=x&Add=Add", kUrlSubdir},
-      {kCommonA, "IP=10.0.0.5&URLsub=+a&mapPath=x&Add=Add", kUrlSubdir},
+      {kCommonA, "IP=10.0.0.5&URLsub=a%3Db&mapPath=x&Add=Add",
+       messages::kUnstorableUrlSubdir},
+      {kCommonA, "IP=10.0.0.5&URLsub=+a&mapPath=x&Add=Add",
+       messages::kUnstorableUrlSubdir},
       {kCommonA, "IP=10.0.0.5&URLsub=a&mapPath=x%0A%7D+SchemeA%3B&Add=Add",
-       kText},
-      {kCommonA, "IP=10.0.0.5&URLsub=cgi-bin&mapPath=x%0D&Edit=Edit", kText},
+       messages::kUnstorableText},
+      {kCommonA, "IP=10.0.0.5&URLsub=cgi-bin&mapPath=x%0D&Edit=Edit",
+       messages::kUnstorableText},
 
       // The same URL subdir may be an exception of several hosts.
       {kExceptions,
@@ -154,9 +143,10 @@ TEST(AdminActionsTest, EveryAction) {
        "        } COMMON_PATHS;\n        (int)Disable=1\n"
        "        (string)Log=\n        (string)SchemeBRootDir=\n"
        "        (string)WebRoot=\n    } MAIN;\n} 10.0.0.6;"},
-      {"Action=DoGeneral", "IP=10.0.0.5&WebRoot=d%3A%0D%0A", kText},
-      {"Action=DoGeneral", "IP=10.0.0.5&LogFile=x", kNameTaken, false, "", "",
-       "{ 10.0.0.5:\n{ MAIN:\n{ Log:\n} Log;\n} MAIN;\n} 10.0.0.5;\n"},
+      {"Action=DoGeneral", "IP=10.0.0.5&WebRoot=d%3A%0D%0A",
+       messages::kUnstorableText},
+      {"Action=DoGeneral", "IP=10.0.0.5&LogFile=x", messages::kNameTaken, false,
+       "", "", "{ 10.0.0.5:\n{ MAIN:\n{ Log:\n} Log;\n} MAIN;\n} 10.0.0.5;\n"},
 
       {"Action=DoAddIP", "newIP=10.0.0.7&B1=Submit", "IP successfuly added!",
        true, kSix, kSix + seven},
@@ -164,10 +154,8 @@ TEST(AdminActionsTest, EveryAction) {
       {"Action=DoAddIP", "newIP=10.0.0.6",
        "That IP has been already registered!"},
       // A leading blank would be lost by the next load.
-      {"Action=DoAddIP", "newIP=+10.0.0.6",
-       "An IP with a line break, ':' or ';', a leading blank or more than 255 "
-       "characters is not accepted!"},
-      {"Action=DoAddIP", "newIP=10.0.0.9", kNameTaken, false, "", "",
+      {"Action=DoAddIP", "newIP=+10.0.0.6", messages::kUnstorableIp},
+      {"Action=DoAddIP", "newIP=10.0.0.9", messages::kNameTaken, false, "", "",
        "(string)10.0.0.9=x\n"},
       {"Action=DoRemoveIP", "IPList=10.0.0.6&B1=Remove", "IP removed!", true,
        kSix, ""},
@@ -199,11 +187,13 @@ TEST(AdminActionsTest, EveryAction) {
        "Empty name for vitrual host is not accepted!"},
       {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=alpha",
        "You should specify user directory!"},
-      {kEditHost, "IP=10.0.0.5&VHost=+www&UserDir=a", kBadHost},
-      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=a%0Db&UserDir=a", kBadHost},
+      {kEditHost, "IP=10.0.0.5&VHost=+www&UserDir=a",
+       messages::kUnstorableHostName},
+      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=a%0Db&UserDir=a",
+       messages::kUnstorableHostName},
       {kEditHost,
        "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
-       kText},
+       messages::kUnstorableText},
       {kRemoveHost, "VHost=BETA%7C8080&Remove=Remove",
        "Virtual host successfuly removed!", true, kBeta, ""},
       {kRemoveHost, "VHost=zeta&Remove=Remove",
@@ -213,9 +203,11 @@ TEST(AdminActionsTest, EveryAction) {
       // Only POSTs from this program's own pages change anything (the
       // whole rule is request_origin_test.cc's); an image on any page the
       // administrator opens sends such a GET.
-      Sent({"REQUEST_METHOD=GET"}, kRefused),
-      Sent({kHost, "HTTP_ORIGIN=http://evil.example"}, kRefused),
-      Sent({kHost, "HTTP_ORIGIN=http://admin.example"}, kRan),
+      Sent({"REQUEST_METHOD=GET"}, messages::kChangeRefused),
+      Sent({kHost, "HTTP_ORIGIN=http://evil.example"},
+           messages::kChangeRefused),
+      Sent({kHost, "HTTP_ORIGIN=http://admin.example"},
+           messages::kIpNotRegistered),
 
       // A path is stored as posted, not trimmed, and the file is not touched.
       Config("+d%3A%5Cother.cfg&B1=Submit", kSaved, " d:\\other.cfg"),
@@ -224,7 +216,8 @@ TEST(AdminActionsTest, EveryAction) {
       Config("&B1=Submit", kNoPath, kConfigPath),
       Config("d%3A%5Ca%0Ab.cfg", kNoPath, kConfigPath),
       Config("a%09b", kNoPath, kConfigPath),
-      Config("d%3A%5Cother.cfg", kRefused, kConfigPath, kSmall, "GET"),
+      Config("d%3A%5Cother.cfg", messages::kChangeRefused, kConfigPath, kSmall,
+             "GET"),
       // Without a key, the key is created; the file is loaded next time.
       Config("d%3A%5Cmervane.cfg", "error_1.html", kConfigPath, kNoKey),
   });
