@@ -56,7 +56,6 @@ TEST(ConfigFileTest, LoadsByTheReadersRulesAndRoundTrips) {
       // Blobs: every line counts towards the size; the bytes of the lines
       // with a number come first, the rest are 0. Begin lines inside one
       // are lines.
-      {"[ K:\n1\nA0\nFF\n] K;\n", ""},
       {"[ K:\n1\nzz\n 0x1ff\n] K;\n", "[ K:\n1\nFF\n0\n] K;\n"},
       {"[ K[v]:\n7\n[ L:\n{ a:\n] k[V];\n", "[ K[v]:\n7\n0\n0\n] K;\n"},
       {"[ K:\n] K;\n(int)x=1\n", "(int)x=1\n"},
