@@ -41,8 +41,7 @@ constexpr char kGeneralFive[] =
 
 constexpr char kHost[] = "HTTP_HOST=admin.example";
 
-// DoGeneral for an IP the file lacks, with the variables env: refused, or it
-// ran and says so.
+// DoGeneral for an IP the file lacks, with env: refused, or it ran.
 Request Sent(std::vector<std::string> env, const char* answer) {
   return {
       "Action=DoGeneral", "IP=10.0.0.7", answer, false, "", "", kSmall, env};
@@ -201,8 +200,7 @@ TEST(AdminActionsTest, EveryAction) {
       {kRemoveHost, "Remove=Remove", ""},
 
       // Only POSTs from this program's own pages change anything (the
-      // whole rule is request_origin_test.cc's); an image on any page the
-      // administrator opens sends such a GET.
+      // whole rule is request_origin_test.cc's).
       Sent({"REQUEST_METHOD=GET"}, messages::kChangeRefused),
       Sent({kHost, "HTTP_ORIGIN=http://evil.example"},
            messages::kChangeRefused),

@@ -1,6 +1,5 @@
-// Runs the real mervanecfg: every page against its expected file, the
-// start-up failures, escaping of hostile values, two administrators at once
-// and a failed save.
+// The real mervanecfg: every page against its expected file, the start-up
+// failures, hostile values escaped, two administrators at once, a failed save.
 
 #include "admin/admin_app.h"
 
@@ -44,8 +43,7 @@ TEST(AdminAppTest, EveryPage) {
        "folder_exceptions.html"},
       {"Action=FolderExceptions", "IPList=10.0.0.5&VHost=beta%7C8080",
        "folder_exceptions_empty.html"},
-      // Without a key only the registry page works; an action shows the
-      // error and no message.
+      // Without a key only the registry page works, an action is error 1.
       {"", "", "registry_page_empty.html", false, "", "", kNoKey},
       {"Action=DoAddIP", "newIP=1.2.3.4", "error_1.html", false, "", "",
        kNoKey},
