@@ -27,16 +27,14 @@ TEST(ConfigPosixTest, WritesThatFailLeaveTheOldFile) {
   WriteWholeFile(path, "{ old:\n} old;\n");
   ConfigFile file(path.c_str());
   for (int i = 0; i < 1000; ++i) file.AddString("a", "a long text", nullptr);
-  rlimit old_limit;
-  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old_limit));
-  rlimit small = old_limit;
-  small.rlim_cur = 4096;
-  auto old_handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-  int saved = file.Save();
+  rlimit limit;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &limit));
+  const rlimit old_limit = limit;
+  limit.rlim_cur = 4096;
+  signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+  EXPECT_EQ(0, file.Save());
   setrlimit(RLIMIT_FSIZE, &old_limit);
-  signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(0, saved);
   EXPECT_EQ("{ old:\n} old;\n", ReadWholeFile(path));
   EXPECT_EQ(
       1, std::distance(std::filesystem::directory_iterator(folder.Path()), {}));
