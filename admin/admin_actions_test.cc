@@ -49,16 +49,11 @@ Request Sent(std::vector<std::string> env, const char* answer) {
 
 // DoConfig with body: its answer and the registry value afterwards.
 Request Config(std::string body, std::string answer, std::string registry,
-               std::string before = kSmall, std::string method = "POST") {
-  return {"Action=DoConfig",
-          "Config=" + body,
-          answer,
-          false,
-          "",
-          "",
-          before,
-          {"REQUEST_METHOD=" + method},
-          registry + '\0'};
+               std::string before = kSmall) {
+  Request request{"Action=DoConfig", "Config=" + body, answer};
+  request.before = before;
+  request.registry = registry + '\0';
+  return request;
 }
 
 TEST(AdminActionsTest, EveryAction) {
@@ -79,13 +74,11 @@ TEST(AdminActionsTest, EveryAction) {
        "IP=10.0.0.6&URLsub=a+b&mapPath=x&Add=Add", "New common path added!",
        true, "{ SchemeA:\n            }",
        "{ SchemeA:\n                (string)a b=x\n            }"},
-      {kCommonB, "IP=10.0.0.5&URLsub=ICONS&mapPath=x&Add=Add",
+      // Any letter case names the same URL subdir; Add wins over Remove.
+      {kCommonB, "IP=10.0.0.5&URLsub=ICONS&mapPath=x&Add=Add&Remove=Remove",
        "Common path to that URL subdir already exists!"},
       {kCommonA, "IP=10.0.0.5&URLsub=x&Add=Add",
        "Empty URL subdir or physical path are not accepted!"},
-      // Add wins over Remove.
-      {kCommonA, "IP=10.0.0.5&URLsub=cgi-bin&mapPath=x&Add=Add&Remove=Remove",
-       "Common path to that URL subdir already exists!"},
       {kCommonA, "IP=10.0.0.5&URLsub=CGI-BIN&Remove=Remove",
        "Common path removed!", true,
        "                (string)cgi-bin=d:\\www\\cgi-bin\n", ""},
@@ -195,8 +188,6 @@ TEST(AdminActionsTest, EveryAction) {
        messages::kUnstorableText},
       {kRemoveHost, "VHost=BETA%7C8080&Remove=Remove",
        "Virtual host successfuly removed!", true, kBeta, ""},
-      {kRemoveHost, "VHost=zeta&Remove=Remove",
-       "Virtual host successfuly removed!", true},
       {kRemoveHost, "Remove=Remove", ""},
 
       // Only POSTs from this program's own pages change anything (the
@@ -214,8 +205,6 @@ TEST(AdminActionsTest, EveryAction) {
       Config("&B1=Submit", kNoPath, kConfigPath),
       Config("d%3A%5Ca%0Ab.cfg", kNoPath, kConfigPath),
       Config("a%09b", kNoPath, kConfigPath),
-      Config("d%3A%5Cother.cfg", messages::kChangeRefused, kConfigPath, kSmall,
-             "GET"),
       // Without a key, the key is created; the file is loaded next time.
       Config("d%3A%5Cmervane.cfg", "error_1.html", kConfigPath, kNoKey),
   });

@@ -91,8 +91,6 @@ TEST(StorableTextTest, TheCheckAgreesWithTheFile) {
       }
     }
   }
-  // Empty strings are storable but dropped on reload, as intended.
-  EXPECT_TRUE(IsStorableString(""));
 }
 
 // Regression guard: a line longer than the reader's is split, so the check
