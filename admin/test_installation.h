@@ -62,10 +62,8 @@ class TestInstallation {
     WriteWholeFile(Drive() + "/mervane.cfg", text);
   }
 
-  // Runs mervanecfg for a POST and returns what it wrote into the page
-  // frame's content cell (or, when the response is not the frame, a text
-  // saying so with the whole response). env comes first, so it overrides
-  // the POST's own variables (REQUEST_METHOD=GET, say).
+  // Runs mervanecfg for a POST and returns the page frame's content cell, or
+  // a complaint with the whole response. env overrides the POST's variables.
   std::string Content(const std::string& query, const std::string& body = "",
                       std::vector<std::string> env = {}) {
     env.insert(env.end(), {"CONTENT_LENGTH=" + std::to_string(body.size()),
@@ -118,9 +116,8 @@ class TestInstallation {
   TestFolder root_;
 };
 
-// What a fresh installation holds: testdata/small.cfg (whose first line, a
-// comment, every save drops), no key, a key naming a missing file or one in
-// a missing folder, or any text as the file.
+// What a fresh installation holds: testdata/small.cfg (a save drops its first
+// line), no key, a key naming a missing file or folder, or any text.
 inline constexpr char kSmall[] = "<small>";
 inline constexpr char kNoKey[] = "<no key>";
 inline constexpr char kNoFile[] = "<no file>";

@@ -1,6 +1,5 @@
-// The application frame and the CGI entry routine, driven with an
-// application that records the action it runs. (The administration
-// program's pages check the frame around it.)
+// The CGI entry routine and action URLs, driven with an application that
+// records the action it runs (the administration pages check the rest).
 
 #include "cgi/cgi_app.h"
 
@@ -9,7 +8,6 @@
 #include <deque>
 #include <string>
 
-#include "cgi/field_reader.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
@@ -40,10 +38,9 @@ class RecordingApp : public CgiApp {
   }
 };
 
-// An empty value may leave the variable empty or remove it, by system; the
-// toolkit reads both alike.
+// putenv keeps the text itself, so it must outlive the variable. (An empty
+// value may leave the variable empty or remove it, by system.)
 void SetEnvironment(const char* name, const std::string& value) {
-  // putenv keeps the text itself, so it must outlive the variable.
   static auto* texts = new std::deque<std::string>;
   texts->push_back(std::string(name) + "=" + value);
   putenv(texts->back().data());

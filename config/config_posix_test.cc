@@ -1,7 +1,5 @@
-// The store against the POSIX stand-ins: saves whose writes fail or that are
-// killed, and the configuration path read from the folder registry. Tests
-// run as root, which ignores permissions, so a file size limit makes writes
-// fail instead.
+// The store on POSIX: saves whose writes fail (through a file size limit, as
+// root ignores permissions) or that are killed, and the registry's path.
 
 #include <signal.h>
 #include <stdlib.h>

@@ -1,6 +1,5 @@
-// Helpers for the configuration store's tests: a fresh folder removed with
-// everything in it afterwards, whole-file reads and writes, and a text
-// loaded and saved again. Test code only.
+// Test helpers: a fresh folder removed with everything in it afterwards,
+// whole-file reads and writes, and a text loaded and saved again.
 
 #ifndef MERVANE_CONFIG_TEST_UTIL_H_
 #define MERVANE_CONFIG_TEST_UTIL_H_
