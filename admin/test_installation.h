@@ -18,10 +18,8 @@
 
 namespace mervane {
 
-// The configuration file's path as the registry names it.
 inline constexpr char kConfigPath[] = "d:\\mervane.cfg";
 
-// The bytes of a file under admin/testdata.
 inline std::string Golden(const std::string& name) {
   return ReadWholeFile(std::string(MERVANE_TESTDATA) + "/" + name);
 }
@@ -124,10 +122,9 @@ inline constexpr char kNoFile[] = "<no file>";
 inline constexpr char kNoFolder[] = "<no folder>";
 
 // One request to a fresh installation of `before`: `answer` names a page
-// under testdata (".html") or is the content itself. The file afterwards is
-// `before` (created empty for kNoFile), or when `saved` small_saved.cfg;
-// then `from` is replaced by `to` in it; the registry value afterwards is
-// `registry` unless that is empty. Failures print a diff.
+// under testdata (".html") or is the content. The file afterwards is `before`
+// (empty for kNoFile) or, when `saved`, small_saved.cfg, with `from` replaced
+// by `to`; the registry value is `registry` unless that is empty.
 struct Request {
   std::string query, body, answer;
   bool saved = false;

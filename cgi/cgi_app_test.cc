@@ -28,7 +28,6 @@ class RecordingApp : public CgiApp {
     std::fprintf(out(), "[action %d]", id);
   }
 
-  // Everything written so far.
   std::string Output() {
     std::fflush(out());
     std::string text(std::ftell(out()), '\0');

@@ -27,8 +27,7 @@ void Build(Kind kind, const std::string& text, ConfigSection* root) {
   root->AddInt("after", 2, nullptr);
 }
 
-// Whether root, written as it is without Save's check and loaded again,
-// holds text unchanged and the array after it.
+// Whether root, written without Save's check and reloaded, holds text whole.
 bool Survives(Kind kind, const std::string& text, ConfigSection* root) {
   TestFolder folder;
   std::string path = folder.File("reload.cfg");

@@ -29,7 +29,6 @@ class TestFolder {
   TestFolder(const TestFolder&) = delete;
   TestFolder& operator=(const TestFolder&) = delete;
 
-  // The path of `name` inside the folder.
   std::string File(const std::string& name) const {
     return (path_ / name).string();
   }
