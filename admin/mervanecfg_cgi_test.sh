@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Runs the Windows build of mervanecfg under Wine as a web server runs a CGI
-# program, against the prefix's registry and drive C: DoConfig stores the
-# file's path in the registry, the next request creates the file, and
-# DoAddIP saves into it in text mode. The registry value is put back.
+# Runs the Windows mervanecfg under Wine as a web server runs a CGI program:
+# DoConfig stores the file's path in the prefix's registry, the next request
+# creates the file, DoAddIP saves into it in text mode. The value is put back.
 #
 # Usage: mervanecfg_cgi_test.sh MERVANECFG_EXE BITS   (WINEPREFIX must be set)
 #   BITS: 64 or 32, the program's registry view, which reg.exe is told to use
@@ -50,7 +49,7 @@ expect_response "" "" "value=\"$config_path\""
 [ -f "$work/mervane.cfg" ] || fail "the next request did not create the file"
 
 expect_response "Action=DoAddIP" "newIP=10.0.0.9" "IP successfuly added!"
-grep -q $'^        { COMMON_PATHS:\r$' "$work/mervane.cfg" ||
-  fail "no COMMON_PATHS line: $(cat "$work/mervane.cfg")"
-! grep -qv $'\r$' "$work/mervane.cfg" || fail "a line without CR LF"
+grep -q $'^        { COMMON_PATHS:\r$' "$work/mervane.cfg" &&
+  ! grep -qv $'\r$' "$work/mervane.cfg" ||
+  fail "not the new IP in CR LF lines: $(cat -A "$work/mervane.cfg")"
 echo "mervanecfg under Wine: DoConfig, file creation and DoAddIP passed"

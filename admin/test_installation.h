@@ -1,4 +1,4 @@
-// TestInstallation: a temporary folder holding the registry store and drive
+// TestInstallation: a test folder holding the registry store and drive
 // D: with d:\mervane.cfg, in which the real mervanecfg runs as the web server
 // runs it. ExpectRequests runs a table of requests, each in a fresh one.
 
@@ -10,32 +10,18 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "config/test_util.h"
 #include "gtest/gtest.h"
 
 namespace mervane {
 
-// The configuration file's path as the registry names it.
 inline constexpr char kConfigPath[] = "d:\\mervane.cfg";
 
-// The bytes of the file at path, or "<none>".
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "<none>";
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// The bytes of a file under admin/testdata.
 inline std::string Golden(const std::string& name) {
-  return ReadFile(std::string(MERVANE_TESTDATA) + "/" + name);
+  return ReadWholeFile(std::string(MERVANE_TESTDATA) + "/" + name);
 }
 
 // text with the first `from` replaced by `to`; fails when there is none.
@@ -50,39 +36,39 @@ inline std::string Replaced(std::string text, const std::string& from,
 class TestInstallation {
  public:
   // An installation without a registry key.
-  TestInstallation() {
-    char pattern[] = "/tmp/mervanecfg_test.XXXXXX";
-    root_ = mkdtemp(pattern);
-    std::filesystem::create_directories(Drive());
+  TestInstallation() { std::filesystem::create_directories(Drive()); }
+  // One whose key names d:\mervane.cfg, holding config.
+  explicit TestInstallation(const std::string& config) : TestInstallation() {
+    SetRegistryPath(kConfigPath);
+    WriteConfig(config);
   }
-  ~TestInstallation() { std::filesystem::remove_all(root_); }
-  TestInstallation(const TestInstallation&) = delete;
-  TestInstallation& operator=(const TestInstallation&) = delete;
 
   // The registry value "Configuration File".
   void SetRegistryPath(const std::string& path) {
     std::filesystem::create_directories(RegistryValuePath().parent_path());
-    WriteFile(RegistryValuePath(), path + '\0');
+    WriteWholeFile(RegistryValuePath(), path + '\0');
   }
-  std::string RegistryValue() const { return ReadFile(RegistryValuePath()); }
+  std::string RegistryValue() const {
+    return ReadWholeFile(RegistryValuePath());
+  }
   // The folder that stands for drive D:, and d:\mervane.cfg in it.
-  std::string Drive() const { return root_ + "/drives/d"; }
-  std::string ReadConfig() const { return ReadFile(Drive() + "/mervane.cfg"); }
+  std::string Drive() const { return root_.File("drives/d"); }
+  std::string ReadConfig() const {
+    return ReadWholeFile(Drive() + "/mervane.cfg");
+  }
   void WriteConfig(const std::string& text) const {
-    WriteFile(Drive() + "/mervane.cfg", text);
+    WriteWholeFile(Drive() + "/mervane.cfg", text);
   }
 
-  // Runs mervanecfg for a POST and returns what it wrote into the page
-  // frame's content cell (or, when the response is not the frame, a text
-  // saying so with the whole response). env comes first, so it overrides
-  // the POST's own variables (REQUEST_METHOD=GET, say).
+  // Runs mervanecfg for a POST and returns the page frame's content cell, or
+  // a complaint with the whole response. env overrides the POST's variables.
   std::string Content(const std::string& query, const std::string& body = "",
                       std::vector<std::string> env = {}) {
     env.insert(env.end(), {"CONTENT_LENGTH=" + std::to_string(body.size()),
                            "QUERY_STRING=" + query, "REQUEST_METHOD=POST",
                            "SCRIPT_NAME=/cgi-bin/mervanecfg.exe",
-                           "MERVANE_REGISTRY=" + root_ + "/registry",
-                           "MERVANE_DRIVES=" + root_ + "/drives"});
+                           "MERVANE_REGISTRY=" + root_.File("registry"),
+                           "MERVANE_DRIVES=" + root_.File("drives")});
     std::string response = Run(env, body);
     std::string head =
         "Content-Type: text/html\n\n" + Golden("frame_begin.html");
@@ -98,16 +84,16 @@ class TestInstallation {
 
  private:
   std::filesystem::path RegistryValuePath() const {
-    return root_ +
-           "/registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane/"
-           "Configuration File";
+    return root_.File(
+        "registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane/"
+        "Configuration File");
   }
 
   // Runs mervanecfg with env, input on standard input; returns its output.
   std::string Run(std::vector<std::string> env, const std::string& input) {
     // Named per process: tests run requests from several processes at once.
-    const std::string io = root_ + "/io" + std::to_string(getpid());
-    WriteFile(io + ".in", input);
+    const std::string io = root_.File("io" + std::to_string(getpid()));
+    WriteWholeFile(io + ".in", input);
     std::vector<char*> envp;
     for (std::string& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
@@ -122,33 +108,30 @@ class TestInstallation {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    return ReadFile(io + ".out");
+    return ReadWholeFile(io + ".out");
   }
 
-  std::string root_;
+  TestFolder root_;
 };
 
-// What a fresh installation holds: testdata/small.cfg (whose first line, a
-// comment, every save drops), no key, a key naming a missing file or one in
-// a missing folder, or any text as the file.
+// What a fresh installation holds: testdata/small.cfg (a save drops its first
+// line), no key, a key naming a missing file or folder, or any text.
 inline constexpr char kSmall[] = "<small>";
 inline constexpr char kNoKey[] = "<no key>";
 inline constexpr char kNoFile[] = "<no file>";
 inline constexpr char kNoFolder[] = "<no folder>";
 
 // One request to a fresh installation of `before`: `answer` names a page
-// under testdata (".html") or is the content itself. The file afterwards is
-// `before` (created empty for kNoFile), or when `saved` small_saved.cfg;
-// then `from` is replaced by `to` in it. Failures print a diff.
+// under testdata (".html") or is the content. The file afterwards is `before`
+// (empty for kNoFile) or, when `saved`, small_saved.cfg, with `from` replaced
+// by `to`; the registry value is `registry` unless that is empty.
 struct Request {
-  std::string query;
-  std::string body;
-  std::string answer;
+  std::string query, body, answer;
   bool saved = false;
-  std::string from = "";
-  std::string to = "";
+  std::string from = "", to = "";
   std::string before = kSmall;
   std::vector<std::string> env = {};
+  std::string registry = "";
 };
 
 inline void ExpectRequests(const std::vector<Request>& requests) {
@@ -165,15 +148,17 @@ inline void ExpectRequests(const std::vector<Request>& requests) {
       if (r.before == kNoFile) before = "";  // the request creates it
       if (r.before != kNoFile) installation.WriteConfig(before);
     }
-    const bool page = r.answer.size() > 5 &&
-                      r.answer.find('\n') == std::string::npos &&
-                      r.answer.compare(r.answer.size() - 5, 5, ".html") == 0;
+    const bool page = r.answer.find('\n') == std::string::npos &&
+                      r.answer.find(".html") != std::string::npos;
     EXPECT_EQ(page ? Golden(r.answer) : r.answer,
               installation.Content(r.query, r.body, r.env))
         << shown;
     std::string after = r.saved ? Golden("small_saved.cfg") : before;
     if (!r.from.empty()) after = Replaced(after, r.from, r.to);
     EXPECT_EQ(after, installation.ReadConfig()) << shown;
+    if (!r.registry.empty()) {
+      EXPECT_EQ(r.registry, installation.RegistryValue()) << shown;
+    }
   }
 }
 

@@ -1,7 +1,5 @@
-// The store against the POSIX stand-ins: saves whose writes fail or that are
-// killed, and the configuration path read from the folder registry. Tests
-// run as root, which ignores permissions, so a file size limit makes writes
-// fail instead.
+// The store on POSIX: saves whose writes fail (through a file size limit, as
+// root ignores permissions) or that are killed, and the registry's path.
 
 #include <signal.h>
 #include <stdlib.h>
@@ -27,16 +25,14 @@ TEST(ConfigPosixTest, WritesThatFailLeaveTheOldFile) {
   WriteWholeFile(path, "{ old:\n} old;\n");
   ConfigFile file(path.c_str());
   for (int i = 0; i < 1000; ++i) file.AddString("a", "a long text", nullptr);
-  rlimit old_limit;
-  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old_limit));
-  rlimit small = old_limit;
-  small.rlim_cur = 4096;
-  auto old_handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-  int saved = file.Save();
+  rlimit limit;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &limit));
+  const rlimit old_limit = limit;
+  limit.rlim_cur = 4096;
+  signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+  EXPECT_EQ(0, file.Save());
   setrlimit(RLIMIT_FSIZE, &old_limit);
-  signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(0, saved);
   EXPECT_EQ("{ old:\n} old;\n", ReadWholeFile(path));
   EXPECT_EQ(
       1, std::distance(std::filesystem::directory_iterator(folder.Path()), {}));

@@ -1,8 +1,7 @@
-// Saves killed at random moments: a writer process saves one of two large
-// trees over and over and is killed with SIGKILL after a random pause, many
-// times. After each kill the file must be one of the two trees whole, with at
-// most one temporary file beside it. Shared by the test and the benchmark
-// that prints the figures. POSIX only.
+// Saves killed at random moments: a writer process saving two large trees in
+// turn is killed with SIGKILL after a random pause, many times; the figures
+// tell how often the file was torn or lost and the most files left beside it.
+// Shared by the test and the benchmark. POSIX only.
 
 #ifndef MERVANE_CONFIG_TEST_KILLED_SAVES_H_
 #define MERVANE_CONFIG_TEST_KILLED_SAVES_H_
@@ -29,8 +28,8 @@ struct KilledSaveFigures {
   size_t most_left = 0;  // the most files beside it after one kill
 };
 
-// Kills `kills` writers saving into the empty folder; pauses are up to
-// max_pause_us long.
+// Kills `kills` writers saving into the empty folder, each after up to
+// max_pause_us.
 inline KilledSaveFigures KillSavesAtRandom(const std::filesystem::path& folder,
                                            int kills, int max_pause_us) {
   const std::string path = (folder / "mervane.cfg").string();

@@ -1,6 +1,5 @@
-// Helpers for the configuration store's tests: a fresh folder removed with
-// everything in it afterwards, whole-file reads and writes, and a text
-// loaded and saved again. Test code only.
+// Test helpers: a fresh folder removed with everything in it afterwards,
+// whole-file reads and writes, and a text loaded and saved again.
 
 #ifndef MERVANE_CONFIG_TEST_UTIL_H_
 #define MERVANE_CONFIG_TEST_UTIL_H_
@@ -30,7 +29,6 @@ class TestFolder {
   TestFolder(const TestFolder&) = delete;
   TestFolder& operator=(const TestFolder&) = delete;
 
-  // The path of `name` inside the folder.
   std::string File(const std::string& name) const {
     return (path_ / name).string();
   }
@@ -40,10 +38,11 @@ class TestFolder {
   std::filesystem::path path_;
 };
 
-// Read in text mode, so that a file written in text mode compares equal to
-// its LF form on every platform.
+// The file's bytes, or "<none>". Read in text mode, so that a file written
+// in text mode compares equal to its LF form on every platform.
 inline std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path);
+  if (!in) return "<none>";
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
