@@ -19,25 +19,18 @@ constexpr char kRemoveHost[] = "Action=DoEditRemoveMapping&IP=10.0.0.5";
 constexpr char kInUse[] =
     "There are active bindings to that IP. Please remove them to complete "
     "the operation.";
-constexpr char kSix[] =
-    "{ 10.0.0.6:\n    { VIRTUAL_HOSTS:\n    } VIRTUAL_HOSTS;\n    { MAIN:\n"
-    "        { COMMON_PATHS:\n            { SchemeA:\n            } SchemeA;\n"
-    "            { SchemeB:\n            } SchemeB;\n        } COMMON_PATHS;\n"
-    "    } MAIN;\n} 10.0.0.6;\n";
-constexpr char kAlpha[] =
-    "        { alpha:\n            (string)UserDir=alpha\n"
-    "            (string)MapScheme=SchemeA\n            { FolderExceptions:\n"
-    "                (string)docs=d:\\shared\\docs\n"
-    "                (string)img=d:\\shared\\images\n"
-    "            } FolderExceptions;\n        } alpha;\n";
-constexpr char kBeta[] =
-    "        { beta|8080:\n            (string)UserDir=beta\n"
-    "            (string)MapScheme=SchemeB\n"
-    "            { FolderExceptions:\n            } FolderExceptions;\n"
-    "        } beta|8080;\n";
-constexpr char kGeneralFive[] =
-    "        (int)Disable=1\n        (string)Log=c:\\logs\\filter.log\n"
-    "        (string)SchemeBRootDir=users\n        (string)WebRoot=d:\\www\n";
+// The lines of small_saved.cfg from the one that starts with `first` to the
+// one that starts with `last`, indentation included.
+std::string Saved(const std::string& first, const std::string& last) {
+  const std::string text = Golden("small_saved.cfg");
+  const size_t begin = text.rfind('\n', text.find(first)) + 1;
+  const size_t end = text.find('\n', text.find(last, begin)) + 1;
+  return text.substr(begin, end - begin);
+}
+const std::string kSix = Saved("{ 10.0.0.6:", "} 10.0.0.6;");
+const std::string kAlpha = Saved("{ alpha:", "} alpha;");
+const std::string kBeta = Saved("{ beta|8080:", "} beta|8080;");
+const std::string kGeneralFive = Saved("(int)Disable=1", "(string)WebRoot=");
 
 constexpr char kHost[] = "HTTP_HOST=admin.example";
 

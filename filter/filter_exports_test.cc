@@ -18,46 +18,19 @@
 namespace mervane {
 namespace {
 
-// Settings the worked example leaves out, and one IP per log setting.
-std::string EdgeConfiguration() {
-  const std::string alpha = HostText("alpha", "alpha", "SchemeA");
-  const std::string exceptions =
-      SectionText("FolderExceptions",
-                  "(string)docs=d:\\shared\\docs\n(string)cgi-bin=d:"
-                  "\\exceptions\\cgi-bin\n");
-  return IpText(
-             "10.0.1.5",
-             HostText("alpha", "alpha", "SchemeA", exceptions) +
-                 HostText("alpha|8080", "alpha8080", "SchemeA") +
-                 HostText("beta", "beta", "SchemeB") +
-                 HostText("lower", "lower", "schemea") +
-                 HostText("full", "e:\\sites\\full", "SchemeA") +
-                 // The longest key a section can have: 255 characters.
-                 HostText(std::string(250, 'h') + "|6553", "long", "SchemeA"),
-             SectionText(
-                 "COMMON_PATHS",
-                 SectionText("SchemeA", "(string)cgi-bin=d:\\www\\cgi-bin\n")) +
-                 "(int)Disable=0\n(string)SchemeBRootDir=users\n"
-                 "(string)WebRoot=d:\\www\\\n") +
-         IpText("10.0.1.7", alpha, "(int)Disable=2\n") +
-         IpText("10.0.0.1", alpha, "(string)Log=c:\\logs\\shared.log\n") +
-         IpText("10.0.0.2", alpha, "(string)Log=c:\\missing\\folder.log\n") +
-         IpText("10.0.0.4", "",
-                "(int)Disable=1\n(string)Log=c:\\logs\\shared.log\n") +
-         IpText("10.0.0.10", alpha, "(string)Log=c:\\logs\\threads.log\n") +
-         IpText("10.0.0.11", alpha, "(string)Log=c:\\logs\\long.log\n");
-}
-
 class FilterExportsTest : public ::testing::Test {
  protected:
   // Loaded once, as in a server; it reads the registry as it loads.
   static void SetUpTestSuite() {
     environment_ = std::make_unique<TestEnvironment>();
-    std::ifstream example(MERVANE_EXAMPLES_DIR "/mervane.cfg");
-    environment_->WriteFile(
-        "c:\\mervane.cfg",
-        std::string(std::istreambuf_iterator<char>(example), {}) +
-            EdgeConfiguration());
+    // The worked example, and the settings it leaves out.
+    std::string text;
+    for (const char* file :
+         {MERVANE_EXAMPLES_DIR "/mervane.cfg", MERVANE_TESTDATA "/edge.cfg"}) {
+      std::ifstream in(file);
+      text.append(std::istreambuf_iterator<char>(in), {});
+    }
+    environment_->WriteFile("c:\\mervane.cfg", text);
     environment_->SetConfigurationPath("c:\\mervane.cfg");
     environment_->WriteFile("d:\\www\\users\\beta\\index.htm", "beta");
     environment_->WriteFile("d:\\www\\users\\beta\\img\\unused", "");

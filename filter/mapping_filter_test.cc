@@ -63,9 +63,14 @@ class MappingFilterTest : public ::testing::Test {
                           const std::string& more = "") {
     const std::string next = std::string(kConfigPath) + ".next";
     environment_.WriteFile(
-        next, IpText("10.0.0.5", HostText("alpha", user_dir, "SchemeA"),
-                     "(string)WebRoot=d:\\www\n") +
-                  more);
+        next,
+        "{ 10.0.0.5:\n{ VIRTUAL_HOSTS:\n{ alpha:\n"
+        "(string)UserDir=" +
+            user_dir +
+            "\n(string)MapScheme=SchemeA\n} alpha;\n} "
+            "VIRTUAL_HOSTS;\n{ MAIN:\n(string)WebRoot=d:\\www\n"
+            "} MAIN;\n} 10.0.0.5;\n" +
+            more);
     const std::filesystem::path native = environment_.Native(next);
     last_write_ =
         std::max({std::filesystem::last_write_time(native),

@@ -92,21 +92,4 @@ std::string WwwrootPath(const std::string& url) {
   return path;
 }
 
-std::string SectionText(const std::string& name, const std::string& lines) {
-  return "{ " + name + ":\n" + lines + "} " + name + ";\n";
-}
-
-std::string HostText(const std::string& host_key, const std::string& user_dir,
-                     const std::string& scheme, const std::string& more) {
-  return SectionText(host_key, "(string)UserDir=" + user_dir +
-                                   "\n(string)MapScheme=" + scheme + "\n" +
-                                   more);
-}
-
-std::string IpText(const std::string& ip, const std::string& hosts,
-                   const std::string& main_lines) {
-  return SectionText(ip, SectionText("VIRTUAL_HOSTS", hosts) +
-                             SectionText("MAIN", main_lines));
-}
-
 }  // namespace mervane

@@ -55,13 +55,6 @@ class FakeServer : public ServerVariableSource, public RequestMemory {
 // The server's physical path for url below the site root c:\inetpub\wwwroot.
 std::string WwwrootPath(const std::string& url);
 
-// Configuration text: a section, a host, an IP with its hosts and MAIN.
-std::string SectionText(const std::string& name, const std::string& lines);
-std::string HostText(const std::string& host_key, const std::string& user_dir,
-                     const std::string& scheme, const std::string& more = "");
-std::string IpText(const std::string& ip, const std::string& hosts,
-                   const std::string& main_lines);
-
 }  // namespace mervane
 
 #endif  // MERVANE_FILTER_TEST_ENVIRONMENT_H_
