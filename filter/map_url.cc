@@ -1,6 +1,6 @@
-// MappingFilter::MapUrl: the handler of the URL-map notification.
+// Snapshot::MapUrl: the mapping of one request.
 
-#include "filter/mapping_filter.h"
+#include "filter/snapshot.h"
 
 #include <cstring>
 #include <string>
@@ -22,24 +22,9 @@ constexpr uint32_t kServerNameSize = 256;
 // A longer HostKey cannot name a section of the configuration file.
 constexpr size_t kMaxHostKeyLength = 255;
 
-// Counts the caller as a reader for its lifetime, so that every way out of
-// MapUrl leaves exactly once.
-class ReaderScope {
- public:
-  explicit ReaderScope(MappingFilter* filter) : filter_(filter) {
-    filter_->EnterReader();
-  }
-  ~ReaderScope() { filter_->LeaveReader(); }
-  ReaderScope(const ReaderScope&) = delete;
-  ReaderScope& operator=(const ReaderScope&) = delete;
-
- private:
-  MappingFilter* filter_;
-};
-
 // Room for any path that Windows names without its long-path prefix: the
 // mapped path is built in one allocation as a rule.
-constexpr size_t kPathCapacity = MappingFilter::kMaxPath;
+constexpr size_t kPathCapacity = 260;
 
 // The text of the setting array; the empty text when it holds none.
 const char* TextOf(const ConfigArray& array) {
@@ -179,28 +164,23 @@ bool ReplacePhysicalPath(const std::string& path, RequestMemory* memory,
 
 }  // namespace
 
-DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
-                            RequestMemory* memory,
-                            HTTP_FILTER_URL_MAP* record) {
+DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
+                       HTTP_FILTER_URL_MAP* record, MappingLog* log) const {
   constexpr DWORD kPass = SF_STATUS_REQ_NEXT_NOTIFICATION;
-  // Written after the reader has left, so that no reload waits for a file.
-  MappingLog log;
-  ReaderScope reader(this);
 
   char ip[kLocalAddrSize];
   char port[kServerPortSize];
   if (!variables->GetServerVariable("LOCAL_ADDR", ip, sizeof ip) ||
-      !variables->GetServerVariable("SERVER_PORT", port, sizeof port) ||
-      !current_.loaded) {
+      !variables->GetServerVariable("SERVER_PORT", port, sizeof port)) {
     return kPass;
   }
-  const ConfigSection* ip_section = current_.root->GetSection(ip);
-  log.SetFile(LogPathOf(*ip_section));
-  log.Write("Filtering URL for site IP %s ...", ip);
+  const ConfigSection* ip_section = root_->GetSection(ip);
+  log->SetFile(LogPathOf(*ip_section));
+  log->Write("Filtering URL for site IP %s ...", ip);
   if (ip_section->IsNull()) return kPass;
   const ConfigSection* main = ip_section->GetSection(schema::kMain);
   if (main->GetArray(schema::kDisable)->FirstInt() == 1) {
-    log.Write("     Filter for that IP is disabled. (exiting)");
+    log->Write("     Filter for that IP is disabled. (exiting)");
     return kPass;
   }
 
@@ -211,12 +191,12 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
   }
   const std::string host_key = schema::HostKey(host_name, port);
   if (host_key.size() > kMaxHostKeyLength) return kPass;
-  log.Write("     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
+  log->Write("     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
   const ConfigSection* host = ip_section->GetSection(schema::kVirtualHosts)
                                   ->GetSection(host_key.c_str());
   if (host->IsNull()) {
-    log.Write("    Can't find virtual host '%s' in cfg file! (exiting)",
-              host_key.c_str());
+    log->Write("    Can't find virtual host '%s' in cfg file! (exiting)",
+               host_key.c_str());
     return kPass;
   }
 
@@ -225,7 +205,7 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
   // Logged once the record holds the path, so that the log never reports a
   // mapping that request memory was lacking for.
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
-  log.Write("     Mapping to physical path '%s'", mapped_path.c_str());
+  log->Write("     Mapping to physical path '%s'", mapped_path.c_str());
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
 }
 

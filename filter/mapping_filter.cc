@@ -30,8 +30,8 @@ MappingFilter::Configuration MappingFilter::ReadConfiguration() const {
   platform::QueryLastWriteTime(next.path.c_str(), &next.last_write_time);
   if (path == nullptr) return next;
   hooks_.before_read();
-  next.root = std::make_unique<ConfigFile>(path.get());
-  next.loaded = next.root->Load();
+  std::string reason;
+  next.snapshot = Snapshot::Load(next.path, &reason);
   return next;
 }
 
@@ -72,6 +72,20 @@ void MappingFilter::EnterReader() {
     LeaveReader();
     ReloadIfChanged();
   }
+}
+
+DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
+                            RequestMemory* memory,
+                            HTTP_FILTER_URL_MAP* record) {
+  // Written after the reader has left, so that no reload waits for a file.
+  MappingLog log;
+  EnterReader();
+  DWORD status = SF_STATUS_REQ_NEXT_NOTIFICATION;
+  if (current_.snapshot != nullptr) {
+    status = current_.snapshot->MapUrl(variables, memory, record, &log);
+  }
+  LeaveReader();
+  return status;
 }
 
 void MappingFilter::LeaveReader() {

@@ -1,7 +1,7 @@
 // MappingFilter: the filter's state and its work. It holds the loaded
 // configuration, reloads it when the file changes on disk while requests are
 // being mapped and maps one URL (map_url.cc), writing the mapping log
-// (mapping_log.h).
+// (mapping_log.h) with the loaded snapshot (snapshot.h).
 //
 // The library has one instance per process, made by its static
 // initialisation (filter_exports.cc); any number of others may be made, as
@@ -62,9 +62,9 @@
 #include <memory>
 #include <string>
 
-#include "config/config_section.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
+#include "filter/snapshot.h"
 #include "platform/isapi.h"
 #include "platform/platform.h"
 
@@ -81,8 +81,6 @@ class MappingFilter {
     std::function<void()> before_read = [] {};
   };
 
-  // Windows' MAX_PATH: the room of a path buffer, terminator included.
-  static constexpr int kMaxPath = 260;
   // A wait that yielding did not end sleeps this long between tests.
   static constexpr uint32_t kWaitMilliseconds = 1;
 
@@ -115,15 +113,15 @@ class MappingFilter {
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                HTTP_FILTER_URL_MAP* record);
 
-  // The loaded configuration; null when the registry named no file. Only
-  // between EnterReader and LeaveReader.
-  const ConfigFile* ConfigRoot() const { return current_.root.get(); }
+  // The loaded configuration; null when none is loaded. Only between
+  // EnterReader and LeaveReader.
+  const Snapshot* CurrentSnapshot() const { return current_.snapshot.get(); }
 
  private:
   // One load of the registry value and the file it names.
   struct Configuration {
-    std::unique_ptr<ConfigFile> root;  // null when no file is named
-    int loaded = 0;                    // whether the file was read
+    // null when no file is named or it could not be read
+    std::shared_ptr<const Snapshot> snapshot;
     platform::FileTime last_write_time;
     std::string path;
   };

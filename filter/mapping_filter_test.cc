@@ -131,7 +131,7 @@ TEST_F(MappingFilterTest, ReloadReadsAsideAndSwapsBetweenReaders) {
   reloading = &filter;
   filter.LeaveReader();  // an extra leave must not make the reader below 0
   filter.EnterReader();  // a request being mapped
-  const ConfigFile* old_root = filter.ConfigRoot();
+  const Snapshot* old_snapshot = filter.CurrentSnapshot();
 
   WriteConfiguration("new");
   std::atomic<int> reloads{0};
@@ -145,7 +145,7 @@ TEST_F(MappingFilterTest, ReloadReadsAsideAndSwapsBetweenReaders) {
   EXPECT_EQ(AlphaPath("old"), during_read);
   std::thread second(request, 1);
   ASSERT_TRUE(AwaitWaitingThreads(2));  // an arrival waits
-  EXPECT_EQ(old_root, filter.ConfigRoot());
+  EXPECT_EQ(old_snapshot, filter.CurrentSnapshot());
   filter.LeaveReader();
   first.join();
   second.join();
