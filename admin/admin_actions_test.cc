@@ -190,6 +190,12 @@ TEST(AdminActionsTest, EveryAction) {
            messages::kChangeRefused),
       Sent({kHost, "HTTP_ORIGIN=http://admin.example"},
            messages::kIpNotRegistered),
+      // An installation's own address: a hosted name is not it.
+      Sent({kHost, "MERVANE_ADMIN_ORIGIN=http://admin.example:8081"},
+           messages::kChangeRefused),
+      Sent({"HTTP_HOST=admin.example:8081",
+            "MERVANE_ADMIN_ORIGIN=http://admin.example:8081"},
+           messages::kIpNotRegistered),
 
       // A path is stored as posted, not trimmed, and the file is not touched.
       Config("+d%3A%5Cother.cfg&B1=Submit", kSaved, " d:\\other.cfg"),

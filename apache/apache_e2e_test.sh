@@ -6,7 +6,7 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$1
 . "$source_dir/scripts/apache-site.sh"
 trap site_stop EXIT
-read -r port other_port < <(free_ports 2)
+read -r port other_port site_admin_port < <(free_ports 3)
 base="http://127.0.0.1:$port"
 failures=0
 
@@ -24,12 +24,15 @@ fetch() {
   [ "$status" = 200 ] && echo "$status ${answer%%$'\n'*}" || echo "$status -"
 }
 
-admin() {  # admin ACTION FIELD=VALUE...: POSTs to the administration program
+# admin ACTION FIELD=VALUE... [-- CURL_OPTION...]: POSTs to the
+# administration program on its own port.
+admin() {
   local action=$1 args=()
   shift
-  for field in "$@"; do args+=(--data-urlencode "$field"); done
-  curl -s -u "admin:$site_password" "${args[@]}" \
-    "$base/mervane-admin/mervanecfg?Action=$action"
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=(--data-urlencode "$1"); shift; done
+  [ $# -eq 0 ] || shift
+  curl -s -u "admin:$site_password" "${args[@]}" "$@" \
+    "$site_admin_url/mervane-admin/mervanecfg?Action=$action"
 }
 
 test_mapping() {
@@ -72,7 +75,11 @@ test_admin() {
   site_file 'c:\inetpub\wwwroot\index.htm' 'c:\inetpub\wwwroot\index.htm'
   site_file 'd:\sites\gamma\index.htm' 'd:\sites\gamma\index.htm'
   site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
-  expect "no password" 401 "$(curl -s -o /dev/null -w '%{http_code}' "$base/mervane-admin/mervanecfg")"
+  expect "no password" 401 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/mervane-admin/mervanecfg")"
+  expect "not under a hosted name" 404 "$(curl -s -o /dev/null -w '%{http_code}' -H 'Host: gamma' "$base/mervane-admin/mervanecfg")"
+  expect "only the program on its port" 403 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/index.htm")"
+  expect "a change sent to another host name" 1 \
+    "$(admin DoAddIP newIP=127.0.0.1 -- -H 'Host: gamma' | grep -c "Changes are accepted only from the forms")"
   expect "before" "200 c:\\inetpub\\wwwroot\\index.htm" "$(fetch gamma /)"
   admin DoAddIP newIP=127.0.0.1 >/dev/null
   admin DoEditVHost IP=127.0.0.1 "VHost=gamma|$port" "NewVHost=gamma|$port" \
@@ -116,31 +123,55 @@ test_browser() {
   site_conf "warn" "$port"
   site_start
   site_file 'd:\sites\delta\index.htm' 'd:\sites\delta\index.htm'
-  node "$source_dir/apache/admin_browser_test.js" "$base" "$site_password" \
+  node "$source_dir/apache/admin_browser_test.js" "$site_admin_url" "$site_password" \
     "delta|$port" "$build_dir/apache/admin_browser.png" ||
     failures=$((failures + 1))
   expect "host added in the browser" "200 d:\sites\delta\index.htm" "$(fetch delta /)"
 }
 
-# Apache refuses to start, naming the directive to fix.
+# Apache refuses to start, naming the directive to fix and why; each row
+# changes the site (conf SED_EDIT edits httpd.conf), which is restored after;
+# the error log doubles every backslash.
+# Then it starts without the configuration file, and serves it once created.
 test_startup() {
-  local conf=$site/conf/httpd.conf edit directive
+  local conf=$site/conf/httpd.conf change directive reason
+  local key="$site/registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane"
+  local cfg=$site/drives/c/mervane/mervane.cfg
+  conf() { sed -i "$1" "$conf"; }
+  site_example "$port"
   site_conf "warn" "$port"
-  cp "$conf" "$conf.good"
-  while IFS='|' read -r edit directive; do
-    sed "$edit" "$conf.good" >"$conf"
+  cp -a "$conf" "$site/httpd.conf.good"
+  cp -a "$site/registry" "$site/registry.good"
+  cp -a "$site/drives/c/mervane" "$site/mervane.good"
+  while IFS='|' read -r change directive reason; do
+    eval "$change"
     timeout 10 /usr/sbin/apache2 -d "$site" -f "$conf" -DFOREGROUND 2>/dev/null || true
-    expect "start-up after $edit" "mod_mervane: $directive" \
-      "$(grep -o 'mod_mervane: [A-Za-z]*' "$site/logs/error.log")"
+    expect "start-up after $change" "$reason" \
+      "$(grep -F "mod_mervane: $directive " "$site/logs/error.log" | grep -oF "$reason")"
     rm "$site/logs/error.log"
+    cp -a "$site/httpd.conf.good" "$conf"
+    rm -rf "$site/registry" "$site/drives/c/mervane"
+    cp -a "$site/registry.good" "$site/registry"
+    cp -a "$site/mervane.good" "$site/drives/c/mervane"
   done <<'EOF'
-s#^MervaneLibrary.*#MervaneLibrary bin/mod_mervane.so#|MervaneLibrary
-s#^MervaneLibrary.*#MervaneLibrary /nonexistent/mervane.so#|MervaneLibrary
-s#^MervaneLibrary.*#MervaneLibrary /etc/hostname#|MervaneLibrary
-s#^MervaneLibrary.*##|MervaneFilter
-s#^MervaneRegistry.*##|MervaneRegistry
-s#^MervaneDrives.*#MervaneDrives nowhere#|MervaneDrives
+conf 's#^MervaneLibrary.*#MervaneLibrary bin/mod_mervane.so#'|MervaneLibrary|does not export
+conf 's#^MervaneLibrary.*#MervaneLibrary /nonexistent/mervane.so#'|MervaneLibrary|does not exist
+conf 's#^MervaneLibrary.*#MervaneLibrary /etc/hostname#'|MervaneLibrary|cannot be loaded
+conf 's#^MervaneLibrary.*##'|MervaneFilter|needs MervaneLibrary
+conf 's#^MervaneRegistry.*##'|MervaneRegistry|must name an existing folder
+conf 's#^MervaneDrives.*#MervaneDrives nowhere#'|MervaneDrives|not an existing folder
+chmod 0 "$key"|MervaneRegistry|cannot read a configuration file's path
+rm "$key/Configuration File"|MervaneRegistry|cannot read a configuration file's path
+chmod 0 "$key/Configuration File"|MervaneRegistry|cannot read a configuration file's path
+printf 'c:\\nowhere\\m.cfg' >"$key/Configuration File"|MervaneRegistry|cannot read the configuration file c:\\nowhere\\m.cfg
+chmod 0 "$cfg"|MervaneRegistry|cannot read the configuration file c:\\mervane\\mervane.cfg
+chmod 0 "$site/drives/c/mervane"|MervaneRegistry|cannot read the configuration file c:\\mervane\\mervane.cfg
 EOF
+  rm "$cfg"
+  site_start
+  expect "started without its file" "200 c:\\inetpub\\wwwroot\\a\\b.htm" "$(fetch alpha /a/b.htm)"
+  site_example "$port"
+  expect "the file once created" "200 d:\\www\\alpha\\a\\b.htm" "$(fetch alpha /a/b.htm)"
 }
 
 site_create "$build_dir"

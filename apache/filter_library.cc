@@ -24,7 +24,7 @@ std::string FilterLibrary::Load(const char* path) {
     return "it does not export GetFilterVersion and HttpFilterProc";
   }
   version_ = {};
-  version_.dwServerFilterVersion = 0x00040000;
+  version_.dwServerFilterVersion = isapi::kFilterRevision;
   if (!get_filter_version(&version_)) return "its GetFilterVersion failed";
   if ((version_.dwFlags & SF_NOTIFY_URL_MAP) == 0) {
     return "it does not ask for URL-map notifications";

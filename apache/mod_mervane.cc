@@ -7,8 +7,9 @@
 //   MervaneDrives DIR       MERVANE_DRIVES as the library must see it
 //   MervaneFilter On|Off    map this server's requests (default Off)
 //
-// The parent only checks the library, in a short-lived process of its own
-// running as Apache's User; every child loads it once after it has become
+// The parent only checks, in a short-lived process of its own running as
+// Apache's User, that the library loads and that the configuration it will
+// read can be read; every child loads the library once after it has become
 // that User, so that the configuration is read and the logs are written as
 // that user, never as root. The translate_name hook runs after mod_alias, so
 // Alias and ScriptAlias URLs are never mapped, and before core's
@@ -24,10 +25,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "apache/configuration_access.h"
 #include "apache/filter_library.h"
 #include "apache/server_path.h"
 #include "apache/server_variables.h"
@@ -52,9 +55,6 @@ namespace {
 
 using mervane::apache::FilterLibrary;
 using mervane::apache::RequestVariables;
-
-// IIS's MAX_PATH: the smallest physical path buffer the filter is given.
-constexpr DWORD kMinPathBuffer = 260;
 
 struct ServerConfig {
   int filter = -1;  // -1 when not set in this server
@@ -88,25 +88,33 @@ void* MergeServerConfig(apr_pool_t* pool, void* base_config,
   return merged;
 }
 
-// The field of the server's configuration that a directive sets.
-const char** GlobalField(cmd_parms* cmd) {
-  ServerConfig* config = ConfigOf(cmd->server);
-  const char* name = cmd->cmd->name;
-  if (std::strcmp(name, "MervaneLibrary") == 0) return &config->library;
-  if (std::strcmp(name, "MervaneRegistry") == 0) return &config->registry;
-  return &config->drives;
+// A directive's slot: the offset of its ServerConfig field, carried in
+// cmd->info as the core's slot handlers carry theirs.
+void* Slot(long offset) { return reinterpret_cast<void*>(offset); }
+
+template <typename Field>
+Field* SlotOf(cmd_parms* cmd) {
+  char* config = reinterpret_cast<char*>(ConfigOf(cmd->server));
+  return reinterpret_cast<Field*>(config +
+                                  reinterpret_cast<intptr_t>(cmd->info));
 }
 
-const char* SetGlobalPath(cmd_parms* cmd, void*, const char* path) {
+// Sets a path slot of the main server, relative to ServerRoot.
+const char* SetServerPathSlot(cmd_parms* cmd, void*, const char* path) {
   if (const char* error = ap_check_cmd_context(cmd, GLOBAL_ONLY)) {
     return error;
   }
-  *GlobalField(cmd) = ap_server_root_relative(cmd->pool, path);
+  const char* resolved = ap_server_root_relative(cmd->pool, path);
+  if (resolved == nullptr) {
+    return apr_pstrcat(cmd->pool, cmd->cmd->name, " ", path,
+                       ": not a valid path", nullptr);
+  }
+  *SlotOf<const char*>(cmd) = resolved;
   return nullptr;
 }
 
-const char* SetFilter(cmd_parms* cmd, void*, int on) {
-  ConfigOf(cmd->server)->filter = on ? 1 : 0;
+const char* SetServerFlagSlot(cmd_parms* cmd, void*, int on) {
+  *SlotOf<int>(cmd) = on ? 1 : 0;
   return nullptr;
 }
 
@@ -118,13 +126,17 @@ cmd_func Handle(Handler handler) {
 }
 
 const command_rec kDirectives[] = {
-    AP_INIT_TAKE1("MervaneLibrary", Handle(SetGlobalPath), nullptr, RSRC_CONF,
+    AP_INIT_TAKE1("MervaneLibrary", Handle(SetServerPathSlot),
+                  Slot(APR_OFFSETOF(ServerConfig, library)), RSRC_CONF,
                   "the ISAPI filter library to host"),
-    AP_INIT_TAKE1("MervaneRegistry", Handle(SetGlobalPath), nullptr, RSRC_CONF,
+    AP_INIT_TAKE1("MervaneRegistry", Handle(SetServerPathSlot),
+                  Slot(APR_OFFSETOF(ServerConfig, registry)), RSRC_CONF,
                   "the folder the library sees as MERVANE_REGISTRY"),
-    AP_INIT_TAKE1("MervaneDrives", Handle(SetGlobalPath), nullptr, RSRC_CONF,
+    AP_INIT_TAKE1("MervaneDrives", Handle(SetServerPathSlot),
+                  Slot(APR_OFFSETOF(ServerConfig, drives)), RSRC_CONF,
                   "the folder the library sees as MERVANE_DRIVES"),
-    AP_INIT_FLAG("MervaneFilter", Handle(SetFilter), nullptr, RSRC_CONF,
+    AP_INIT_FLAG("MervaneFilter", Handle(SetServerFlagSlot),
+                 Slot(APR_OFFSETOF(ServerConfig, filter)), RSRC_CONF,
                  "On to map this server's requests through the library"),
     {nullptr, nullptr, nullptr, 0, RAW_ARGS, nullptr}};
 
@@ -137,37 +149,94 @@ void ExportLibraryEnvironment(const ServerConfig& config) {
   if (config.drives != nullptr) setenv("MERVANE_DRIVES", config.drives, 1);
 }
 
-// Loads the library in a process of its own that runs as Apache's User, so
-// that the parent never holds it (its children must each load it after
-// becoming that user). Returns why it cannot be hosted, or the empty text.
-std::string TryLoadAsChild(const ServerConfig& config) {
-  int pipe_ends[2];
-  if (pipe(pipe_ends) != 0) return std::strerror(errno);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(pipe_ends[0]);
-    std::string error = "it cannot be loaded as Apache's User";
-    if (ap_unixd_setup_child() == 0) {
-      ExportLibraryEnvironment(config);
-      FilterLibrary library;
-      error = library.Load(config.library);
-    }
-    ssize_t written = write(pipe_ends[1], error.data(), error.size());
-    _exit(written == static_cast<ssize_t>(error.size()) ? 0 : 1);
+// What Apache's User meets when it loads the library and reads the
+// configuration: why the module cannot start, naming the directive to fix,
+// or the empty text. Runs in the checking process, which becomes that User.
+std::string CheckAsUser(const ServerConfig& config) {
+  const std::string library = std::string("MervaneLibrary ") + config.library;
+  if (ap_unixd_setup_child() != 0) {
+    return library + ": it cannot be loaded as Apache's User";
   }
-  close(pipe_ends[1]);
-  std::string error;
-  char chunk[256];
-  for (ssize_t n; (n = read(pipe_ends[0], chunk, sizeof chunk)) > 0;) {
-    error.append(chunk, n);
-  }
-  close(pipe_ends[0]);
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0) {
-    return "it crashed or could not be tried while loading";
+  ExportLibraryEnvironment(config);
+  FilterLibrary filter;
+  std::string error = filter.Load(config.library);
+  if (!error.empty()) return library + ": " + error;
+  error = mervane::apache::ConfigurationReadError();
+  if (!error.empty()) {
+    return std::string("MervaneRegistry ") + config.registry +
+           ": Apache's User " + error;
   }
   return error;
+}
+
+// The checking process: sends what CheckAsUser found through fd and ends
+// without running anything of the parent's at exit.
+[[noreturn]] void RunCheck(const ServerConfig& config, int fd) {
+  const std::string report = CheckAsUser(config);
+  size_t sent = 0;
+  while (sent < report.size()) {
+    const ssize_t n = write(fd, report.data() + sent, report.size() - sent);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) _exit(1);
+    sent += static_cast<size_t>(n);
+  }
+  _exit(0);
+}
+
+// Everything the checking process sent through fd until it closed it.
+std::string ReadReport(int fd) {
+  std::string report;
+  char chunk[256];
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n > 0) {
+      report.append(chunk, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      return report;
+    }
+  }
+}
+
+// True when the process ended by exiting with status 0.
+bool ExitedCleanly(pid_t pid) {
+  int status = 0;
+  pid_t waited;
+  do {
+    waited = waitpid(pid, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string SystemFailure(const char* call) {
+  return std::string("the start-up check cannot run: ") + call + ": " +
+         std::strerror(errno);
+}
+
+// Runs CheckAsUser in a process of its own, so that the parent never holds
+// the library (its children must each load it after becoming the User).
+// Returns its report, or why it could not be had.
+std::string CheckInOwnProcess(const ServerConfig& config) {
+  int ends[2];
+  if (pipe(ends) != 0) return SystemFailure("pipe");
+  const pid_t pid = fork();
+  if (pid < 0) {
+    const std::string failure = SystemFailure("fork");
+    close(ends[0]);
+    close(ends[1]);
+    return failure;
+  }
+  if (pid == 0) {
+    close(ends[0]);
+    RunCheck(config, ends[1]);
+  }
+  close(ends[1]);
+  const std::string report = ReadReport(ends[0]);
+  close(ends[0]);
+  if (!ExitedCleanly(pid)) {
+    return std::string("MervaneLibrary ") + config.library +
+           ": it crashed or could not be tried while loading";
+  }
+  return report;
 }
 
 bool IsFolder(const char* path) {
@@ -196,9 +265,7 @@ std::string StartUpError(server_rec* main_server) {
     return std::string("MervaneDrives ") + config.drives +
            ": not an existing folder";
   }
-  const std::string error = TryLoadAsChild(config);
-  if (error.empty()) return error;
-  return std::string("MervaneLibrary ") + config.library + ": " + error;
+  return CheckInOwnProcess(config);
 }
 
 int CheckLibrary(apr_pool_t*, apr_pool_t*, apr_pool_t*, server_rec* server) {
@@ -263,7 +330,7 @@ BOOL WINAPI RefuseSupport(HTTP_FILTER_CONTEXT*, SF_REQ_TYPE, PVOID, ULONG_PTR,
 HTTP_FILTER_CONTEXT ContextFor(RequestState* state) {
   HTTP_FILTER_CONTEXT context = {};
   context.cbSize = sizeof context;
-  context.Revision = 0x00040000;
+  context.Revision = mervane::isapi::kFilterRevision;
   context.ServerContext = state;
   context.GetServerVariable = GetServerVariable;
   context.AddResponseHeaders = RefuseHeaders;
@@ -293,7 +360,7 @@ int MapThroughFilter(request_rec* r) {
   const std::string server_path = mervane::apache::ServerPath(
       ap_document_root(r), r->uri, config.drives ? config.drives : "");
   const DWORD buffer_size = std::max<DWORD>(
-      kMinPathBuffer, static_cast<DWORD>(server_path.size() + 1));
+      mervane::isapi::kMaxPath, static_cast<DWORD>(server_path.size() + 1));
   char* buffer = static_cast<char*>(apr_palloc(r->pool, buffer_size));
   std::memcpy(buffer, server_path.c_str(), server_path.size() + 1);
 

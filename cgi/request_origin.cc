@@ -43,23 +43,43 @@ std::string OriginOf(const std::string& url) {
                  end == std::string::npos ? std::string::npos : end - start));
 }
 
+// The origin changes must come from: the installation's, or else the one
+// the request was sent to. "" when there is none (no Host, or an
+// installation's origin that names none, which then admits no change).
+std::string ExpectedOrigin(const RequestSource& request) {
+  if (!request.admin_origin.empty()) return OriginOf(request.admin_origin);
+  if (request.host.empty()) return "";
+  return Canonical(Lowered(request.https) == "on" ? "https" : "http",
+                   request.host);
+}
+
+// Whether Host names the host and port of `origin`.
+bool SentTo(const RequestSource& request, const std::string& origin) {
+  const size_t separator = origin.find("://");
+  return !request.host.empty() && separator != std::string::npos &&
+         Canonical(origin.substr(0, separator), request.host) == origin;
+}
+
 }  // namespace
 
 RequestSource RequestSourceFromEnvironment() {
-  return {Variable("REQUEST_METHOD"), Variable("HTTPS"),
-          Variable("HTTP_HOST"),      Variable("HTTP_ORIGIN"),
-          Variable("HTTP_REFERER"),   Variable("HTTP_SEC_FETCH_SITE")};
+  return {Variable("REQUEST_METHOD"),      Variable("HTTPS"),
+          Variable("HTTP_HOST"),           Variable("HTTP_ORIGIN"),
+          Variable("HTTP_REFERER"),        Variable("HTTP_SEC_FETCH_SITE"),
+          Variable("MERVANE_ADMIN_ORIGIN")};
 }
 
 bool MayChangeState(const RequestSource& request) {
   if (request.method != "POST") return false;
   if (Lowered(request.fetch_site) == "cross-site") return false;
+  const std::string expected = ExpectedOrigin(request);
+  if (!request.admin_origin.empty() && !SentTo(request, expected)) {
+    return false;
+  }
   const std::string& named =
       request.origin.empty() ? request.referer : request.origin;
   if (named.empty()) return true;
-  const std::string scheme = Lowered(request.https) == "on" ? "https" : "http";
-  const std::string own = Canonical(scheme, request.host);
-  return !request.host.empty() && OriginOf(named) == own;
+  return !expected.empty() && OriginOf(named) == expected;
 }
 
 }  // namespace mervane

@@ -4,7 +4,8 @@
 # configuration is used.
 #
 #   $site/bin        mod_mervane.so, mervane.so, the filter's copies
-#   $site/admin      mervanecfg, run by mod_cgi at /mervane-admin/
+#   $site/admin      mervanecfg, run by mod_cgi at /mervane-admin/ on the
+#                    administration's own port ($site_admin_port), if set
 #   $site/registry   MERVANE_REGISTRY: "Configuration File" = c:\mervane\mervane.cfg
 #   $site/drives     MERVANE_DRIVES: c/mervane/mervane.cfg, c/logs, d/www, ...
 #   $site/conf       httpd.conf, htpasswd
@@ -78,11 +79,14 @@ site_example() {
 
 # site_conf LOG_LEVEL PORT...: writes httpd.conf, listening on 127.0.0.1 at
 # each PORT, the filter on for all of them, and an administration password
-# ($site_password) for user admin.
+# ($site_password) for user admin. When $site_admin_port is set, the
+# administration program is served there ($site_admin_url) and nowhere else:
+# a page served under a hosted name must never share its origin.
 site_conf() {
   local level=$1 port modules=/usr/lib/apache2/modules m
   shift
   site_password=$(head -c 12 /dev/urandom | base64 | tr -d '/+=')
+  site_admin_url=${site_admin_port:+http://127.0.0.1:$site_admin_port}
   htpasswd -cbB "$site/conf/htpasswd" admin "$site_password" 2>/dev/null
   {
     echo "ServerRoot \"$site\""
@@ -127,19 +131,35 @@ MervaneLibrary bin/mervane.so
 MervaneRegistry registry
 MervaneDrives drives
 MervaneFilter On
+EOF
+    [ -z "${site_admin_port:-}" ] || site_admin_conf
+  } >"$site/conf/httpd.conf"
+}
 
-RedirectMatch ^/mervane-admin/\$ /mervane-admin/mervanecfg
-ScriptAlias /mervane-admin/ "$site/admin/"
+# site_admin_conf: the administration's own listener, which serves the
+# program and nothing of the sites (its DocumentRoot is an empty folder
+# that <Directory /> denies).
+site_admin_conf() {
+  mkdir -p "$site/admin-root"
+  cat <<EOF
+
+Listen 127.0.0.1:$site_admin_port
+<VirtualHost 127.0.0.1:$site_admin_port>
+  MervaneFilter Off
+  DocumentRoot "$site/admin-root"
+  RedirectMatch ^/(mervane-admin/)?\$ /mervane-admin/mervanecfg
+  ScriptAlias /mervane-admin/ "$site/admin/"
+</VirtualHost>
 <Directory "$site/admin">
   SetEnv MERVANE_REGISTRY "$site/registry"
   SetEnv MERVANE_DRIVES "$site/drives"
+  SetEnv MERVANE_ADMIN_ORIGIN "$site_admin_url"
   AuthType Basic
   AuthName "Mervane administration"
   AuthUserFile conf/htpasswd
   Require valid-user
 </Directory>
 EOF
-  } >"$site/conf/httpd.conf"
 }
 
 # site_start: starts Apache in the background ($site_pid) and waits until it

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Serves the built-in example through a real Apache httpd on
 # 127.0.0.1:${PORT:-8080}: the filter hosted by mod_mervane, the example's
-# hosts alpha and beta, and the administration program at /mervane-admin/
-# (user admin, a fresh password printed below). Stays in the foreground;
-# Ctrl-C or SIGTERM stops Apache and removes everything it made.
+# hosts alpha and beta, and the administration program at /mervane-admin/ on
+# a port of its own, 127.0.0.1:${ADMIN_PORT:-PORT+1}, never under the hosted
+# names (user admin, a fresh password printed below). Stays in the
+# foreground; Ctrl-C or SIGTERM stops Apache and removes everything it made.
 #
-# Usage: [PORT=8080] scripts/serve-example.sh [BUILD_FOLDER]
+# Usage: [PORT=8080] [ADMIN_PORT=8081] scripts/serve-example.sh [BUILD_FOLDER]
 #        (default build folder: build/example)
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-"$source_dir/build/example"}
 port=${PORT:-8080}
+site_admin_port=${ADMIN_PORT:-$((port + 1))}
 . "$source_dir/scripts/apache-site.sh"
 
 "$source_dir/scripts/install-deps.sh" native
@@ -37,7 +39,7 @@ Try:
   curl -H 'Host: beta' $url/
   curl -H 'Host: gamma' $url/a/b.htm      (not configured: the main site)
 
-Administration: $url/mervane-admin/   user admin, password $site_password
+Administration: $site_admin_url/mervane-admin/   user admin, password $site_password
 Site folder: $site (configuration: drives/c/mervane/mervane.cfg)
 Press Ctrl-C to stop.
 EOF
