@@ -28,12 +28,19 @@
 #include "cgi/cgi_app.h"
 #include "cgi/cgi_variable.h"
 #include "config/config_section.h"
+#include "config/ip_address.h"
 
 namespace mervane {
 
 // The first value of the named variable of set; "" when absent.
 inline const char* Field(const CgiVariableSet& set, const char* name) {
   return set.GetVariable(name).FirstValue();
+}
+
+// The IP the named variable of set carries, in the notation pages show:
+// an IPv6 address as 2001:db8::5, whichever notation the form sent.
+inline std::string IpField(const CgiVariableSet& set, const char* name) {
+  return AddressDisplayText(Field(set, name));
 }
 
 class AdminApp : public CgiApp {
