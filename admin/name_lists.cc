@@ -1,10 +1,10 @@
 #include "admin/name_lists.h"
 
+#include <string>
+
 #include "admin/section_lookup.h"
 #include "config/config_schema.h"
 #include "config/ip_address.h"
-
-#include <string>
 
 namespace mervane {
 namespace {

@@ -1,5 +1,6 @@
 #include "config/ip_address.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "config/config_node.h"
@@ -60,45 +61,36 @@ bool ParseDottedQuad(std::string_view text, uint16_t* groups) {
   return true;
 }
 
-// The groups of text (no zone) before and after its "::", if any.
-struct GroupList {
-  uint16_t before[kGroups];
-  uint16_t after[kGroups];
-  int before_count = 0;
-  int after_count = 0;
-  bool compressed = false;
-
-  int Count() const { return before_count + after_count; }
-  uint16_t* Next() {
-    return compressed ? &after[after_count] : &before[before_count];
-  }
-  void Added(int count) { (compressed ? after_count : before_count) += count; }
-};
-
-bool ParseGroups(std::string_view text, GroupList* list) {
+// Reads the groups of text (an address without its zone) into
+// groups[0..*count); *gap is the index at which "::" stands, -1 without one.
+bool ParseGroups(std::string_view text, uint16_t* groups, int* count,
+                 int* gap) {
+  *count = 0;
+  *gap = -1;
   if (text.substr(0, 2) == "::") {
-    list->compressed = true;
+    *gap = 0;
     text.remove_prefix(2);
   }
   while (!text.empty()) {
-    size_t end = text.find(':');
-    if (end == std::string_view::npos) end = text.size();
+    size_t end = std::min(text.find(':'), text.size());
     std::string_view part = text.substr(0, end);
     if (part.find('.') != std::string_view::npos) {
       // A dotted quad stands only at the end, for the last two groups.
-      return end == text.size() && list->Count() + 2 <= kGroups &&
-             ParseDottedQuad(part, list->Next()) && (list->Added(2), true);
+      if (end != text.size() || *count + 2 > kGroups ||
+          !ParseDottedQuad(part, &groups[*count])) {
+        return false;
+      }
+      *count += 2;
+      return true;
     }
-    if (list->Count() == kGroups || !ParseGroup(part, list->Next())) {
-      return false;
-    }
-    list->Added(1);
+    if (*count == kGroups || !ParseGroup(part, &groups[*count])) return false;
+    ++*count;
     if (end == text.size()) break;
     text.remove_prefix(end + 1);
     if (text.empty()) return false;  // a single ':' at the end
     if (text[0] == ':') {
-      if (list->compressed) return false;
-      list->compressed = true;
+      if (*gap >= 0) return false;
+      *gap = *count;
       text.remove_prefix(1);
     }
   }
@@ -116,22 +108,13 @@ bool ParseIpv6(std::string_view text, Ipv6Address* address) {
     }
     text = text.substr(0, percent);
   }
-  GroupList list;
-  // "::" stands for at least one group.
-  if (!ParseGroups(text, &list) ||
-      list.Count() > (list.compressed ? kGroups - 1 : kGroups) ||
-      (!list.compressed && list.Count() < kGroups)) {
-    return false;
-  }
-  int zeros = kGroups - list.Count();
-  int at = 0;
-  for (int i = 0; i < list.before_count; ++i) {
-    address->groups[at++] = list.before[i];
-  }
-  for (int i = 0; i < zeros; ++i) address->groups[at++] = 0;
-  for (int i = 0; i < list.after_count; ++i) {
-    address->groups[at++] = list.after[i];
-  }
+  uint16_t* groups = address->groups;
+  int count, gap;
+  if (!ParseGroups(text, groups, &count, &gap)) return false;
+  if (gap < 0) return count == kGroups;
+  if (count == kGroups) return false;  // "::" stands for at least one group
+  std::copy_backward(groups + gap, groups + count, groups + kGroups);
+  std::fill(groups + gap, groups + gap + (kGroups - count), 0);
   return true;
 }
 
@@ -193,20 +176,18 @@ void LongestZeroRun(const Ipv6Address& address, int* start, int* length) {
 }
 
 // Writes the canonical text of address with `colon` between the groups and
-// `zone_mark` before the zone; returns its length, or 0 when it does not
+// `zone_mark` before the zone, or an IPv4-mapped address as its IPv4 text
+// (a zone means nothing there); returns its length, or 0 when it does not
 // fit into size bytes with its terminator.
 size_t Format(const Ipv6Address& address, char colon, char zone_mark, char* out,
               size_t size) {
   TextWriter writer(out, size);
   if (IsIpv4Mapped(address)) {
-    const uint16_t* g = &address.groups[6];
-    writer.Decimal(g[0] >> 8);
-    writer.Put('.');
-    writer.Decimal(g[0] & 0xFF);
-    writer.Put('.');
-    writer.Decimal(g[1] >> 8);
-    writer.Put('.');
-    writer.Decimal(g[1] & 0xFF);
+    for (int i = 0; i < 4; ++i) {
+      if (i > 0) writer.Put('.');
+      writer.Decimal((address.groups[6 + i / 2] >> (i % 2 == 0 ? 8 : 0)) &
+                     0xFF);
+    }
     return writer.Finish();
   }
   int run_start, run_length;
@@ -218,9 +199,8 @@ size_t Format(const Ipv6Address& address, char colon, char zone_mark, char* out,
       i += run_length - 1;
       continue;
     }
-    if (i > 0 && !(run_length > 0 && i == run_start + run_length)) {
-      writer.Put(colon);
-    }
+    // No separator of its own right after the "::".
+    if (i > 0 && i != run_start + run_length) writer.Put(colon);
     writer.Hex(address.groups[i]);
   }
   if (!address.zone.empty()) {
@@ -249,7 +229,6 @@ std::string ColonText(std::string_view section_name) {
 size_t Ipv6SectionName(std::string_view text, char (&name)[kAddressTextSize]) {
   Ipv6Address address;
   if (!ParseIpv6(text, &address)) return 0;
-  if (IsIpv4Mapped(address)) address.zone = {};
   return Format(address, '-', 's', name, sizeof name);
 }
 
