@@ -19,18 +19,24 @@ constexpr char kRemoveHost[] = "Action=DoEditRemoveMapping&IP=10.0.0.5";
 constexpr char kInUse[] =
     "There are active bindings to that IP. Please remove them to complete "
     "the operation.";
-// The lines of small_saved.cfg from the one that starts with `first` to the
-// one that starts with `last`, indentation included.
-std::string Saved(const std::string& first, const std::string& last) {
-  const std::string text = Golden("small_saved.cfg");
+// The lines of text from the one that starts with `first` to the one that
+// starts with `last`, indentation included.
+std::string Saved(const std::string& text, const std::string& first,
+                  const std::string& last) {
   const size_t begin = text.rfind('\n', text.find(first)) + 1;
   const size_t end = text.find('\n', text.find(last, begin)) + 1;
   return text.substr(begin, end - begin);
 }
-const std::string kSix = Saved("{ 10.0.0.6:", "} 10.0.0.6;");
-const std::string kAlpha = Saved("{ alpha:", "} alpha;");
-const std::string kBeta = Saved("{ beta|8080:", "} beta|8080;");
-const std::string kGeneralFive = Saved("(int)Disable=1", "(string)WebRoot=");
+const std::string kSmallSaved = Golden("small_saved.cfg");
+const std::string kSix = Saved(kSmallSaved, "{ 10.0.0.6:", "} 10.0.0.6;");
+const std::string kAlpha = Saved(kSmallSaved, "{ alpha:", "} alpha;");
+const std::string kBeta = Saved(kSmallSaved, "{ beta|8080:", "} beta|8080;");
+const std::string kGeneralFive =
+    Saved(kSmallSaved, "(int)Disable=1", "(string)WebRoot=");
+const std::string kIpv6 = Golden("ipv6.cfg");
+constexpr char kBadStar[] =
+    "A virtual host name with a '*' other than the whole name ('*') or its "
+    "first label ('*.example.com') is not accepted!";
 
 constexpr char kHost[] = "HTTP_HOST=admin.example";
 
@@ -56,6 +62,11 @@ TEST(AdminActionsTest, EveryAction) {
       "another control character, or has 260 characters or more is not "
       "accepted!";
   const std::string kSaved = "Configuration saved successfuly!";
+  const std::string ipv6 = Replaced(Replaced(kSix, "10.0.0.6:", "2001-db8--7:"),
+                                    "10.0.0.6;", "2001-db8--7;");
+  const std::string wildcard =
+      Replaced(Replaced(kBeta, "beta|8080:", "*.example.com|8080:"),
+               "beta|8080;", "*.example.com|8080;");
   const std::string renamed = Replaced(Replaced(kAlpha, "{ alpha:", "{ delta:"),
                                        "} alpha;", "} delta;");
   ExpectRequests({
@@ -142,6 +153,22 @@ TEST(AdminActionsTest, EveryAction) {
       {"Action=DoAddIP", "newIP=+10.0.0.6", messages::kUnstorableIp},
       {"Action=DoAddIP", "newIP=10.0.0.9", messages::kNameTaken, false, "", "",
        "(string)10.0.0.9=x\n"},
+      // Any spelling of an IPv6 address names one section; an IPv4-mapped
+      // one names the IPv4 section; a text with ':' that is no address is
+      // refused as before.
+      {"Action=DoAddIP", "newIP=2001%3ADB8%3A0%3A%3A7", "IP successfuly added!",
+       true, kSix, kSix + ipv6},
+      {"Action=DoAddIP", "newIP=%3A%3Affff%3A10.0.0.6",
+       "That IP has been already registered!"},
+      {"Action=DoAddIP", "newIP=1%3A%3A2%3A%3A3", messages::kUnstorableIp},
+      {"Action=DoRemoveIP", "IPList=FE80%3A%3A1%254", "IP removed!", false,
+       Saved(kIpv6, "{ fe80--1s4:", "} fe80--1s4;"), "", kIpv6},
+      {"Action=DoGeneral", "IP=2001%3Adb8%3A%3A5&Disable=ON", "CFG file saved!",
+       false, "COMMON_PATHS;\n    } MAIN;\n} 2001",
+       "COMMON_PATHS;\n        (int)Disable=1\n        (string)Log=\n"
+       "        (string)SchemeBRootDir=\n        (string)WebRoot=\n"
+       "    } MAIN;\n} 2001",
+       kIpv6},
       {"Action=DoRemoveIP", "IPList=10.0.0.6&B1=Remove", "IP removed!", true,
        kSix, ""},
       {"Action=DoRemoveIP", "IPList=10.0.0.5", kInUse},
@@ -179,6 +206,16 @@ TEST(AdminActionsTest, EveryAction) {
       {kEditHost,
        "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
        messages::kUnstorableText},
+      // A '*' only as the whole name or as the first label.
+      {kEditHost,
+       "IP=10.0.0.6&VHost=*.example.com%7C8080&UserDir=beta&Scheme=SchemeB",
+       "Virtual host options saved!", true, "VIRTUAL_HOSTS:\n    }",
+       "VIRTUAL_HOSTS:\n" + wildcard + "    }"},
+      {kEditHost, "IP=10.0.0.6&VHost=a*.example.com&UserDir=a", kBadStar},
+      {kEditHost, "IP=10.0.0.6&VHost=*example.com&UserDir=a", kBadStar},
+      {kEditHost, "IP=10.0.0.6&VHost=**.x&UserDir=a", kBadStar},
+      {kEditHost, "IP=10.0.0.6&VHost=*.%7C8080&UserDir=a", kBadStar},
+      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=*.*&UserDir=a", kBadStar},
       {kRemoveHost, "VHost=BETA%7C8080&Remove=Remove",
        "Virtual host successfuly removed!", true, kBeta, ""},
       {kRemoveHost, "Remove=Remove", ""},

@@ -1,5 +1,7 @@
 #include "admin/admin_app.h"
 
+#include <cstring>
+
 #include "admin/admin_messages.h"
 #include "admin/name_lists.h"
 #include "cgi/escaping.h"
@@ -11,27 +13,6 @@
 
 namespace mervane {
 
-const ActionRow ActionTable[] = {
-    {"DoConfig", 100},
-    {"IPList", 201},
-    {"General", 202},
-    {"DoGeneral", 102},
-    {"CommonPaths", 205},
-    {"DoCommonPaths", 105},
-    {"AddIP", 203},
-    {"DoAddIP", 103},
-    {"ListIPs", 204},
-    {"DoRemoveIP", 104},
-    {"NewMapping", 206},
-    {"EditVHost", 207},
-    {"DoEditVHost", 107},
-    {"Mappings", 208},
-    {"DoEditRemoveMapping", 108},
-    {"FolderExceptions", 209},
-    {"DoFolderExceptions", 109},
-    {nullptr, 0},
-};
-
 const ErrorRow ErrorTable[] = {
     {"No registry configuration available! Run Registry configuration from "
      "the menu.",
@@ -40,28 +21,32 @@ const ErrorRow ErrorTable[] = {
     {nullptr, 0},
 };
 
-// The handler of each id, the registry page last. Only the two registry
-// handlers work without a loaded configuration.
+// Every page and form action by the name the query variable "Action" gives
+// it, compared exactly. Only the registry page and its action work without
+// a loaded configuration.
 const AdminApp::Handler AdminApp::kHandlers[] = {
-    {100, nullptr, &AdminApp::DoConfig, false},
-    {102, nullptr, &AdminApp::DoGeneral, true},
-    {103, nullptr, &AdminApp::DoAddIp, true},
-    {104, nullptr, &AdminApp::DoRemoveIp, true},
-    {105, nullptr, &AdminApp::DoCommonPaths, true},
-    {107, nullptr, &AdminApp::DoEditVHost, true},
-    {108, nullptr, &AdminApp::DoEditRemoveMapping, true},
-    {109, nullptr, &AdminApp::DoFolderExceptions, true},
-    {201, &AdminApp::IpListPage, nullptr, true},
-    {202, &AdminApp::GeneralPage, nullptr, true},
-    {203, &AdminApp::AddIpPage, nullptr, true},
-    {204, &AdminApp::ListIpsPage, nullptr, true},
-    {205, &AdminApp::CommonPathsPage, nullptr, true},
-    {206, &AdminApp::NewMappingPage, nullptr, true},
-    {207, &AdminApp::EditVHostPage, nullptr, true},
-    {208, &AdminApp::MappingsPage, nullptr, true},
-    {209, &AdminApp::FolderExceptionsPage, nullptr, true},
-    {-1, &AdminApp::RegistryPage, nullptr, false},
+    {"DoConfig", nullptr, &AdminApp::DoConfig, false},
+    {"IPList", &AdminApp::IpListPage, nullptr, true},
+    {"General", &AdminApp::GeneralPage, nullptr, true},
+    {"DoGeneral", nullptr, &AdminApp::DoGeneral, true},
+    {"CommonPaths", &AdminApp::CommonPathsPage, nullptr, true},
+    {"DoCommonPaths", nullptr, &AdminApp::DoCommonPaths, true},
+    {"AddIP", &AdminApp::AddIpPage, nullptr, true},
+    {"DoAddIP", nullptr, &AdminApp::DoAddIp, true},
+    {"ListIPs", &AdminApp::ListIpsPage, nullptr, true},
+    {"DoRemoveIP", nullptr, &AdminApp::DoRemoveIp, true},
+    {"NewMapping", &AdminApp::NewMappingPage, nullptr, true},
+    {"EditVHost", &AdminApp::EditVHostPage, nullptr, true},
+    {"DoEditVHost", nullptr, &AdminApp::DoEditVHost, true},
+    {"Mappings", &AdminApp::MappingsPage, nullptr, true},
+    {"DoEditRemoveMapping", nullptr, &AdminApp::DoEditRemoveMapping, true},
+    {"FolderExceptions", &AdminApp::FolderExceptionsPage, nullptr, true},
+    {"DoFolderExceptions", nullptr, &AdminApp::DoFolderExceptions, true},
 };
+
+// Any other name, the empty one included, runs the registry page.
+const AdminApp::Handler AdminApp::kDefaultPage = {"", &AdminApp::RegistryPage,
+                                                  nullptr, false};
 
 namespace {
 
@@ -116,28 +101,28 @@ bool AdminApp::ConfigFileExists() const {
   return platform::FindFileEntry(config_root_->Name(), &is_directory);
 }
 
-const AdminApp::Handler* AdminApp::FindHandler(int id) {
+const AdminApp::Handler& AdminApp::FindHandler(const char* action) {
   for (const Handler& handler : kHandlers) {
-    if (handler.id == id) return &handler;
+    // Letter case counts here, unlike in variable names.
+    if (std::strcmp(handler.name, action) == 0) return handler;
   }
-  // Any other id runs the registry page, the table's last row.
-  return &kHandlers[sizeof(kHandlers) / sizeof(kHandlers[0]) - 1];
+  return kDefaultPage;
 }
 
-void AdminApp::HandleAction(int id, const CgiVariableSet& post,
+void AdminApp::HandleAction(const char* action, const CgiVariableSet& post,
                             const CgiVariableSet& query,
                             const CgiVariableSet& /*cookies*/) {
+  const Handler& handler = FindHandler(action);
   // The default page is the registry page the error text sends the user to,
   // so it alone comes without the error text.
-  if (!loaded_ && id != -1) PrintErrorPage(init_error_);
-  const Handler* handler = FindHandler(id);
-  bool runs = loaded_ || !handler->needs_configuration;
-  if (handler->action != nullptr) {
-    message_ = RunAction(*handler, runs, post, query);
+  if (!loaded_ && &handler != &kDefaultPage) PrintErrorPage(init_error_);
+  bool runs = loaded_ || !handler.needs_configuration;
+  if (handler.action != nullptr) {
+    message_ = RunAction(handler, runs, post, query);
   } else if (runs) {
-    (this->*handler->page)(post, query);
+    (this->*handler.page)(post, query);
   }
-  if (id < 200) PrintMessage();
+  PrintMessage();
 }
 
 std::string AdminApp::RunAction(const Handler& handler, bool runs,

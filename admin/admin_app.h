@@ -2,8 +2,8 @@
 // administers the configuration file through HTML forms. The one object is
 // static: its constructor, run during static initialisation, finds the file
 // through the registry and loads it. For each request it writes the page
-// frame and menu, runs the page or form action that the request's action id
-// selects, shows the action's outcome message and closes the frame.
+// frame and menu, runs the page or form action that the request's action
+// name selects, shows the action's outcome message and closes the frame.
 //
 // The class is one concept, but its handlers are many: the sources follow
 // the administration tool's parts. admin_app.cc holds the frame, the
@@ -11,10 +11,10 @@
 // real_site_ips.cc, common_paths.cc, virtual_hosts.cc and
 // folder_exceptions.cc hold the pages and actions of one part each.
 //
-// Pages (ids from 200 up) write HTML and change nothing. Form actions (ids
-// below 200) change the tree, save the whole file once when they changed it,
-// and return their outcome text, which becomes Message; a refused request
-// saves nothing, so the file stays as it was, byte for byte.
+// Pages write HTML and change nothing. Form actions change the tree, save
+// the whole file once when they changed it, and return their outcome text,
+// which becomes Message; a refused request saves nothing, so the file stays
+// as it was, byte for byte.
 //
 // Thread safety: one thread; one request per process.
 
@@ -28,12 +28,19 @@
 #include "cgi/cgi_app.h"
 #include "cgi/cgi_variable.h"
 #include "config/config_section.h"
+#include "config/ip_address.h"
 
 namespace mervane {
 
 // The first value of the named variable of set; "" when absent.
 inline const char* Field(const CgiVariableSet& set, const char* name) {
   return set.GetVariable(name).FirstValue();
+}
+
+// The IP the named variable of set carries, in the notation pages show:
+// an IPv6 address as 2001:db8::5, whichever notation the form sent.
+inline std::string IpField(const CgiVariableSet& set, const char* name) {
+  return AddressDisplayText(Field(set, name));
 }
 
 class AdminApp : public CgiApp {
@@ -49,7 +56,9 @@ class AdminApp : public CgiApp {
   // The configuration; null when the registry named no file.
   ConfigFile* ConfigRoot() const { return config_root_.get(); }
 
-  void HandleAction(int id, const CgiVariableSet& post,
+  // Runs the page or form action named `action`, then writes Message, which
+  // only a form action fills.
+  void HandleAction(const char* action, const CgiVariableSet& post,
                     const CgiVariableSet& query,
                     const CgiVariableSet& cookies) override;
   void BeginPage(const CgiVariableSet& post, const CgiVariableSet& query,
@@ -74,14 +83,17 @@ class AdminApp : public CgiApp {
                                   const CgiVariableSet& query);
   using Action = const char* (AdminApp::*)(const CgiVariableSet& post,
                                            const CgiVariableSet& query);
+  // One page or form action: exactly one of page and action is set.
   struct Handler {
-    int id;
+    const char* name;
     Page page;
     Action action;
     bool needs_configuration;
   };
   static const Handler kHandlers[];
-  static const Handler* FindHandler(int id);
+  static const Handler kDefaultPage;
+  // The handler named action, or kDefaultPage.
+  static const Handler& FindHandler(const char* action);
   // The outcome of a form action: a refusal for a request that may not
   // change anything, else what the action (when it runs) returns. An action
   // on the configuration runs under its ConfigFileLock, on the file loaded

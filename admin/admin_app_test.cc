@@ -56,6 +56,16 @@ TEST(AdminAppTest, EveryPage) {
       {"Action=DoEditRemoveMapping&IP=10.0.0.5", "VHost=beta%7C8080&Edit=Edit",
        Replaced(Golden("edit_vhost_existing.html"), "\t checked>B", "\t >B"),
        false, "", "", Replaced(Golden("small.cfg"), "=SchemeB", "=schemeb")},
+      // IPv6 addresses are listed, and named by either notation, as
+      // 2001:db8::5; wildcard and default hosts are ordinary entries.
+      {"Action=IPList&PostAction=Mappings", "", "ip_select_ipv6.html", false,
+       "", "", Golden("ipv6.cfg")},
+      {"Action=Mappings", "IPList=2001-db8--5", "mappings_ipv6.html", false, "",
+       "", Golden("ipv6.cfg")},
+      {"Action=General", "IPList=FE80%3A%3A0%3A1%254",
+       Replaced(Replaced(Golden("general_fresh.html"), "10.0.0.6", "fe80::1%4"),
+                "10.0.0.6", "fe80::1%4"),
+       false, "", "", Golden("ipv6.cfg")},
       // A file that cannot be loaded is never overwritten.
       {"Action=DoGeneral", "IP=10.0.0.5&WebRoot=e%3A", "error_2.html", false,
        "", "", nested},

@@ -32,7 +32,8 @@ void WriteSchemePaths(HtmlWriter& html, ConfigSection* common_paths,
 
 void AdminApp::CommonPathsPage(const CgiVariableSet& post,
                                const CgiVariableSet& /*query*/) {
-  const char* ip = Field(post, "IPList");
+  const std::string shown_ip = IpField(post, "IPList");
+  const char* ip = shown_ip.c_str();
   ConfigSection* common_paths = SectionLookup(ConfigRoot())
                                     .Ip(ip)
                                     .Child(schema::kMain)

@@ -34,7 +34,8 @@ SectionLookup FolderExceptionsOf(ConfigSection* root, const char* ip,
 
 void AdminApp::FolderExceptionsPage(const CgiVariableSet& post,
                                     const CgiVariableSet& /*query*/) {
-  const char* ip = Field(post, "IPList");
+  const std::string shown_ip = IpField(post, "IPList");
+  const char* ip = shown_ip.c_str();
   const char* host = Field(post, "VHost");
   HtmlWriter html = Html();
   if (*host == '\0') {

@@ -12,7 +12,8 @@ namespace mervane {
 
 void AdminApp::GeneralPage(const CgiVariableSet& post,
                            const CgiVariableSet& /*query*/) {
-  const char* ip = Field(post, "IPList");
+  const std::string shown_ip = IpField(post, "IPList");
+  const char* ip = shown_ip.c_str();
   ConfigSection* main =
       SectionLookup(ConfigRoot()).Ip(ip).Child(schema::kMain).section();
 

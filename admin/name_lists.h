@@ -34,7 +34,8 @@ struct HostListForm {
   const char* buttons;         // written only when a host is listed
 };
 
-// Writes the form listing the virtual hosts of ip, the first one selected.
+// Writes the form listing the virtual hosts of ip (in the notation pages
+// show), the first one selected.
 void WriteHostListForm(HtmlWriter& html, ConfigSection* root, const char* ip,
                        const HostListForm& form);
 

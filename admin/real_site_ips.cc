@@ -6,6 +6,7 @@
 #include "admin/admin_messages.h"
 #include "admin/name_lists.h"
 #include "config/config_schema.h"
+#include "config/ip_address.h"
 #include "config/storable_text.h"
 
 namespace mervane {
@@ -37,11 +38,13 @@ const char* AdminApp::DoAddIp(const CgiVariableSet& post,
                               const CgiVariableSet& /*query*/) {
   const char* ip = Field(post, "newIP");
   if (*ip == '\0') return "You should specify a valid IP!";
-  if (!IsStorableSectionName(ip)) return messages::kUnstorableIp;
-  if (!ConfigRoot()->GetSection(ip)->IsNull()) {
+  // Any spelling of an IPv6 address names the one section the filter finds.
+  const std::string name = AddressSectionName(ip);
+  if (!IsStorableSectionName(name.c_str())) return messages::kUnstorableIp;
+  if (!ConfigRoot()->GetSection(name.c_str())->IsNull()) {
     return "That IP has been already registered!";
   }
-  ConfigSection* section = ConfigRoot()->AddSection(ip);
+  ConfigSection* section = ConfigRoot()->AddSection(name.c_str());
   if (section == nullptr) return messages::kNameTaken;
   section->AddSection(schema::kVirtualHosts);
   ConfigSection* common_paths =
@@ -65,14 +68,14 @@ void AdminApp::ListIpsPage(const CgiVariableSet& /*post*/,
 
 const char* AdminApp::DoRemoveIp(const CgiVariableSet& post,
                                  const CgiVariableSet& /*query*/) {
-  const char* ip = Field(post, "IPList");
-  ConfigSection* section = ConfigRoot()->GetSection(ip);
+  const std::string ip = AddressSectionName(Field(post, "IPList"));
+  ConfigSection* section = ConfigRoot()->GetSection(ip.c_str());
   if (HasVirtualHost(section->GetSection(schema::kVirtualHosts))) {
     return "There are active bindings to that IP. Please remove them to "
            "complete the operation.";
   }
   // An IP that is not there is gone already; only sections are IPs.
-  if (!section->IsNull()) ConfigRoot()->RemoveByName(ip);
+  if (!section->IsNull()) ConfigRoot()->RemoveByName(ip.c_str());
   return Saved("IP removed!");
 }
 

@@ -1,11 +1,12 @@
 #include "admin/section_lookup.h"
 
 #include "admin/admin_messages.h"
+#include "config/ip_address.h"
 
 namespace mervane {
 
 SectionLookup& SectionLookup::Ip(const char* ip) {
-  return Step(ip, messages::kIpNotRegistered);
+  return Step(AddressSectionName(ip).c_str(), messages::kIpNotRegistered);
 }
 
 SectionLookup& SectionLookup::Host(const char* host) {

@@ -15,8 +15,9 @@ class SectionLookup {
  public:
   explicit SectionLookup(ConfigSection* root) : section_(root) {}
 
-  // Each step goes down to the child section of that name. After a step
-  // that found nothing, further steps change nothing.
+  // Each step goes down to the child section of that name; an IP may be
+  // given in either notation. After a step that found nothing, further
+  // steps change nothing.
   SectionLookup& Ip(const char* ip);
   SectionLookup& Host(const char* host);
   SectionLookup& Child(const char* name);

@@ -10,6 +10,7 @@
 #include "admin/name_lists.h"
 #include "admin/section_lookup.h"
 #include "config/config_schema.h"
+#include "config/host_pattern.h"
 #include "config/storable_text.h"
 
 namespace mervane {
@@ -25,6 +26,30 @@ bool IsScheme(const char* text, const char* scheme) {
   return text != nullptr && std::strcmp(text, scheme) == 0;
 }
 
+// Why a new or renamed host may not take name; null when it may. A '*'
+// elsewhere than in "*" or "*.example.com" would name an entry that the
+// filter never matches.
+const char* NameRefusal(const char* name) {
+  if (!IsStorableSectionName(name)) return messages::kUnstorableHostName;
+  if (HostPatternOf(name) == HostPattern::kInvalid) {
+    return "A virtual host name with a '*' other than the whole name ('*') "
+           "or its first label ('*.example.com') is not accepted!";
+  }
+  return nullptr;
+}
+
+// Why a host of hosts may not be renamed to new_name; null when it may.
+const char* RenameRefusal(ConfigSection* hosts, const char* new_name) {
+  if (*new_name == '\0') return messages::kEmptyHostName;
+  if (const char* refusal = NameRefusal(new_name)) return refusal;
+  // Also the host itself when only the letter case differs.
+  if (!hosts->GetSection(new_name)->IsNull()) {
+    return "Virtual host with the same name already exists!";
+  }
+  if (hosts->IndexOf(new_name) != 0) return messages::kNameTaken;
+  return nullptr;
+}
+
 // The host section that saving the options writes into: the existing host
 // of that name (renamed to new_name when that differs exactly), or a new
 // one. Null with *refusal set when the request is refused.
@@ -33,36 +58,25 @@ ConfigSection* HostToSave(ConfigSection* hosts, const char* name,
   ConfigSection* host = hosts->GetSection(name);
   if (host->IsNull()) {
     // A new host: the name field was read-only, so new_name is not read.
-    if (!IsStorableSectionName(name)) {
-      *refusal = messages::kUnstorableHostName;
-      return nullptr;
-    }
+    *refusal = NameRefusal(name);
+    if (*refusal != nullptr) return nullptr;
     host = hosts->AddSection(name);
     if (host == nullptr) *refusal = messages::kNameTaken;
     return host;
   }
   if (std::strcmp(name, new_name) == 0) return host;
-  if (*new_name == '\0') {
-    *refusal = messages::kEmptyHostName;
-  } else if (!IsStorableSectionName(new_name)) {
-    *refusal = messages::kUnstorableHostName;
-  } else if (!hosts->GetSection(new_name)->IsNull()) {
-    // Also the host itself when only the letter case differs.
-    *refusal = "Virtual host with the same name already exists!";
-  } else if (hosts->IndexOf(new_name) != 0) {
-    *refusal = messages::kNameTaken;
-  } else {
-    host->SetName(new_name);  // keeps its place and its children
-    return host;
-  }
-  return nullptr;
+  *refusal = RenameRefusal(hosts, new_name);
+  if (*refusal != nullptr) return nullptr;
+  host->SetName(new_name);  // keeps its place and its children
+  return host;
 }
 
 }  // namespace
 
 void AdminApp::NewMappingPage(const CgiVariableSet& post,
                               const CgiVariableSet& /*query*/) {
-  const char* ip = Field(post, "IPList");
+  const std::string shown_ip = IpField(post, "IPList");
+  const char* ip = shown_ip.c_str();
   HtmlWriter html = Html();
   html.Text("<p><b>New virtual host on IP ").Value(ip).Line(":</b></p>");
   html.Text("<form method=\"POST\" action=\"")
@@ -78,7 +92,8 @@ void AdminApp::NewMappingPage(const CgiVariableSet& post,
 void AdminApp::EditVHostPage(const CgiVariableSet& post,
                              const CgiVariableSet& query) {
   const char* host = Field(post, "VHost");
-  const char* ip = Field(query, "IP");
+  const std::string shown_ip = IpField(query, "IP");
+  const char* ip = shown_ip.c_str();
   ConfigSection* node = SectionLookup(ConfigRoot())
                             .Ip(ip)
                             .Child(schema::kVirtualHosts)
@@ -135,7 +150,8 @@ void AdminApp::EditVHostPage(const CgiVariableSet& post,
 
 void AdminApp::MappingsPage(const CgiVariableSet& post,
                             const CgiVariableSet& /*query*/) {
-  const char* ip = Field(post, "IPList");
+  const std::string shown_ip = IpField(post, "IPList");
+  const char* ip = shown_ip.c_str();
   HtmlWriter html = Html();
   WriteHostListForm(
       html, ConfigRoot(), ip,

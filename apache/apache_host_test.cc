@@ -57,6 +57,11 @@ TEST(ServerPathTest, RefusedUrisAndPaths) {
 TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
   const RequestVariables named("127.0.0.1", 8080, "alpha");
   const RequestVariables unnamed("127.0.0.1", 80, nullptr);
+  // The longest address Apache gives: a link-local one with its zone.
+  const std::string longest =
+      "fe80:ffff:ffff:ffff:ffff:ffff:255.255.255.255%" + std::string(15, 'z');
+  const RequestVariables v6("2001:db8::5", 80, nullptr);
+  const RequestVariables zoned(longest.c_str(), 80, "alpha");
   struct Case {
     const RequestVariables* variables;
     const char* name;
@@ -66,7 +71,12 @@ TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
     DWORD error;
     const char* value;  // the buffer's text after the call
   } cases[] = {
-      {&named, "LOCAL_ADDR", 18, TRUE, 10, 0, "127.0.0.1"},
+      // The filter reads LOCAL_ADDR into 64 bytes: every address fits whole.
+      {&named, "LOCAL_ADDR", 64, TRUE, 10, 0, "127.0.0.1"},
+      {&v6, "LOCAL_ADDR", 64, TRUE, 12, 0, "2001:db8::5"},
+      {&v6, "LOCAL_ADDR", 11, FALSE, 12, kErrorInsufficientBuffer, "-"},
+      {&zoned, "LOCAL_ADDR", 64, TRUE, 62, 0, longest.c_str()},
+      {&v6, "SERVER_NAME", 256, TRUE, 12, 0, "2001:db8::5"},
       {&named, "SERVER_PORT", 5, TRUE, 5, 0, "8080"},
       {&named, "SERVER_PORT", 4, FALSE, 5, kErrorInsufficientBuffer, "-"},
       {&named, "SERVER_NAME", 256, TRUE, 6, 0, "alpha"},

@@ -1,6 +1,11 @@
 // The server variables a URL-map filter reads, answered as IIS answers them:
 // LOCAL_ADDR, SERVER_PORT and SERVER_NAME of one request.
 //
+// LOCAL_ADDR is the connection's local address as Apache gives it, whole:
+// dotted decimal for IPv4 (an IPv4-mapped address included), the IPv6 text
+// otherwise, with '%' and the interface for a link-local address. The
+// longest, 62 bytes with its terminator, fits the filter's 64-byte buffer.
+//
 // SERVER_PORT is the port the connection arrived on, never the one written
 // in the Host header: the filter builds its "host|port" key from it, and a
 // client must not choose which entry serves it.

@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdlib>
-#include <cstring>
 
 namespace mervane {
 
@@ -18,20 +17,12 @@ CgiApp::~CgiApp() {
 
 void CgiApp::Dispatch(const CgiVariableSet& post, const CgiVariableSet& query,
                       const CgiVariableSet& cookies) {
-  const char* action = query.GetVariable(action_field_.c_str()).FirstValue();
-  int id = -1;
-  for (const ActionRow* row = ActionTable; row->name != nullptr; ++row) {
-    // Letter case counts here, unlike in variable names.
-    if (std::strcmp(row->name, action) == 0) {
-      id = row->id;
-      break;
-    }
-  }
-  HandleAction(id, post, query, cookies);
+  HandleAction(query.GetVariable(action_field_.c_str()).FirstValue(), post,
+               query, cookies);
 }
 
-void CgiApp::HandleAction(int, const CgiVariableSet&, const CgiVariableSet&,
-                          const CgiVariableSet&) {}
+void CgiApp::HandleAction(const char*, const CgiVariableSet&,
+                          const CgiVariableSet&, const CgiVariableSet&) {}
 
 void CgiApp::BeginPage(const CgiVariableSet&, const CgiVariableSet&,
                        const CgiVariableSet&) {}

@@ -1,8 +1,8 @@
 // CgiApp: the frame of a CGI program that serves several pages and form
 // actions from one executable. The program has one application object of a
 // class derived from CgiApp; RunApplication writes the response header and
-// drives it through BeginPage, Dispatch (which picks the action named by the
-// query variable "Action" from ActionTable) and EndPage.
+// drives it through BeginPage, Dispatch (which hands the action named by the
+// query variable "Action" to the application) and EndPage.
 //
 // Thread safety: one thread, one request per process.
 
@@ -20,15 +20,10 @@
 namespace mervane {
 
 // Rows end with a row whose text is null. Supplied by the application.
-struct ActionRow {
-  const char* name;
-  int id;
-};
 struct ErrorRow {
   const char* message;
   int code;
 };
-extern const ActionRow ActionTable[];
 extern const ErrorRow ErrorTable[];
 
 class CgiApp {
@@ -39,11 +34,13 @@ class CgiApp {
   CgiApp& operator=(const CgiApp&) = delete;
 
   // Virtual operations, in slot order.
-  // Runs HandleAction with the id of the ActionTable row named by the query
-  // variable ActionField (exact comparison), or -1 when none matches.
+  // Runs HandleAction with the value of the query variable ActionField ("",
+  // when the query names none).
   virtual void Dispatch(const CgiVariableSet& post, const CgiVariableSet& query,
                         const CgiVariableSet& cookies);
-  virtual void HandleAction(int id, const CgiVariableSet& post,
+  // Runs the page or form action of that name; the application tells which
+  // names it knows and what any other name runs.
+  virtual void HandleAction(const char* action, const CgiVariableSet& post,
                             const CgiVariableSet& query,
                             const CgiVariableSet& cookies);
   virtual void BeginPage(const CgiVariableSet& post,

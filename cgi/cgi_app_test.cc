@@ -12,8 +12,6 @@
 
 namespace mervane {
 
-const ActionRow ActionTable[] = {
-    {"DoConfig", 100}, {"AddIP", 203}, {nullptr, 0}};
 const ErrorRow ErrorTable[] = {{nullptr, 0}};
 
 namespace {
@@ -23,9 +21,9 @@ class RecordingApp : public CgiApp {
   RecordingApp() { set_out(std::tmpfile()); }
   ~RecordingApp() override { std::fclose(out()); }
 
-  void HandleAction(int id, const CgiVariableSet&, const CgiVariableSet&,
-                    const CgiVariableSet&) override {
-    std::fprintf(out(), "[action %d]", id);
+  void HandleAction(const char* action, const CgiVariableSet&,
+                    const CgiVariableSet&, const CgiVariableSet&) override {
+    std::fprintf(out(), "[action %s]", action);
   }
 
   std::string Output() {
@@ -85,7 +83,7 @@ TEST(CgiMainTest, FillsTheThreeSetsAndRunsTheApplication) {
              "x=1; y=2;z =3; =4");
   RecordingApp app;
   EXPECT_EQ(0, CgiMain(0, nullptr, nullptr));
-  EXPECT_EQ("Content-Type: text/html\n\n[action 100]", app.Output());
+  EXPECT_EQ("Content-Type: text/html\n\n[action DoConfig]", app.Output());
   EXPECT_STREQ("x y!", PostVariables().GetVariable("b").FirstValue());
   EXPECT_STREQ("", PostVariables().GetVariable("e").FirstValue());
   EXPECT_STREQ("3", CookieVariables().GetVariable("z ").FirstValue());
@@ -124,7 +122,7 @@ TEST(CgiMainTest, ReadsAsMuchBodyAsDeclaredAndReceivedWithinTheLimits) {
     EXPECT_EQ("Content-Type: text/html\n\n" +
                   (refused ? "<html><body>" + c.value +
                                  " Nothing was changed.</body></html>"
-                           : "[action 100]"),
+                           : "[action DoConfig]"),
               app.Output())
         << c.length;
     if (!refused) {

@@ -1,5 +1,5 @@
 // Loading, saving and looking up hosts in configurations of 1,000, 10,000
-// and 100,000 virtual hosts.
+// and 100,000 virtual hosts, and naming the section of an IPv6 address.
 
 #include <stdlib.h>
 
@@ -13,6 +13,7 @@
 #include "benchmark/benchmark.h"
 #include "config/config_schema.h"
 #include "config/config_section.h"
+#include "config/ip_address.h"
 
 namespace mervane {
 namespace bench {
@@ -98,11 +99,24 @@ void BM_LookupHost(benchmark::State& state) {
   }
 }
 
+// The section name the filter computes for a request on an IPv6 address.
+void BM_Ipv6SectionName(benchmark::State& state) {
+  const char* kTexts[] = {"::1", "2001:db8::5", "fe80::1c2:3ff:fe45:6789%12",
+                          "::ffff:10.0.0.5"};
+  size_t next = 0;
+  for (auto _ : state) {
+    char name[kAddressTextSize];
+    benchmark::DoNotOptimize(Ipv6SectionName(kTexts[next], name));
+    next = (next + 1) % 4;
+  }
+}
+
 BENCHMARK(BM_Load)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(
     benchmark::kMillisecond);
 BENCHMARK(BM_Save)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(
     benchmark::kMillisecond);
 BENCHMARK(BM_LookupHost)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_Ipv6SectionName);
 
 }  // namespace
 }  // namespace bench
