@@ -6,10 +6,10 @@
 # 32-bit tests; that part takes about a minute here. Installs only what is
 # missing.
 #
-# Usage: install-deps.sh [native|package]
+# Usage: install-deps.sh [native|deb|windows]
 #   native:  only what the Linux build needs
-#   package: what scripts/package.sh needs (the Linux build, the cross
-#            compilers, Debian's packaging tools and lintian)
+#   deb:     that and Debian's packaging tools with lintian (package.sh deb)
+#   windows: that and the cross compilers (package.sh windows)
 set -euo pipefail
 
 packages=(
@@ -19,8 +19,10 @@ packages=(
 )
 cross_compilers=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64)
-if [ "${1:-}" = package ]; then
-  packages+=("${cross_compilers[@]}" dpkg-dev lintian)
+if [ "${1:-}" = deb ]; then
+  packages+=(dpkg-dev lintian)
+elif [ "${1:-}" = windows ]; then
+  packages+=("${cross_compilers[@]}")
 elif [ "${1:-}" != native ]; then
   packages+=(
     googletest "${cross_compilers[@]}"

@@ -224,6 +224,8 @@ apache2ctl start
 wait_for http://127.0.0.1/
 mervane-admin start
 wait_for "$admin_url"
+expect "admin instance started without a warning" "" \
+  "$(grep -v ':notice\]' /var/log/mervane-admin/error.log)"
 while read -r host url expected; do
   expect "main Apache: $host $url" "$expected" "$(fetch "$host" "$url")"
 done <<'EOF'

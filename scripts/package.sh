@@ -44,29 +44,26 @@ changelog() {
     "$(date -u -R -d "@$SOURCE_DATE_EPOCH")"
 }
 
-build_deb() {
-  local build=$out/linux root=$out/root work=$out/debian
-  local doc=$root/usr/share/doc/mervane deb=$out/mervane_${version}_amd64.deb
-  local elf=(usr/lib/mervane/mervane.so usr/lib/mervane/mervanecfg
-    usr/bin/mervane-map usr/lib/apache2/modules/mod_mervane.so)
-  # Debian's compiler and linker flags, with all its hardening.
-  local flags
-  flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS)
-  flags="$flags $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)"
-  local ldflags
-  ldflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
-  release_build "$build" -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" \
-    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
-    -DMERVANE_MAP_LIBRARY=/usr/lib/mervane/mervane.so \
-    -- mervane mervanecfg mervane-map mod_mervane
-  rm -rf "$root" "$work"
-  umask 022
-  DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
-  (cd "$root" && strip --remove-section=.comment --remove-section=.note "${elf[@]}")
-  gzip -9n "$root"/usr/share/man/man*/*
+# debian_flag NAME: Debian's value of a compiler or linker flag variable,
+# with all of its hardening.
+debian_flag() {
+  DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"
+}
 
-  install -d "$doc" "$root/DEBIAN" "$work/debian"
+# The programs in the package, below its root.
+elf_files=(usr/lib/mervane/mervane.so usr/lib/mervane/mervanecfg
+  usr/bin/mervane-map usr/lib/apache2/modules/mod_mervane.so)
+
+# stage_deb ROOT: the installed files, the documentation and the maintainer
+# scripts below ROOT.
+stage_deb() {
+  local root=$1 doc=$1/usr/share/doc/mervane
+  rm -rf "$root"
+  umask 022
+  DESTDIR=$root cmake --install "$out/linux" --prefix /usr >/dev/null
+  (cd "$root" && strip --remove-section=.comment --remove-section=.note "${elf_files[@]}")
+  gzip -9n "$root"/usr/share/man/man*/*
+  install -d "$doc" "$root/DEBIAN"
   install -m 644 "$top/packaging/debian/copyright" "$doc/"
   changelog | gzip -9n >"$doc/changelog.gz"
   gzip -9n <"$top/README.md" >"$doc/README.md.gz"
@@ -74,15 +71,34 @@ build_deb() {
   install -m 644 "$top/packaging/debian/conffiles" "$root/DEBIAN/"
   (cd "$root" && find usr lib -type f -print0 | sort -z | xargs -0 md5sum) \
     >"$root/DEBIAN/md5sums"
+}
 
+# write_control ROOT: ROOT/DEBIAN/control, with the libraries' packages.
+write_control() {
+  local work=$out/debian
   # dpkg-shlibdeps and dpkg-gencontrol read debian/ in their folder.
+  rm -rf "$work"
+  mkdir -p "$work/debian"
   cp "$top/packaging/debian/control" "$work/debian/"
   changelog >"$work/debian/changelog"
   (
     cd "$work"
-    dpkg-shlibdeps -Tdebian/substvars "${elf[@]/#/$root/}"
-    dpkg-gencontrol -pmervane -Tdebian/substvars -P"$root"
+    dpkg-shlibdeps -Tdebian/substvars "${elf_files[@]/#/$1/}"
+    dpkg-gencontrol -pmervane -Tdebian/substvars -P"$1"
   )
+}
+
+build_deb() {
+  local root=$out/root deb=$out/mervane_${version}_amd64.deb ldflags
+  ldflags=$(debian_flag LDFLAGS)
+  release_build "$out/linux" \
+    -DCMAKE_CXX_FLAGS="$(debian_flag CPPFLAGS) $(debian_flag CXXFLAGS)" \
+    -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
+    -DMERVANE_MAP_LIBRARY=/usr/lib/mervane/mervane.so \
+    -- mervane mervanecfg mervane-map mod_mervane
+  stage_deb "$root"
+  write_control "$root"
   dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
   lintian --fail-on error "$deb"
   echo "$deb"
@@ -107,21 +123,24 @@ build_windows() {
     rm -rf "$stage" "$zip"
     mkdir -p "$stage"
     cp "$out/$name/filter/mervane.dll" "$out/$name/admin/mervanecfg.exe" "$stage/"
+    "$arch-w64-mingw32-strip" "$stage/mervane.dll" "$stage/mervanecfg.exe"
     sed 's/$/\r/' "$top/examples/mervane.cfg" >"$stage/mervane.cfg"
     iis_steps | sed 's/$/\r/' >"$stage/INSTALL.txt"
-    (cd "$stage" && cmake -E tar cf "$zip" --format=zip --mtime="@$SOURCE_DATE_EPOCH" \
+    (cd "$stage" && cmake -E tar cf "$zip" --format=zip \
+      --mtime="$(date -u -d "@$SOURCE_DATE_EPOCH" "+%Y-%m-%d %H:%M:%S UTC")" \
       mervane.dll mervanecfg.exe mervane.cfg INSTALL.txt)
     echo "$zip"
   done
 }
 
-"$top/scripts/install-deps.sh" package
 kinds=("$@")
 [ ${#kinds[@]} -gt 0 ] || kinds=(deb windows)
 for kind in "${kinds[@]}"; do
   case $kind in
-    deb) build_deb ;;
-    windows) build_windows ;;
+    deb | windows)
+      "$top/scripts/install-deps.sh" "$kind"
+      "build_$kind"
+      ;;
     *) echo "Usage: scripts/package.sh [deb] [windows]" >&2; exit 2 ;;
   esac
 done
