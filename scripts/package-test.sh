@@ -133,7 +133,7 @@ if dpkg-query -W mervane >/dev/null 2>&1 || getent passwd mervane >/dev/null ||
 fi
 
 # package.sh names the package on its last line.
-deb=$("$top/scripts/package.sh" deb | tee /dev/stderr | tail -1)
+deb=$("$top/scripts/package.sh" deb | tail -1)
 
 before=$(machine_state)
 work=$(mktemp -d "${TMPDIR:-/tmp}/mervane-package-test.XXXXXX")

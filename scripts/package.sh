@@ -9,7 +9,7 @@
 #                               steps for IIS
 #
 # VERSION is project()'s in CMakeLists.txt. lintian checks the .deb and
-# fails the script on an error.
+# fails the script on an error. Prints the path of each package made.
 #
 # Usage: scripts/package.sh [deb] [windows]   (default: both)
 set -euo pipefail
@@ -100,7 +100,7 @@ build_deb() {
   stage_deb "$root"
   write_control "$root"
   dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
-  lintian --fail-on error "$deb"
+  lintian --fail-on error "$deb" >&2
   echo "$deb"
 }
 
