@@ -107,6 +107,14 @@ undo_test_changes() {
   rm -rf "$srv"
 }
 
+# restore_tree LIVE COPY: LIVE made again from COPY when they differ.
+restore_tree() {
+  diff -rq --no-dereference "$2" "$1" >/dev/null 2>&1 && return 0
+  echo "package-test.sh: putting back $1" >&2
+  rm -rf "$1"
+  cp -a "$2" "$1"
+}
+
 cleanup() {
   set +e
   stop_pid /run/mervane-admin/httpd.pid
@@ -116,12 +124,8 @@ cleanup() {
     stop_pid "$(main_pid_file)"  # a purge may restart Apache
   fi
   undo_test_changes
-  if [ "$(machine_state)" != "$before" ]; then
-    echo "package-test.sh: putting back /etc/apache2 and /var/lib/apache2" >&2
-    rm -rf /etc/apache2 /var/lib/apache2
-    cp -a "$work/etc-apache2" /etc/apache2
-    cp -a "$work/var-lib-apache2" /var/lib/apache2
-  fi
+  restore_tree /etc/apache2 "$work/etc-apache2"
+  restore_tree /var/lib/apache2 "$work/var-lib-apache2"
   [ -n "$main_was_running" ] && apache2ctl start
   rm -rf "$work"
 }
