@@ -6,7 +6,10 @@
 # 32-bit tests; that part takes about a minute here. Installs only what is
 # missing.
 #
-# Usage: install-deps.sh [native]   (native: only what the Linux build needs)
+# Usage: install-deps.sh [native|deb|windows]
+#   native:  only what the Linux build needs
+#   deb:     that and Debian's packaging tools with lintian (package.sh deb)
+#   windows: that and the cross compilers (package.sh windows)
 set -euo pipefail
 
 packages=(
@@ -14,10 +17,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   apache2 apache2-dev apache2-utils curl
 )
-if [ "${1:-}" != native ]; then
+cross_compilers=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64)
+if [ "${1:-}" = deb ]; then
+  packages+=(dpkg-dev lintian)
+elif [ "${1:-}" = windows ]; then
+  packages+=("${cross_compilers[@]}")
+elif [ "${1:-}" != native ]; then
   packages+=(
-    googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    binutils-mingw-w64
+    googletest "${cross_compilers[@]}"
     wine wine64 wine32:i386
     chromium wrk
   )
@@ -27,7 +35,7 @@ fi
 
 # The npm packages, exactly as the lock file pins them.
 install_npm_packages() {
-  [ "${1:-}" = native ] && return 0
+  [ -z "${1:-}" ] || return 0
   local top
   top=$(cd "$(dirname "$0")/.." && pwd)
   [ "$top/node_modules/.package-lock.json" -nt "$top/package-lock.json" ] ||

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run: style check, the native build with its tests, the
-# ASan+UBSan and TSan builds with theirs, and the Windows builds under Wine.
+# ASan+UBSan and TSan builds with theirs, the Windows builds under Wine and,
+# where the machine may be changed, the Debian package in its own Apache.
 # Prints one closing line with the total of tests passed and failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -69,6 +70,14 @@ TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan || status=1
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows builds under Wine"
   run_counted scripts/test-windows.sh || status=1
+fi
+
+# Installs the package into this machine's Apache and purges it again: only
+# where the machine may be changed.
+if [ "$(id -u)" -eq 0 ] &&
+  { [ "${CI:-}" = true ] || [ "${MERVANE_PACKAGE_TEST:-}" = 1 ]; }; then
+  echo "== Debian package in the machine's Apache"
+  run_counted scripts/package-test.sh || status=1
 fi
 
 echo "tests: $passed passed, $failed failed"

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Builds the release packages in build/package/ (Release builds below it):
+#
+#   mervane_VERSION_amd64.deb   for Debian 12: mod_mervane, the filter,
+#                               mervanecfg behind an Apache instance of its
+#                               own, mervane-map (layout: packaging/)
+#   mervane-VERSION-win64.zip   mervane.dll, mervanecfg.exe, the example
+#   mervane-VERSION-win32.zip   configuration and INSTALL.txt, the README's
+#                               steps for IIS
+#
+# VERSION is project()'s in CMakeLists.txt. lintian checks the .deb and
+# fails the script on an error. Prints the path of each package made.
+#
+# Usage: scripts/package.sh [deb] [windows]   (default: both)
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+out=$top/build/package
+version=$(sed -n 's/^project(mervane VERSION \([0-9.]*\) .*/\1/p' "$top/CMakeLists.txt")
+[ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }
+# Dates in the package are the last commit's, so that a rebuild gives the
+# same bytes.
+SOURCE_DATE_EPOCH=$(git -C "$top" log -1 --format=%ct 2>/dev/null || date +%s)
+export SOURCE_DATE_EPOCH
+
+# release_build FOLDER [CMAKE_ARGUMENT...] -- TARGET...
+release_build() {
+  local dir=$1 args=()
+  shift
+  while [ "$1" != -- ]; do args+=("$1"); shift; done
+  shift
+  cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DMERVANE_TESTS=OFF "${args[@]}" >/dev/null
+  local targets=()
+  for t in "$@"; do targets+=(--target "$t"); done
+  cmake --build "$dir" -j"${JOBS:-2}" "${targets[@]}" >/dev/null
+}
+
+# changelog: the package's one changelog entry.
+changelog() {
+  printf 'mervane (%s) unstable; urgency=medium\n\n  * Release %s.\n\n' \
+    "$version" "$version"
+  printf ' -- %s  %s\n' "$(sed -n 's/^Maintainer: //p' "$top/packaging/debian/control")" \
+    "$(date -u -R -d "@$SOURCE_DATE_EPOCH")"
+}
+
+# debian_flag NAME: Debian's value of a compiler or linker flag variable,
+# with all of its hardening.
+debian_flag() {
+  DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"
+}
+
+# The programs in the package, below its root.
+elf_files=(usr/lib/mervane/mervane.so usr/lib/mervane/mervanecfg
+  usr/bin/mervane-map usr/lib/apache2/modules/mod_mervane.so)
+
+# stage_deb ROOT: the installed files, the documentation and the maintainer
+# scripts below ROOT.
+stage_deb() {
+  local root=$1 doc=$1/usr/share/doc/mervane
+  rm -rf "$root"
+  umask 022
+  DESTDIR=$root cmake --install "$out/linux" --prefix /usr >/dev/null
+  (cd "$root" && strip --remove-section=.comment --remove-section=.note "${elf_files[@]}")
+  gzip -9n "$root"/usr/share/man/man*/*
+  install -d "$doc" "$root/DEBIAN"
+  install -m 644 "$top/packaging/debian/copyright" "$doc/"
+  changelog | gzip -9n >"$doc/changelog.gz"
+  gzip -9n <"$top/README.md" >"$doc/README.md.gz"
+  install -m 755 "$top"/packaging/debian/{postinst,prerm,postrm} "$root/DEBIAN/"
+  install -m 644 "$top/packaging/debian/conffiles" "$root/DEBIAN/"
+  (cd "$root" && find usr lib -type f -print0 | sort -z | xargs -0 md5sum) \
+    >"$root/DEBIAN/md5sums"
+}
+
+# write_control ROOT: ROOT/DEBIAN/control, with the libraries' packages.
+write_control() {
+  local work=$out/debian
+  # dpkg-shlibdeps and dpkg-gencontrol read debian/ in their folder.
+  rm -rf "$work"
+  mkdir -p "$work/debian"
+  cp "$top/packaging/debian/control" "$work/debian/"
+  changelog >"$work/debian/changelog"
+  (
+    cd "$work"
+    dpkg-shlibdeps -Tdebian/substvars "${elf_files[@]/#/$1/}"
+    dpkg-gencontrol -pmervane -Tdebian/substvars -P"$1"
+  )
+}
+
+build_deb() {
+  local root=$out/root deb=$out/mervane_${version}_amd64.deb ldflags
+  ldflags=$(debian_flag LDFLAGS)
+  release_build "$out/linux" \
+    -DCMAKE_CXX_FLAGS="$(debian_flag CPPFLAGS) $(debian_flag CXXFLAGS)" \
+    -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
+    -DMERVANE_MAP_LIBRARY=/usr/lib/mervane/mervane.so \
+    -- mervane mervanecfg mervane-map mod_mervane
+  stage_deb "$root"
+  write_control "$root"
+  dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
+  lintian --fail-on error "$deb" >&2
+  echo "$deb"
+}
+
+# iis_steps: the README's installation on IIS, as a Windows text file.
+iis_steps() {
+  echo "Mervane $version"
+  echo
+  sed -n '/^## Installing on IIS/,/^## /{/^## [^I]/!p}' "$top/README.md"
+}
+
+build_windows() {
+  local arch name stage zip
+  for arch in x86_64 i686; do
+    name=win64
+    [ "$arch" = i686 ] && name=win32
+    release_build "$out/$name" \
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" -- mervane mervanecfg
+    stage=$out/$name-files
+    zip=$out/mervane-$version-$name.zip
+    rm -rf "$stage" "$zip"
+    mkdir -p "$stage"
+    cp "$out/$name/filter/mervane.dll" "$out/$name/admin/mervanecfg.exe" "$stage/"
+    "$arch-w64-mingw32-strip" "$stage/mervane.dll" "$stage/mervanecfg.exe"
+    sed 's/$/\r/' "$top/examples/mervane.cfg" >"$stage/mervane.cfg"
+    iis_steps | sed 's/$/\r/' >"$stage/INSTALL.txt"
+    (cd "$stage" && cmake -E tar cf "$zip" --format=zip \
+      --mtime="$(date -u -d "@$SOURCE_DATE_EPOCH" "+%Y-%m-%d %H:%M:%S UTC")" \
+      mervane.dll mervanecfg.exe mervane.cfg INSTALL.txt)
+    echo "$zip"
+  done
+}
+
+kinds=("$@")
+[ ${#kinds[@]} -gt 0 ] || kinds=(deb windows)
+for kind in "${kinds[@]}"; do
+  case $kind in
+    deb | windows)
+      "$top/scripts/install-deps.sh" "$kind"
+      "build_$kind"
+      ;;
+    *) echo "Usage: scripts/package.sh [deb] [windows]" >&2; exit 2 ;;
+  esac
+done
