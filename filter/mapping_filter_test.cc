@@ -77,9 +77,7 @@ class MappingFilterTest : public ::testing::Test {
                   std::filesystem::file_time_type::clock::now(), last_write_}) +
         std::chrono::seconds(1);
     std::filesystem::last_write_time(native, last_write_);
-    ASSERT_TRUE(platform::ReplaceFileAtomically(
-        environment_.Path(next).c_str(),
-        environment_.Path(kConfigPath).c_str()));
+    std::filesystem::rename(native, environment_.Native(kConfigPath));
   }
   std::string AlphaPath(const std::string& user_dir) const {
     return environment_.Path("d:\\www\\" + user_dir + "\\a.htm");

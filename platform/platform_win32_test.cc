@@ -1,4 +1,7 @@
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -41,21 +44,63 @@ TEST_F(Win32PlatformTest, RegistryAndTempFileContracts) {
                           parent_ + "\\Halvost soft\\Mervane",
                           parent_ + "\\HALVOST SOFT\\mervane");
   const std::string target = Write("mervane.cfg", "old\n");
-  ExpectFreshFileReplaces(target.c_str(), target, "\r\n");
+  ExpectDurableReplace(target.c_str(), target, "\r\n");
 }
 
 // A reader that never lets go must fail the save, not hang it.
 TEST_F(Win32PlatformTest, ReplaceGivesUpOnAReaderThatHoldsOn) {
   const std::string target = Write("mervane.cfg", "old");
-  const std::string source = Write("mervane.cfg.tmp", "new");
+  const std::string temp = dir_ + "mervane.cfg.tmp";
   HANDLE reader =
       CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
-  EXPECT_FALSE(ReplaceFileAtomically(source.c_str(), target.c_str()));
+  std::string problem;
+  EXPECT_EQ(Replacement::kFailed,
+            ReplaceFileDurably(temp.c_str(), target.c_str(), "new", &problem));
   CloseHandle(reader);
   EXPECT_EQ("old", ReadWholeFile(target));
-  EXPECT_EQ("new", ReadWholeFile(source));
+  EXPECT_FALSE(DeleteFileAt(temp.c_str())) << "temporary file left";
+}
+
+// Regression: a save gave the file the folder's inherited access control
+// list instead of its own.
+TEST_F(Win32PlatformTest, ReplaceKeepsTheAccessControlList) {
+  const std::string target = Write("mervane.cfg", "old");
+  const auto acl_text = [&target] {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    char* text = nullptr;
+    std::string result = "<unread>";
+    if (GetNamedSecurityInfoA(target.c_str(), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+            nullptr)) {
+      result = text;
+      LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return result;
+  };
+  // Protected, so that nothing comes from the folder: the administrators
+  // may do everything, everyone else may read.
+  constexpr char kAcl[] = "D:P(A;;FA;;;BA)(A;;FR;;;WD)";
+  PSECURITY_DESCRIPTOR wanted = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      kAcl, SDDL_REVISION_1, &wanted, nullptr));
+  ASSERT_TRUE(
+      SetFileSecurityA(target.c_str(), DACL_SECURITY_INFORMATION, wanted));
+  LocalFree(wanted);
+  const std::string before = acl_text();
+  ASSERT_EQ(kAcl, before);
+  std::string problem;
+  EXPECT_EQ(Replacement::kDurable,
+            ReplaceFileDurably((target + ".tmp").c_str(), target.c_str(), "new",
+                               &problem))
+      << problem;
+  EXPECT_EQ("new", ReadWholeFile(target));
+  EXPECT_EQ(before, acl_text());
 }
 
 TEST_F(Win32PlatformTest, ASecondLockWaitsForTheFirst) {
