@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -14,7 +13,6 @@
 #include "config/test_killed_saves.h"
 #include "config/test_util.h"
 #include "gtest/gtest.h"
-#include "platform/test_folder_sync.h"
 
 namespace mervane {
 namespace {
@@ -38,34 +36,6 @@ TEST(ConfigPosixTest, WritesThatFailLeaveTheOldFile) {
   EXPECT_EQ("{ old:\n} old;\n", ReadWholeFile(path));
   EXPECT_EQ(
       1, std::distance(std::filesystem::directory_iterator(folder.Path()), {}));
-}
-
-// Regression: a save whose new file was in place, but whose folder could
-// not be synced, reported "Error saving CFG file." as if nothing had changed.
-TEST(ConfigPosixTest, ASaveThatReplacedTheFileSucceedsWhateverTheFolderSync) {
-  TestFolder folder;
-  const std::string path = folder.File("mervane.cfg");
-  const std::string in_folder = folder.Path().string() + "/: ";
-  const struct {
-    int error;  // of the folder sync; 0 when it works
-    const char* problem;
-  } cases[] = {
-      {0, ""},
-      {EINVAL, ""},
-      {EIO, "Input/output error"},
-  };
-  for (const auto& c : cases) {
-    ConfigFile file(path.c_str());
-    file.AddInt("error", c.error, nullptr);
-    std::string problem = "unchanged";
-    {
-      test_folder_sync::Failure failure(c.error);
-      EXPECT_EQ(1, file.Save(&problem)) << c.error;
-    }
-    EXPECT_EQ(*c.problem ? in_folder + c.problem : "", problem) << c.error;
-    EXPECT_EQ("(int)error=" + std::to_string(c.error) + "\n",
-              ReadWholeFile(path));
-  }
 }
 
 // Regression: every killed save left its own temporary file behind, and no

@@ -1,9 +1,9 @@
 // Durable replacement of a file on Windows.
 
-#include <aclapi.h>
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32_helpers.h"
@@ -13,31 +13,19 @@ namespace platform {
 
 namespace {
 
-// Gives the open file the access control list of `target`, so that a save
-// keeps who may read and change the file; nothing to do for a first save.
-bool TakeAccessControl(const char* target, HANDLE file) {
-  PACL acl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD status =
-      GetNamedSecurityInfoA(target, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, &acl, nullptr, &descriptor);
-  if (status == ERROR_FILE_NOT_FOUND) return true;
-  if (status == ERROR_SUCCESS) {
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    // An unprotected list takes the folder's inherited entries again.
-    const SECURITY_INFORMATION what =
-        DACL_SECURITY_INFORMATION |
-        ((control & SE_DACL_PROTECTED) != 0
-             ? PROTECTED_DACL_SECURITY_INFORMATION
-             : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    status = SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, acl,
-                             nullptr);
-    LocalFree(descriptor);
+// Gives `temp` the access control list of `target`, so that a save keeps
+// who may read and change the file; nothing to do for a first save.
+bool TakeAccessControl(const char* target, const char* temp) {
+  DWORD size = 0;
+  if (!GetFileSecurityA(target, DACL_SECURITY_INFORMATION, nullptr, 0, &size)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;
+    if (error != ERROR_INSUFFICIENT_BUFFER) return false;
   }
-  SetLastError(status);
-  return status == ERROR_SUCCESS;
+  std::vector<char> descriptor(size);
+  return GetFileSecurityA(target, DACL_SECURITY_INFORMATION, descriptor.data(),
+                          size, &size) &&
+         SetFileSecurityA(temp, DACL_SECURITY_INFORMATION, descriptor.data());
 }
 
 // Makes the fresh file `temp` hold data (line feeds as CR LF), flushed to
@@ -49,16 +37,16 @@ bool WriteFreshFile(const char* temp, const char* target,
   DeleteFileA(temp);
   bool written = false;
   {
-    ScopedHandle file(CreateFileA(temp, GENERIC_WRITE | WRITE_DAC, 0, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     const std::string text = WithSystemLineEnds(data.data(), data.size());
     DWORD size = 0;
-    written = file.IsValid() && TakeAccessControl(target, file.get()) &&
+    written = file.IsValid() &&
               WriteFile(file.get(), text.data(),
                         static_cast<DWORD>(text.size()), &size, nullptr) &&
               size == text.size() && FlushFileBuffers(file.get());
   }
-  if (written) return true;
+  if (written && TakeAccessControl(target, temp)) return true;
   const DWORD error = GetLastError();
   DeleteFileA(temp);
   SetLastError(error);

@@ -63,44 +63,44 @@ TEST_F(Win32PlatformTest, ReplaceGivesUpOnAReaderThatHoldsOn) {
   EXPECT_FALSE(DeleteFileAt(temp.c_str())) << "temporary file left";
 }
 
-// Regression: a save gave the file the folder's inherited access control
-// list instead of its own.
+// The access control list of a file as text, or "<unread>".
+std::string AclText(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  char* text = nullptr;
+  std::string result = "<unread>";
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+      ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+          nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+// Regression: a save gave the file the access control list of a new file in
+// its folder instead of its own.
 TEST_F(Win32PlatformTest, ReplaceKeepsTheAccessControlList) {
   const std::string target = Write("mervane.cfg", "old");
-  const auto acl_text = [&target] {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    char* text = nullptr;
-    std::string result = "<unread>";
-    if (GetNamedSecurityInfoA(target.c_str(), SE_FILE_OBJECT,
-                              DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                              nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
-        ConvertSecurityDescriptorToStringSecurityDescriptorA(
-            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
-            nullptr)) {
-      result = text;
-      LocalFree(text);
-    }
-    LocalFree(descriptor);
-    return result;
-  };
-  // Protected, so that nothing comes from the folder: the administrators
-  // may do everything, everyone else may read.
-  constexpr char kAcl[] = "D:P(A;;FA;;;BA)(A;;FR;;;WD)";
-  PSECURITY_DESCRIPTOR wanted = nullptr;
+  // Only the system and the administrators: not what a new file gets.
+  PSECURITY_DESCRIPTOR only_admins = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-      kAcl, SDDL_REVISION_1, &wanted, nullptr));
+      "D:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &only_admins, nullptr));
   ASSERT_TRUE(
-      SetFileSecurityA(target.c_str(), DACL_SECURITY_INFORMATION, wanted));
-  LocalFree(wanted);
-  const std::string before = acl_text();
-  ASSERT_EQ(kAcl, before);
+      SetFileSecurityA(target.c_str(), DACL_SECURITY_INFORMATION, only_admins));
+  LocalFree(only_admins);
+  const std::string before = AclText(target);
+  ASSERT_NE(AclText(Write("fresh", "x")), before);
   std::string problem;
   EXPECT_EQ(Replacement::kDurable,
             ReplaceFileDurably((target + ".tmp").c_str(), target.c_str(), "new",
                                &problem))
       << problem;
   EXPECT_EQ("new", ReadWholeFile(target));
-  EXPECT_EQ(before, acl_text());
+  EXPECT_EQ(before, AclText(target));
 }
 
 TEST_F(Win32PlatformTest, ASecondLockWaitsForTheFirst) {
