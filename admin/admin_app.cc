@@ -196,12 +196,19 @@ void AdminApp::PrintMessage() {
 
 const char* AdminApp::Saved(const char* outcome) {
   std::string problem;
-  return config_root_->Save(&problem) ? outcome : Failed(problem);
+  if (!config_root_->Save(&problem)) return Failed(problem);
+  if (problem.empty()) return outcome;
+  return WithProblem(std::string(outcome) + " " + messages::kSavedNotFlushed,
+                     problem);
 }
 
 const char* AdminApp::Failed(const std::string& problem) {
-  failure_ = std::string(messages::kSaveFailed) + " " +
-             HtmlEscaped(problem.c_str()) + ".";
+  return WithProblem(messages::kSaveFailed, problem);
+}
+
+const char* AdminApp::WithProblem(const std::string& text,
+                                  const std::string& problem) {
+  failure_ = text + " " + HtmlEscaped(problem.c_str()) + ".";
   return failure_.c_str();
 }
 

@@ -70,7 +70,9 @@ class AdminApp : public CgiApp {
   void PrintMessage();
 
   // Saves the whole configuration. Returns outcome when the file was
-  // written, else the save-failure text and the reason.
+  // written; followed by the not-flushed text and the reason when it was
+  // written but its folder could not be flushed; else the save-failure text
+  // and the reason.
   const char* Saved(const char* outcome);
 
   // A writer for the response.
@@ -104,6 +106,8 @@ class AdminApp : public CgiApp {
   // The save-failure text followed by the problem; valid until the next
   // call.
   const char* Failed(const std::string& problem);
+  // `text` and the problem, kept in failure_ until the next call.
+  const char* WithProblem(const std::string& text, const std::string& problem);
 
   // Whether the configuration file exists; it is created only when not.
   bool ConfigFileExists() const;

@@ -10,6 +10,10 @@ namespace messages {
 
 inline constexpr char kInitFailure[] = "Init failure!";
 inline constexpr char kSaveFailed[] = "Error saving CFG file.";
+// After the outcome of a change whose new file is in place but may not yet
+// be on the disk.
+inline constexpr char kSavedNotFlushed[] =
+    "The CFG file was saved, but not flushed to disk:";
 // A change asked for by another method than POST or from another site.
 inline constexpr char kChangeRefused[] =
     "Changes are accepted only from the forms of this program. Nothing was "

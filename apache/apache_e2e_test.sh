@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests through a real Apache httpd that hosts the built filter.
-# Usage: apache_e2e_test.sh BUILD_DIR mapping|admin|reload|browser|startup
+# Usage: apache_e2e_test.sh BUILD_DIR mapping|admin|reload|browser|startup|shared
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$1
@@ -16,16 +16,16 @@ expect() {
 }
 
 # fetch HOST URL [PORT]: prints "STATUS BODY" (the body's first line; "-"
-# unless the status is 200).
+# unless the status is 200). Asks $address, 127.0.0.1 when unset.
 fetch() {
   local answer status
-  answer=$(curl -s -H "Host: $1" -w '\n%{http_code}' "http://127.0.0.1:${3:-$port}$2")
+  answer=$(curl -s -H "Host: $1" -w '\n%{http_code}' "http://${address:-127.0.0.1}:${3:-$port}$2")
   status=${answer##*$'\n'}
   [ "$status" = 200 ] && echo "$status ${answer%%$'\n'*}" || echo "$status -"
 }
 
 # admin ACTION FIELD=VALUE... [-- CURL_OPTION...]: POSTs to the
-# administration program on its own port.
+# administration program on its own port ($site_admin_url).
 admin() {
   local action=$1 args=()
   shift
@@ -172,6 +172,66 @@ EOF
   expect "started without its file" "200 c:\\inetpub\\wwwroot\\a\\b.htm" "$(fetch alpha /a/b.htm)"
   site_example "$port"
   expect "the file once created" "200 d:\\www\\alpha\\a\\b.htm" "$(fetch alpha /a/b.htm)"
+}
+
+# Two servers, on 127.0.0.1 and 127.0.0.2, share one configuration folder,
+# as servers sharing a network folder do: a change made through either
+# administration program is served by both, and two administrators saving at
+# once, one on each, lose nothing.
+test_shared() {
+  local first=127.0.0.1 second=127.0.0.2 second_conf=$site/conf/second.conf
+  local ip n
+  site_conf "warn" "$port"
+  # Every address of the first, its administration's origin included.
+  sed -e "s/127\.0\.0\.1:/$second:/g" \
+    -e 's#^PidFile .*#PidFile logs/second.pid#' \
+    -e 's#^ErrorLog .*#ErrorLog logs/error-second.log#' \
+    "$site/conf/httpd.conf" >"$second_conf"
+  site_start "$second_conf"
+  second_pid=$site_pid
+  trap 'kill -TERM "$second_pid"; wait "$second_pid"; site_stop' EXIT
+  site_start
+  site_file 'd:\sites\gamma\index.htm' 'd:\sites\gamma\index.htm'
+  site_file 'd:\sites\delta\index.htm' 'd:\sites\delta\index.htm'
+  # on_both ACTION FIELD=VALUE...: the action for each server's IP, through
+  # the administration program at $site_admin_url.
+  on_both() {
+    for ip in $first $second; do admin "$1" "IP=$ip" "${@:2}" >/dev/null; done
+  }
+  admin DoAddIP newIP=$first >/dev/null
+  admin DoAddIP newIP=$second >/dev/null
+  on_both DoEditVHost "VHost=gamma|$port" "NewVHost=gamma|$port" \
+    'UserDir=d:\sites\gamma' Scheme=SchemeA
+  for ip in $first $second; do
+    expect "change on the first, served by $ip" "200 d:\\sites\\gamma\\index.htm" \
+      "$(address=$ip fetch gamma /)"
+  done
+  site_admin_url=http://$second:$site_admin_port on_both DoEditVHost "VHost=gamma|$port" \
+    "NewVHost=gamma|$port" 'UserDir=d:\sites\delta' Scheme=SchemeA
+  for ip in $first $second; do
+    expect "change on the second, served by $ip" "200 d:\\sites\\delta\\index.htm" \
+      "$(address=$ip fetch gamma /)"
+  done
+  # 25 new hosts through each administration program at the same time.
+  local writers=()
+  for ip in $first $second; do
+    for n in $(seq 25); do
+      site_admin_url=http://$ip:$site_admin_port admin DoEditVHost "IP=$ip" "VHost=h$n-${ip##*.}|$port" \
+        "NewVHost=h$n-${ip##*.}|$port" 'UserDir=d:\sites\gamma' Scheme=SchemeA |
+        grep -c 'Virtual host options saved!' || true
+    done >"$site/saved-${ip##*.}" &
+    writers+=($!)
+  done
+  wait "${writers[@]}"
+  expect "saves reported" 50 "$(cat "$site"/saved-* | awk '{ n += $1 } END { print n }')"
+  expect "hosts in the file" 50 \
+    "$(grep -c '^ *{ h[0-9]*-[12]|' "$site/drives/c/mervane/mervane.cfg")"
+  for ip in $first $second; do
+    for n in 1 25; do
+      expect "host h$n-${ip##*.} served" "200 d:\\sites\\gamma\\index.htm" \
+        "$(address=$ip fetch "h$n-${ip##*.}" /)"
+    done
+  done
 }
 
 site_create "$build_dir"

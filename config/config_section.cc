@@ -139,37 +139,29 @@ int ConfigSection::WriteTo(ConfigStream* stream) {
   return 1;
 }
 
-int ConfigSection::Save(std::string* failure) {
-  std::string problem;
+int ConfigSection::Save(std::string* problem) {
+  std::string why;
+  bool saved = false;
   if (!bound_ || Name() == nullptr) {
-    problem = "the configuration is not bound to a file";
-  } else if (IsStorableTree(*this, &problem)) {
-    if (WriteThroughTempFile(&problem)) return 1;
+    why = "the configuration is not bound to a file";
+  } else if (IsStorableTree(*this, &why)) {
+    saved = WriteThroughTempFile(&why);
   }
-  if (failure != nullptr) *failure = problem;
-  return 0;
+  if (problem != nullptr) *problem = why;
+  return saved ? 1 : 0;
 }
 
 bool ConfigSection::WriteThroughTempFile(std::string* problem) {
+  std::string text;
+  ConfigTextFile file(Name(), &text);
+  WriteTo(&file);
+  file.Close();
   // One fixed name: a save killed half-way leaves at most this one file,
   // which the next save takes over.
   const std::string temp_path = std::string(Name()) + ".tmp";
-  std::FILE* temp = platform::CreateFreshFile(temp_path.c_str(), Name());
-  if (temp == nullptr) {
-    *problem = temp_path + ": " + platform::LastErrorText();
-    return false;
-  }
-  ConfigTextFile file(temp_path.c_str(), temp);
-  WriteTo(&file);
-  if (!file.Close()) {
-    *problem = temp_path + ": " + platform::LastErrorText();
-  } else if (!platform::ReplaceFileAtomically(temp_path.c_str(), Name())) {
-    *problem = std::string(Name()) + ": " + platform::LastErrorText();
-  } else {
-    return true;
-  }
-  platform::DeleteFileAt(temp_path.c_str());
-  return false;
+  return platform::ReplaceFileDurably(temp_path.c_str(), Name(), text,
+                                      problem) !=
+         platform::Replacement::kFailed;
 }
 
 ConfigSection* ConfigSection::GetSection(const char* name) const {

@@ -43,12 +43,16 @@ class ConfigSection : public ConfigGroup {
   virtual int WriteTo(ConfigStream* stream);
   // Rewrites the bound file from this section, through the file
   // "<path>.tmp" beside it, which replaces the file in one step only after
-  // every byte was written and flushed to the disk. On any failure
+  // every byte was written and flushed to the disk; the file keeps its
+  // owner, group and permissions where this process may set them. Returns 1
+  // once the new file has replaced the old one; *problem (when given) is
+  // then empty, or says why the replacement may not survive a power cut
+  // (its folder could not be flushed). On any failure before that
   // (unbound, a text the format cannot carry, a system error) returns 0,
-  // stores the reason for people in *failure (when given), removes the
-  // temporary file and leaves the old one as it was. Two saves of one file
-  // at once must be kept apart by the caller (ConfigFileLock).
-  virtual int Save(std::string* failure = nullptr);
+  // stores the reason for people in *problem, removes the temporary file
+  // and leaves the old one as it was. Two saves of one file at once must be
+  // kept apart by the caller (ConfigFileLock).
+  virtual int Save(std::string* problem = nullptr);
 
   ConfigSection* GetSection(const char* name) const;
   ConfigSection* GetSectionAt(int index) const;
@@ -80,7 +84,7 @@ class ConfigSection : public ConfigGroup {
   // The reader's steps for one value line and for one blob.
   void LoadValue(ConfigStream* stream, int event);
   void LoadBlob(ConfigStream* stream);
-  // Save's writing; on failure *problem tells why.
+  // Save's writing; *problem as for Save.
   bool WriteThroughTempFile(std::string* problem);
   // AddSection and AddArray: the child of that name when it is of the kind
   // Group, else a new one.

@@ -86,8 +86,8 @@ ConfigTextFile::ConfigTextFile(const char* path, int mode)
   std::fclose(file);
 }
 
-ConfigTextFile::ConfigTextFile(const char* path, std::FILE* file)
-    : ConfigStream(path), file_(file), writing_(true), open_(file != nullptr) {}
+ConfigTextFile::ConfigTextFile(const char* path, std::string* text)
+    : ConfigStream(path), text_out_(text), writing_(true), open_(true) {}
 
 ConfigTextFile::~ConfigTextFile() { Close(); }
 
@@ -96,9 +96,11 @@ int ConfigTextFile::Close() {
   open_ = false;
   if (!writing_) return 1;
   bool ok = Flush();
-  if (std::fflush(file_) != 0) ok = false;
-  if (std::fclose(file_) != 0) ok = false;
-  file_ = nullptr;
+  if (file_ != nullptr) {
+    if (std::fflush(file_) != 0) ok = false;
+    if (std::fclose(file_) != 0) ok = false;
+    file_ = nullptr;
+  }
   return ok ? 1 : 0;
 }
 
@@ -119,8 +121,10 @@ void ConfigTextFile::PutIndent() {
 }
 
 bool ConfigTextFile::Flush() {
-  if (!output_.empty() &&
-      std::fwrite(output_.data(), 1, output_.size(), file_) != output_.size()) {
+  if (text_out_ != nullptr) {
+    text_out_->append(output_);
+  } else if (!output_.empty() && std::fwrite(output_.data(), 1, output_.size(),
+                                             file_) != output_.size()) {
     write_failed_ = true;
   }
   output_.clear();

@@ -21,8 +21,8 @@
 //
 // Reading takes the whole file into memory when the stream opens; the
 // offsets of open sections are positions in that buffer. Writing buffers
-// its output; Close() reports whether every write, the flush and the close
-// succeeded.
+// its output, or keeps all of it in a text; Close() reports whether every
+// write, the flush and the close succeeded.
 //
 // Thread safety: a stream belongs to one thread for its whole life.
 
@@ -49,9 +49,9 @@ class ConfigTextFile : public ConfigStream {
 
   // Opens the file at once; IsOpen() tells whether it did.
   ConfigTextFile(const char* path, int mode);
-  // Writes to `file`, already open for writing in text mode, and owns it
-  // from now on; `path` names it.
-  ConfigTextFile(const char* path, std::FILE* file);
+  // Writes into *text (appended, line feeds as they are) instead of a
+  // file; `path` names the file the text is meant for.
+  ConfigTextFile(const char* path, std::string* text);
   ~ConfigTextFile() override;
   ConfigTextFile(const ConfigTextFile&) = delete;
   ConfigTextFile& operator=(const ConfigTextFile&) = delete;
@@ -157,6 +157,7 @@ class ConfigTextFile : public ConfigStream {
   int FindParsed(const char* name, int event, const Value& parsed, Out* out);
 
   std::FILE* file_ = nullptr;
+  std::string* text_out_ = nullptr;  // written to instead of file_
   bool writing_ = false;
   bool open_ = false;
   bool write_failed_ = false;

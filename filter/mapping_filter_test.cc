@@ -14,6 +14,7 @@
 
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
+#include "platform/platform.h"
 
 namespace mervane {
 namespace {
@@ -57,36 +58,39 @@ class MappingFilterTest : public ::testing::Test {
     return changed_.wait_for(lock, std::chrono::minutes(1),
                              [&] { return waiting_threads_.size() >= count; });
   }
-  // Replaces the file in one step, as saves do, a second past both now and
-  // the last time: a change even where the file system keeps whole seconds.
+  // Replaces the file as saves do, again until its last-write time differs
+  // from the last version's: a change even where the clock is coarse.
   void WriteConfiguration(const std::string& user_dir,
                           const std::string& more = "") {
-    const std::string next = std::string(kConfigPath) + ".next";
-    environment_.WriteFile(
-        next,
-        "{ 10.0.0.5:\n{ VIRTUAL_HOSTS:\n{ alpha:\n"
-        "(string)UserDir=" +
-            user_dir +
-            "\n(string)MapScheme=SchemeA\n} alpha;\n} "
-            "VIRTUAL_HOSTS;\n{ MAIN:\n(string)WebRoot=d:\\www\n"
-            "} MAIN;\n} 10.0.0.5;\n" +
-            more);
-    const std::filesystem::path native = environment_.Native(next);
-    last_write_ =
-        std::max({std::filesystem::last_write_time(native),
-                  std::filesystem::file_time_type::clock::now(), last_write_}) +
-        std::chrono::seconds(1);
-    std::filesystem::last_write_time(native, last_write_);
-    ASSERT_TRUE(platform::ReplaceFileAtomically(
-        environment_.Path(next).c_str(),
-        environment_.Path(kConfigPath).c_str()));
+    const std::string text = environment_.Relocated(
+        "{ 10.0.0.5:\n{ VIRTUAL_HOSTS:\n{ alpha:\n(string)UserDir=" + user_dir +
+        "\n(string)MapScheme=SchemeA\n} alpha;\n} VIRTUAL_HOSTS;\n{ MAIN:\n"
+        "(string)WebRoot=d:\\www\n} MAIN;\n} 10.0.0.5;\n" +
+        more);
+    const std::string path = environment_.Path(kConfigPath);
+    std::filesystem::create_directories(
+        std::filesystem::path(environment_.Native(kConfigPath)).parent_path());
+    for (;;) {
+      std::string problem;
+      ASSERT_NE(platform::Replacement::kFailed,
+                platform::ReplaceFileDurably((path + ".tmp").c_str(),
+                                             path.c_str(), text, &problem))
+          << problem;
+      platform::FileTime written;
+      ASSERT_TRUE(platform::QueryLastWriteTime(path.c_str(), &written));
+      if (written != last_write_) {
+        last_write_ = written;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   std::string AlphaPath(const std::string& user_dir) const {
     return environment_.Path("d:\\www\\" + user_dir + "\\a.htm");
   }
 
   TestEnvironment environment_;
-  std::filesystem::file_time_type last_write_;
+  platform::FileTime last_write_;
   MappingFilter::Hooks hooks_;
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -38,8 +38,7 @@ void TestEnvironment::SetConfigurationPath(const std::string& path) const {
       .WriteString(schema::kRegistryValueName, Path(path).c_str());
 }
 
-void TestEnvironment::WriteFile(const std::string& path,
-                                const std::string& text) const {
+std::string TestEnvironment::Relocated(const std::string& text) const {
   std::string relocated;
   size_t copied = 0;
   for (size_t i = 0; i + 2 < text.size(); ++i) {
@@ -50,9 +49,14 @@ void TestEnvironment::WriteFile(const std::string& path,
       copied = i + 3;
     }
   }
+  return relocated + text.substr(copied);
+}
+
+void TestEnvironment::WriteFile(const std::string& path,
+                                const std::string& text) const {
   const fs::path native = Native(path);
   fs::create_directories(native.parent_path());
-  std::ofstream(native, std::ios::binary) << relocated << text.substr(copied);
+  std::ofstream(native, std::ios::binary) << Relocated(text);
 }
 
 std::vector<std::string> TestEnvironment::LogMessages(

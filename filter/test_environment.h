@@ -25,7 +25,9 @@ class TestEnvironment {
   std::string Path(const std::string& path) const;  // apply once
   std::string Native(const std::string& path) const;
   void SetConfigurationPath(const std::string& path) const;
-  // Writes text, each drive path in it given by Path, making its folders.
+  // text with each drive path in it given by Path.
+  std::string Relocated(const std::string& text) const;
+  // Writes text Relocated, making its folders.
   void WriteFile(const std::string& path, const std::string& text) const;
   // The messages of a mapping log's lines: what follows "TIME, DATE:  ".
   std::vector<std::string> LogMessages(const std::string& path) const;

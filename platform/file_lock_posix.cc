@@ -1,8 +1,7 @@
-// The lock and the fresh files of a save on POSIX systems.
+// The lock that keeps the writers of a file apart, on POSIX systems.
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,8 +17,10 @@ struct FileLockRep {
 };
 
 FileLock LockFileExclusively(const char* path) {
-  const int fd =
-      open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // Never through a symbolic link: one planted at the name would make the
+  // lock create or lock whatever file it points to.
+  const int fd = open(NativePath(path).c_str(),
+                      O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   int locked;
   do {
@@ -37,21 +38,6 @@ void UnlockFile(FileLock lock) {
   // Closing the descriptor releases the lock.
   close(lock->fd);
   delete lock;
-}
-
-std::FILE* CreateFreshFile(const char* temp_path, const char* target) {
-  const std::string native = NativePath(temp_path);
-  const int fd =
-      open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  // The replacement keeps the permissions of the file it replaces.
-  struct stat st;
-  if (stat(NativePath(target).c_str(), &st) == 0) {
-    fchmod(fd, st.st_mode & 07777);
-  }
-  std::FILE* file = fdopen(fd, "w");
-  if (file == nullptr) close(fd);
-  return file;
 }
 
 std::string LastErrorText() { return std::strerror(errno); }

@@ -1,4 +1,4 @@
-// The lock and the fresh files of a save on Windows.
+// The lock that keeps the writers of a file apart, on Windows.
 
 #include <windows.h>
 
@@ -35,10 +35,6 @@ void UnlockFile(FileLock lock) {
   UnlockFileEx(lock->file, 0, 1, 0, &whole);
   CloseHandle(lock->file);
   delete lock;
-}
-
-std::FILE* CreateFreshFile(const char* temp_path, const char* /*target*/) {
-  return std::fopen(temp_path, "wt");
 }
 
 std::string LastErrorText() {

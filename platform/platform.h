@@ -92,14 +92,6 @@ bool FindFileEntry(const char* path, bool* is_directory);
 // again for up to about 50 ms.
 std::FILE* OpenFile(const char* path, const char* mode);
 
-// Replaces `target` with `source` in one step, so that a reader sees either
-// the old or the new file, never a part of one; `source` is gone afterwards.
-// The data of `source` reaches the disk before the replace, and the replace
-// itself before the return (the folder is flushed on POSIX; the move is
-// written through on Windows), so that a power cut after success keeps the
-// new file. Returns false, leaving both as they were, on failure.
-bool ReplaceFileAtomically(const char* source, const char* target);
-
 // Deletes the file; false when it could not be deleted.
 bool DeleteFileAt(const char* path);
 
@@ -117,16 +109,35 @@ using FileLock = FileLockRep*;
 // Opens the file at `path` (creating it, empty, when missing) and waits
 // until this caller holds its exclusive lock (flock; LockFileEx). Locks of
 // other processes and of other calls in this process exclude each other.
-// Returns null when the file cannot be opened or locked.
+// Returns null when the file cannot be opened or locked, and on POSIX when
+// `path` is a symbolic link, which is never followed.
 FileLock LockFileExclusively(const char* path);
 // Releases the lock and closes the file, which stays where it is.
 void UnlockFile(FileLock lock);
 
-// Opens `temp_path` for writing in text mode, created fresh: a file left
-// there by an earlier, interrupted writer is truncated. It takes the
-// permissions of `target`, the file it is to replace (POSIX). Callers hold
-// a lock that keeps other writers of the name away. Null on failure.
-std::FILE* CreateFreshFile(const char* temp_path, const char* target);
+// What ReplaceFileDurably achieved.
+enum class Replacement {
+  kFailed,      // nothing replaced; the target is as it was
+  kDurable,     // the new file replaced the target and is on the disk
+  kNotFlushed,  // the new file replaced the target, but the folder could
+                // not be flushed: a power cut may still bring back the old
+};
+
+// Writes `data` to `target` whole: into the fresh file `temp_path` beside
+// it, synced through the descriptor it was written with, then renamed over
+// `target`, and the folder synced, so that a reader sees the old or the new
+// file, never a part of one, and the new one survives a power cut. A file
+// left at `temp_path` is removed first; the fresh one is made with
+// O_EXCL | O_NOFOLLOW, so it is never a symbolic link planted there. An
+// existing target's owner, group and mode (POSIX: as far as the caller may
+// set them) or its access control list (Windows) pass to the new file. Line
+// feeds become the system's line ends (CR LF on Windows). A folder sync that
+// the file system does not support (EINVAL) counts as done. The caller keeps
+// other writers of `temp_path` away (a lock, or a name of its own). On
+// kFailed and kNotFlushed *problem receives "<path>: <system text>", with
+// the path spelled as given; on kDurable it is left alone.
+Replacement ReplaceFileDurably(const char* temp_path, const char* target,
+                               const std::string& data, std::string* problem);
 
 // The system's text for the last failed file operation of this thread
 // (errno; GetLastError), for messages to people.

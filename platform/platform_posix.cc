@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/durable_file_posix.h"
 #include "platform/platform.h"
 #include "platform/time_format_posix.h"
 
@@ -137,61 +138,12 @@ bool FindValueFile(RegistryHandle key, const char* name, std::string* path) {
          FindEntry(key->folder, name, false, path);
 }
 
-// Opens a file that did not exist, named after `path` plus a suffix that
-// makes it unique, in the same folder. Returns the descriptor, -1 on failure.
-int CreateUniqueSibling(const std::string& path, std::string* unique_path) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    *unique_path = path + ".tmp" + std::to_string(getpid()) + "-" +
-                   std::to_string(counter++);
-    const int fd = open(unique_path->c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 // The hidden sibling through which `path` is replaced.
 std::string SiblingBase(const std::string& path) {
   const size_t slash = path.rfind('/');
   const std::string folder =
       slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   return folder + "." + path.substr(slash + 1);
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-// Makes the data of a file, or the entries of a folder, durable.
-bool SyncFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = fsync(fd) == 0;
-  close(fd);
-  return synced;
-}
-
-// Writes `size` bytes to `path` through a sibling temporary file that
-// replaces it in one step.
-bool ReplaceFileContents(const std::string& path, const char* data,
-                         size_t size) {
-  std::string temp;
-  const int fd = CreateUniqueSibling(SiblingBase(path), &temp);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, data, size) && fsync(fd) == 0;
-  if (close(fd) == 0 && written && rename(temp.c_str(), path.c_str()) == 0) {
-    return true;
-  }
-  unlink(temp.c_str());
-  return false;
 }
 
 // The user's LC_TIME, read once and kept, without touching the process's
@@ -314,7 +266,15 @@ bool WriteRegistryString(RegistryHandle key, const char* name,
   }
   std::string path;
   if (!FindValueFile(key, name, &path)) path = key->folder + "/" + name;
-  return ReplaceFileContents(path, text, std::strlen(text) + 1);
+  // No lock keeps two writers of a key apart: each writes through a name
+  // of its own.
+  static std::atomic<unsigned> counter{0};
+  const std::string temp = SiblingBase(path) + ".tmp" +
+                           std::to_string(getpid()) + "-" +
+                           std::to_string(counter++);
+  ReplaceStep step;
+  return ReplaceNativeFile(temp, path, std::string(text, std::strlen(text) + 1),
+                           &step) != Replacement::kFailed;
 }
 
 bool DeleteRegistryValue(RegistryHandle key, const char* name) {
@@ -376,16 +336,6 @@ std::FILE* OpenFile(const char* path, const char* mode) {
     if (*m != 't') native_mode += *m;
   }
   return std::fopen(NativePath(path).c_str(), native_mode.c_str());
-}
-
-bool ReplaceFileAtomically(const char* source, const char* target) {
-  const std::string from = NativePath(source);
-  const std::string to = NativePath(target);
-  if (!SyncFile(from) || rename(from.c_str(), to.c_str()) != 0) return false;
-  // The rename lives in the folder's data: flushed too, or a power cut may
-  // bring back the old file.
-  const size_t slash = to.rfind('/');
-  return SyncFile(slash == std::string::npos ? "." : to.substr(0, slash + 1));
 }
 
 bool DeleteFileAt(const char* path) {

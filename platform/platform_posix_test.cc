@@ -1,8 +1,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include "gtest/gtest.h"
 #include "platform/platform.h"
 #include "platform/platform_test_helpers.h"
+#include "platform/test_folder_sync.h"
 #include "platform/time_format_posix.h"
 
 namespace mervane {
@@ -107,13 +110,151 @@ TEST_F(PosixPlatformTest, LastWriteTimeCarriesFullResolution) {
   EXPECT_EQ(time, untouched);
 }
 
-TEST_F(PosixPlatformTest, FreshFileReplacesTargetKeepingItsPermissions) {
+TEST_F(PosixPlatformTest, DurableReplaceTakesOverAStaleFile) {
   const fs::path target = dir_ / "drives/c/mervane.cfg";
   Write(target, "old contents\n");
-  chmod(target.c_str(), 0640);
-  ExpectFreshFileReplaces("c:\\mervane.cfg", target, "\n");
-  EXPECT_EQ(fs::perms(0640),
-            fs::status(target).permissions() & fs::perms::mask);
+  ExpectDurableReplace("c:\\mervane.cfg", target, "\n");
+}
+
+// Regression: a save dropped the file's owner and group.
+TEST_F(PosixPlatformTest, DurableReplaceKeepsOwnerGroupAndMode) {
+  const bool root = geteuid() == 0;
+  const struct {
+    uid_t uid;
+    gid_t gid;
+    mode_t mode;
+  } cases[] = {
+      {1234, 5678, 0640},
+      {0, 5678, 0604},
+      {0, 0, 0664},
+  };
+  const fs::path target = dir_ / "mervane.cfg";
+  for (const auto& c : cases) {
+    Write(target, "old\n");
+    if (root) {
+      ASSERT_EQ(0, chown(target.c_str(), c.uid, c.gid));
+    }
+    ASSERT_EQ(0, chmod(target.c_str(), c.mode));
+    struct stat before;
+    ASSERT_EQ(0, stat(target.c_str(), &before));
+    std::string problem;
+    EXPECT_EQ(Replacement::kDurable,
+              ReplaceFileDurably((dir_ / "x.tmp").c_str(), target.c_str(),
+                                 "new\n", &problem))
+        << problem;
+    struct stat after;
+    ASSERT_EQ(0, stat(target.c_str(), &after));
+    EXPECT_NE(before.st_ino, after.st_ino) << "replaced, not rewritten";
+    EXPECT_EQ(before.st_uid, after.st_uid) << c.uid;
+    EXPECT_EQ(before.st_gid, after.st_gid) << c.gid;
+    EXPECT_EQ(c.mode, after.st_mode & 07777) << c.mode;
+  }
+}
+
+// Regression: a folder that could not be synced after the rename turned a
+// save that had replaced the file into a failure.
+TEST_F(PosixPlatformTest, AFolderSyncAfterTheRenameNeverFailsTheSave) {
+  const struct {
+    int error;  // of the folder sync; 0 when it works
+    Replacement expected;
+    const char* problem;
+  } cases[] = {
+      {0, Replacement::kDurable, ""},
+      {EINVAL, Replacement::kDurable, ""},  // cannot sync folders at all
+      {EIO, Replacement::kNotFlushed, "c:\\: Input/output error"},
+  };
+  Write(dir_ / "drives/c/mervane.cfg", "old\n");
+  for (const auto& c : cases) {
+    const int syncs = test_folder_sync::Count();
+    std::string problem;
+    {
+      test_folder_sync::Failure failure(c.error);
+      EXPECT_EQ(c.expected,
+                ReplaceFileDurably("c:\\mervane.cfg.tmp", "c:\\mervane.cfg",
+                                   std::to_string(c.error), &problem))
+          << c.error;
+    }
+    EXPECT_EQ(c.problem, problem) << c.error;
+    EXPECT_EQ(syncs + 1, test_folder_sync::Count()) << c.error;
+    EXPECT_EQ(std::to_string(c.error),
+              ReadWholeFile(dir_ / "drives/c/mervane.cfg"))
+        << c.error;
+  }
+}
+
+// Regression: the registry's value files were renamed into place without
+// syncing their folder, so a power cut could bring back the old value.
+TEST_F(PosixPlatformTest, RegistryWritesSyncTheirFolder) {
+  RegistryHandle key = OpenRegistryKey(RegistryRoot::kLocalMachine, kKey, true);
+  const int syncs = test_folder_sync::Count();
+  EXPECT_TRUE(WriteRegistryString(key, kValue, "c:\\m.cfg"));
+  EXPECT_EQ(syncs + 1, test_folder_sync::Count());
+  test_folder_sync::Failure failure(EIO);
+  EXPECT_TRUE(WriteRegistryString(key, kValue, "c:\\n.cfg")) << "written";
+  EXPECT_EQ(std::string("c:\\n.cfg", 9), ReadValueData(key, kValue));
+  CloseRegistryKey(key);
+}
+
+// Regression: a symbolic link planted at the temporary or the lock file's
+// name made a save write, truncate or lock the file it points to.
+TEST_F(PosixPlatformTest, SavesNeverOpenThroughASymbolicLink) {
+  const fs::path target = dir_ / "mervane.cfg";
+  const fs::path victim = dir_ / "victim";
+  for (const bool victim_exists : {true, false}) {
+    fs::remove(victim);
+    if (victim_exists) Write(victim, "precious\n");
+    const std::string expected = victim_exists ? "precious\n" : "<none>";
+    auto victim_text = [&] {
+      return fs::exists(victim) ? ReadWholeFile(victim) : "<none>";
+    };
+
+    Write(target, "old\n");
+    fs::remove(dir_ / "mervane.cfg.tmp");
+    fs::create_symlink(victim, dir_ / "mervane.cfg.tmp");
+    std::string problem;
+    EXPECT_EQ(Replacement::kDurable,
+              ReplaceFileDurably((dir_ / "mervane.cfg.tmp").c_str(),
+                                 target.c_str(), "new\n", &problem))
+        << problem;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
+    EXPECT_EQ("new\n", ReadWholeFile(target));
+    EXPECT_EQ(expected, victim_text()) << "through the temporary file";
+
+    fs::remove(dir_ / "mervane.cfg.lock");
+    fs::create_symlink(victim, dir_ / "mervane.cfg.lock");
+    FileLock lock = LockFileExclusively((dir_ / "mervane.cfg.lock").c_str());
+    EXPECT_EQ(nullptr, lock);
+    UnlockFile(lock);
+    EXPECT_EQ(expected, victim_text()) << "through the lock file";
+  }
+}
+
+// Regression: a temporary file left by another user, which this one may not
+// truncate, blocked every later save although the folder allowed it.
+TEST_F(PosixPlatformTest, AStaleFileOfAnotherUserDoesNotBlockSaves) {
+  const fs::path target = dir_ / "shared/mervane.cfg";
+  Write(target, "old\n");
+  Write(dir_ / "shared/mervane.cfg.tmp", "left by a killed save\n");
+  // Read-only and, when the tests run as root, another user's: the saver
+  // below runs as nobody then.
+  chmod((dir_ / "shared/mervane.cfg.tmp").c_str(), 0444);
+  chmod(dir_.c_str(), 0755);
+  chmod((dir_ / "shared").c_str(), 0777);
+  const pid_t saver = fork();
+  if (saver == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    std::string problem;
+    _exit(ReplaceFileDurably((dir_ / "shared/mervane.cfg.tmp").c_str(),
+                             target.c_str(), "new\n",
+                             &problem) == Replacement::kDurable
+              ? 0
+              : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(saver, waitpid(saver, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ("new\n", ReadWholeFile(target));
+  EXPECT_FALSE(fs::exists(dir_ / "shared/mervane.cfg.tmp"));
 }
 
 TEST_F(PosixPlatformTest, ASecondLockWaitsForTheFirst) {

@@ -5,7 +5,6 @@
 #define MERVANE_PLATFORM_PLATFORM_TEST_HELPERS_H_
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -66,29 +65,26 @@ inline void ExpectRegistryContracts(RegistryRoot root, const std::string& path,
   CloseRegistryKey(key);
 }
 
-// A fresh file beside target (an existing file, native_target in the file
-// system's form) replaces it whole and only when asked; line_end is how a
-// written "\n" is stored. A save killed half-way leaves its file; the next
-// one starts it afresh.
-inline void ExpectFreshFileReplaces(const char* target,
-                                    const std::string& native_target,
-                                    const std::string& line_end) {
+// A save replaces target (an existing file, native_target in the file
+// system's form) whole; line_end is how a written "\n" is stored. A file
+// left at the temporary name by a killed save is taken over; a temporary
+// file that cannot be made fails the save and leaves the target alone.
+inline void ExpectDurableReplace(const char* target,
+                                 const std::string& native_target,
+                                 const std::string& line_end) {
   const std::string temp = std::string(target) + ".tmp";
-  std::FILE* file = CreateFreshFile(temp.c_str(), target);
-  ASSERT_NE(nullptr, file);
-  std::fputs("a longer text left by a killed save", file);
-  std::fclose(file);
-  file = CreateFreshFile(temp.c_str(), target);
-  ASSERT_NE(nullptr, file);
-  const std::string old_text = ReadWholeFile(native_target);
-  std::fputs("new\n", file);
-  std::fclose(file);
-  EXPECT_EQ(old_text, ReadWholeFile(native_target)) << "replaced too early";
-  EXPECT_TRUE(ReplaceFileAtomically(temp.c_str(), target));
+  std::string problem;
+  ASSERT_TRUE(AppendToFile(temp.c_str(), "a longer text of a killed save", 30));
+  EXPECT_EQ(Replacement::kDurable,
+            ReplaceFileDurably(temp.c_str(), target, "new\n", &problem))
+      << problem;
   EXPECT_EQ("new" + line_end, ReadWholeFile(native_target));
-  EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), target)) << "source gone";
+  EXPECT_FALSE(DeleteFileAt(temp.c_str())) << "temporary file left";
+  const std::string missing = std::string(target) + ".none/x";
+  EXPECT_EQ(Replacement::kFailed,
+            ReplaceFileDurably(missing.c_str(), target, "x", &problem));
+  EXPECT_EQ(missing + ": ", problem.substr(0, missing.size() + 2));
   EXPECT_EQ("new" + line_end, ReadWholeFile(native_target));
-  EXPECT_FALSE(DeleteFileAt(temp.c_str())) << "nothing left to delete";
 }
 
 // A second lock of path (in an existing folder) waits for the first, and the
@@ -111,7 +107,6 @@ inline void ExpectLockExcludes(const std::string& path,
   bool is_directory = true;
   EXPECT_TRUE(FindFileEntry(path.c_str(), &is_directory)) << "the file stays";
   EXPECT_EQ(nullptr, LockFileExclusively(missing.c_str()));
-  EXPECT_EQ(nullptr, CreateFreshFile(missing.c_str(), path.c_str()));
   EXPECT_FALSE(LastErrorText().empty());
 }
 

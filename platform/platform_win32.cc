@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32_helpers.h"
 
 namespace mervane {
 namespace platform {
@@ -26,23 +27,6 @@ struct RegistryHandleRep {
 };
 
 namespace {
-
-// A kernel object handle, closed by its owner.
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ~ScopedHandle() {
-    if (IsValid()) CloseHandle(handle_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-  bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  const HANDLE handle_;
-};
 
 // A FindFirstFile search, ended with FindClose.
 class ScopedFind {
@@ -64,17 +48,6 @@ class ScopedFind {
 HKEY RootKey(RegistryRoot root) {
   return root == RegistryRoot::kLocalMachine ? HKEY_LOCAL_MACHINE
                                              : HKEY_CURRENT_USER;
-}
-
-// Writes the file's data out of the system's cache to the disk.
-bool FlushToDisk(const char* path) {
-  const HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool flushed = FlushFileBuffers(file) != 0;
-  CloseHandle(file);
-  return flushed;
 }
 
 // The module (DLL or program) whose code contains this function.
@@ -207,26 +180,6 @@ std::FILE* OpenFile(const char* path, const char* mode) {
   }
 }
 
-bool ReplaceFileAtomically(const char* source, const char* target) {
-  // The filter opens the file for a moment on every request (its time) and
-  // for a reload, without sharing deletion; a replace that meets such a
-  // moment is tried again rather than failing the administrator's save.
-  constexpr int kTries = 20;
-  constexpr DWORD kPauseMilliseconds = 50;
-  if (!FlushToDisk(source)) return false;
-  for (int attempt = 1;; ++attempt) {
-    if (MoveFileExA(source, target,
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
-    }
-    const DWORD error = GetLastError();
-    const bool busy =
-        error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
-    if (!busy || attempt == kTries) return false;
-    Sleep(kPauseMilliseconds);
-  }
-}
-
 bool DeleteFileAt(const char* path) { return DeleteFileA(path) != 0; }
 
 std::string NativePath(const char* path) { return path != nullptr ? path : ""; }
@@ -264,12 +217,7 @@ void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
 void YieldThread() { SwitchToThread(); }
 
 bool AppendToFile(const char* path, const char* text, std::size_t size) {
-  std::string block;
-  block.reserve(size + size / 16);
-  for (const char* c = text; c != text + size; ++c) {
-    if (*c == '\n') block += '\r';
-    block += *c;
-  }
+  const std::string block = WithSystemLineEnds(text, size);
   // With FILE_APPEND_DATA alone every write goes to the end in one step.
   ScopedHandle file(CreateFileA(path, FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

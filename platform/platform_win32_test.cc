@@ -1,4 +1,7 @@
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -41,21 +44,63 @@ TEST_F(Win32PlatformTest, RegistryAndTempFileContracts) {
                           parent_ + "\\Halvost soft\\Mervane",
                           parent_ + "\\HALVOST SOFT\\mervane");
   const std::string target = Write("mervane.cfg", "old\n");
-  ExpectFreshFileReplaces(target.c_str(), target, "\r\n");
+  ExpectDurableReplace(target.c_str(), target, "\r\n");
 }
 
 // A reader that never lets go must fail the save, not hang it.
 TEST_F(Win32PlatformTest, ReplaceGivesUpOnAReaderThatHoldsOn) {
   const std::string target = Write("mervane.cfg", "old");
-  const std::string source = Write("mervane.cfg.tmp", "new");
+  const std::string temp = dir_ + "mervane.cfg.tmp";
   HANDLE reader =
       CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
-  EXPECT_FALSE(ReplaceFileAtomically(source.c_str(), target.c_str()));
+  std::string problem;
+  EXPECT_EQ(Replacement::kFailed,
+            ReplaceFileDurably(temp.c_str(), target.c_str(), "new", &problem));
   CloseHandle(reader);
   EXPECT_EQ("old", ReadWholeFile(target));
-  EXPECT_EQ("new", ReadWholeFile(source));
+  EXPECT_FALSE(DeleteFileAt(temp.c_str())) << "temporary file left";
+}
+
+// The access control list of a file as text, or "<unread>".
+std::string AclText(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  char* text = nullptr;
+  std::string result = "<unread>";
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+      ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+          nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+// Regression: a save gave the file the access control list of a new file in
+// its folder instead of its own.
+TEST_F(Win32PlatformTest, ReplaceKeepsTheAccessControlList) {
+  const std::string target = Write("mervane.cfg", "old");
+  // Only the system and the administrators: not what a new file gets.
+  PSECURITY_DESCRIPTOR only_admins = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      "D:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &only_admins, nullptr));
+  ASSERT_TRUE(
+      SetFileSecurityA(target.c_str(), DACL_SECURITY_INFORMATION, only_admins));
+  LocalFree(only_admins);
+  const std::string before = AclText(target);
+  ASSERT_NE(AclText(Write("fresh", "x")), before);
+  std::string problem;
+  EXPECT_EQ(Replacement::kDurable,
+            ReplaceFileDurably((target + ".tmp").c_str(), target.c_str(), "new",
+                               &problem))
+      << problem;
+  EXPECT_EQ("new", ReadWholeFile(target));
+  EXPECT_EQ(before, AclText(target));
 }
 
 TEST_F(Win32PlatformTest, ASecondLockWaitsForTheFirst) {

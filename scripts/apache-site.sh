@@ -162,23 +162,24 @@ Listen 127.0.0.1:$site_admin_port
 EOF
 }
 
-# site_start: starts Apache in the background ($site_pid) and waits until it
-# answers; fails with its error log when it does not.
+# site_start [CONF]: starts Apache with CONF (conf/httpd.conf when not
+# given) in the background ($site_pid) and waits until it answers on its
+# first Listen address; fails with the error logs when it does not.
 site_start() {
-  local port user
-  port=$(sed -n 's/^Listen 127.0.0.1:\([0-9]*\)$/\1/p' "$site/conf/httpd.conf" | head -1)
+  local conf=${1:-$site/conf/httpd.conf} address user
+  address=$(sed -n 's/^Listen \(127\.[0-9.]*:[0-9]*\)$/\1/p' "$conf" | head -1)
   user=$(site_user)
   # What the children write: the configuration's folder (saves, lock file),
   # the filter's logs and the registry.
   chown -R "$user" "$site/registry" "$site/drives/c/mervane" "$site/drives/c/logs"
-  /usr/sbin/apache2 -d "$site" -f "$site/conf/httpd.conf" -DFOREGROUND &
+  /usr/sbin/apache2 -d "$site" -f "$conf" -DFOREGROUND &
   site_pid=$!
   for _ in $(seq 100); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/" && return 0
+    curl -s -o /dev/null "http://$address/" && return 0
     kill -0 "$site_pid" 2>/dev/null || break
     sleep 0.1
   done
-  cat "$site/logs/error.log" >&2
+  cat "$site"/logs/error*.log >&2
   return 1
 }
 

@@ -1,0 +1,131 @@
+// Durable replacement of a file on POSIX systems.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/durable_file_posix.h"
+#include "platform/platform.h"
+
+namespace mervane {
+namespace platform {
+
+namespace {
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// Gives the fresh file the owner, group and mode of the file it replaces.
+// Only root may give a file away and only a member may pass it to a group:
+// what the caller may not set (EPERM) stays its own.
+bool TakeAttributes(int fd, const struct stat& old) {
+  if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+    if (errno != EPERM) return false;
+    if (fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM) {
+      return false;
+    }
+  }
+  // After the owner: a change of owner may clear set-id bits.
+  return fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// Makes a fresh `temp` hold data, synced, with the attributes of `target`
+// when it exists. errno tells why when it fails; nothing is left behind.
+bool WriteFreshFile(const std::string& temp, const std::string& target,
+                    const std::string& data) {
+  // Whatever a killed save, or anyone else, left at the name goes; a
+  // symbolic link is removed itself, never followed.
+  if (unlink(temp.c_str()) != 0 && errno != ENOENT) return false;
+  struct stat old;
+  const bool replaces = stat(target.c_str(), &old) == 0;
+  // Private until it has the target's attributes.
+  const int fd =
+      open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+           replaces ? 0600 : 0666);
+  if (fd < 0) return false;
+  bool written = (!replaces || TakeAttributes(fd, old)) &&
+                 WriteAll(fd, data.data(), data.size()) && fsync(fd) == 0;
+  int error = errno;
+  if (close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written) return true;
+  unlink(temp.c_str());
+  errno = error;
+  return false;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// Makes the folder's entries durable. Several network and FUSE file systems
+// cannot sync a folder and say so with EINVAL: their renames are as durable
+// as they get.
+bool SyncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0 || errno == EINVAL;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return synced;
+}
+
+// The folder part of a path as the caller spelled it, for messages.
+std::string SpelledFolderOf(const std::string& path) {
+  const size_t separator = path.find_last_of("/\\");
+  return separator == std::string::npos ? "." : path.substr(0, separator + 1);
+}
+
+}  // namespace
+
+Replacement ReplaceNativeFile(const std::string& temp_path,
+                              const std::string& target,
+                              const std::string& data, ReplaceStep* step) {
+  *step = ReplaceStep::kTemp;
+  if (!WriteFreshFile(temp_path, target, data)) return Replacement::kFailed;
+  *step = ReplaceStep::kTarget;
+  if (rename(temp_path.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    unlink(temp_path.c_str());
+    errno = error;
+    return Replacement::kFailed;
+  }
+  // From here on the new file is in place: whatever fails now must not be
+  // reported as if the old one were still there.
+  *step = ReplaceStep::kFolder;
+  return SyncFolder(FolderOf(target)) ? Replacement::kDurable
+                                      : Replacement::kNotFlushed;
+}
+
+Replacement ReplaceFileDurably(const char* temp_path, const char* target,
+                               const std::string& data, std::string* problem) {
+  ReplaceStep step;
+  const Replacement outcome =
+      ReplaceNativeFile(NativePath(temp_path), NativePath(target), data, &step);
+  if (outcome == Replacement::kDurable) return outcome;
+  const std::string spelled = step == ReplaceStep::kTemp ? temp_path
+                              : step == ReplaceStep::kTarget
+                                  ? target
+                                  : SpelledFolderOf(target);
+  *problem = spelled + ": " + std::strerror(errno);
+  return outcome;
+}
+
+}  // namespace platform
+}  // namespace mervane
