@@ -171,6 +171,14 @@ bool AppendToFile(const char* path, const char* text, std::size_t size);
 // is written byte for byte. No effect where streams have no text mode.
 void UseBinaryStdio();
 
+// ---- Memory ----------------------------------------------------------------
+
+// Gives the heap's free memory back to the system where the allocator keeps
+// it, so that a large structure, once freed, no longer counts in the
+// process's resident size. Costs about a walk of the heap: call it after
+// freeing much, not per request.
+void ReleaseFreeMemory();
+
 }  // namespace platform
 }  // namespace mervane
 

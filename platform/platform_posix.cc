@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -427,6 +430,13 @@ bool AppendToFile(const char* path, const char* text, std::size_t size) {
 }
 
 void UseBinaryStdio() {}
+
+void ReleaseFreeMemory() {
+#if defined(__GLIBC__)
+  // glibc keeps freed small blocks in its arenas for reuse.
+  malloc_trim(0);
+#endif
+}
 
 }  // namespace platform
 }  // namespace mervane

@@ -286,5 +286,7 @@ void UseBinaryStdio() {
   _setmode(_fileno(stdout), _O_BINARY);
 }
 
+void ReleaseFreeMemory() { HeapCompact(GetProcessHeap(), 0); }
+
 }  // namespace platform
 }  // namespace mervane
