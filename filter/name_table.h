@@ -16,9 +16,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "config/config_node.h"
+#include "filter/page_allocator.h"
 
 namespace mervane {
 
@@ -86,7 +86,7 @@ class NameTable {
   // Doubles the slots (a power of two, at most half of them in use), placing
   // each entry again by its stored hash.
   void Grow() {
-    std::vector<Slot> old(slots_.empty() ? 8 : 2 * slots_.size());
+    PageVector<Slot> old(slots_.empty() ? 8 : 2 * slots_.size());
     old.swap(slots_);
     const size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
@@ -97,7 +97,7 @@ class NameTable {
     }
   }
 
-  std::vector<Slot> slots_;
+  PageVector<Slot> slots_;
   size_t count_ = 0;
 };
 

@@ -126,7 +126,7 @@ class Snapshot::Builder {
 
   // The offset of a copy of text in the arena; 0 for the empty text.
   uint32_t Append(const char* text) {
-    std::string& arena = snapshot_.arena_;
+    PageVector<char>& arena = snapshot_.arena_;
     const size_t size = std::strlen(text);
     if (size == 0) return 0;
     if (arena.size() + size >= std::numeric_limits<uint32_t>::max()) {
@@ -134,7 +134,7 @@ class Snapshot::Builder {
       return 0;
     }
     const auto offset = static_cast<uint32_t>(arena.size());
-    arena.append(text, size + 1);
+    arena.insert(arena.end(), text, text + size + 1);
     return offset;
   }
 

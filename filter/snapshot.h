@@ -10,7 +10,8 @@
 // common path sections its MapScheme names) and its folder exceptions. All
 // texts sit in one arena; four flat hash tables of offsets find an IP, a
 // host of an IP, and an entry of a host's exceptions or an IP's common
-// paths, each by its name without regard to letter case.
+// paths, each by its name without regard to letter case. They take their
+// memory as whole pages, which leave the process with the snapshot.
 //
 // Thread safety: any number of threads may call MapUrl on one snapshot at
 // once; nothing in it is written after Load returns.
@@ -24,6 +25,7 @@
 
 #include "filter/mapping_log.h"
 #include "filter/name_table.h"
+#include "filter/page_allocator.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
 #include "platform/isapi.h"
@@ -84,7 +86,7 @@ class Snapshot {
 
   // The texts of the index, each followed by a zero byte; offset 0 is the
   // empty text.
-  std::string arena_;
+  PageVector<char> arena_;
   NameTable<IpRecord> ips_;           // in scope 0
   NameTable<HostRecord> hosts_;       // in the scope of the IP name's offset
   NameTable<uint32_t> exceptions_;    // path texts; scope: host name's offset

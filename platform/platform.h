@@ -179,6 +179,13 @@ void UseBinaryStdio();
 // freeing much, not per request.
 void ReleaseFreeMemory();
 
+// Whole pages straight from the system, zero-filled, for large structures
+// that are to leave the process's resident size the moment they are freed.
+// Null when the system has none. FreePages takes the pointer and the size
+// that AllocatePages was given.
+void* AllocatePages(std::size_t size);
+void FreePages(void* pages, std::size_t size);
+
 }  // namespace platform
 }  // namespace mervane
 

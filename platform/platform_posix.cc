@@ -9,6 +9,7 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -437,6 +438,14 @@ void ReleaseFreeMemory() {
   malloc_trim(0);
 #endif
 }
+
+void* AllocatePages(std::size_t size) {
+  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return pages != MAP_FAILED ? pages : nullptr;
+}
+
+void FreePages(void* pages, std::size_t size) { munmap(pages, size); }
 
 }  // namespace platform
 }  // namespace mervane
