@@ -136,7 +136,7 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
       !variables->GetServerVariable("SERVER_PORT", port, sizeof port)) {
     return kPass;
   }
-  const auto* ip_entry = ips_.Find(Text(0), 0, ip);
+  const auto* ip_entry = ips_.Find(arena_.data(), 0, ip);
   if (ip_entry == nullptr) return kPass;
   const IpRecord& ip_record = ip_entry->record;
   log->SetFile(ip_record.log != 0 ? Text(ip_record.log) : nullptr);
@@ -154,7 +154,8 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   const std::string host_key = schema::HostKey(host_name, port);
   if (host_key.size() > kMaxHostKeyLength) return kPass;
   log->Write("     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
-  const auto* host = hosts_.Find(Text(0), ip_entry->name, host_key.c_str());
+  const auto* host =
+      hosts_.Find(arena_.data(), ip_entry->name, host_key.c_str());
   if (host == nullptr) {
     log->Write("    Can't find virtual host '%s' in cfg file! (exiting)",
                host_key.c_str());
@@ -187,10 +188,10 @@ const char* Snapshot::EntryPath(const NameTable<HostRecord>::Entry& host,
   // A folder exception wins over a common path of the same name.
   const NameTable<uint32_t>::Entry* entry = nullptr;
   if (host.record.has_exceptions) {
-    entry = exceptions_.Find(Text(0), host.name, subdir);
+    entry = exceptions_.Find(arena_.data(), host.name, subdir);
   }
   if (entry == nullptr && host.record.common_paths != 0) {
-    entry = common_paths_.Find(Text(0), host.record.common_paths, subdir);
+    entry = common_paths_.Find(arena_.data(), host.record.common_paths, subdir);
   }
   return entry != nullptr ? Text(entry->record) : nullptr;
 }

@@ -3,11 +3,14 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "config/config_schema.h"
 #include "config/config_section.h"
+#include "config/config_text_file.h"
+#include "config/format_limits.h"
 #include "platform/platform.h"
 
 namespace mervane {
@@ -27,6 +30,14 @@ void ForEachName(const ConfigSection& section, Visit visit) {
     const ConfigNode* child = section.At(index);
     if (child != nullptr && child->Name() != nullptr) visit(child->Name());
   }
+}
+
+// Why the file at path could not be loaded: the system's error when it
+// cannot be opened; else its nesting, the one other failure of a load.
+std::string LoadFailure(const std::string& path) {
+  const ConfigTextFile file(path.c_str(), ConfigTextFile::kRead);
+  if (!file.IsOpen()) return platform::LastErrorText();
+  return "nested deeper than " + std::to_string(kDeepestNesting) + " sections";
 }
 
 }  // namespace
@@ -150,7 +161,7 @@ std::shared_ptr<const Snapshot> Snapshot::Load(const std::string& path,
   try {
     auto root = std::make_unique<ConfigFile>(path.c_str());
     if (!root->Load()) {
-      *reason = "the file cannot be read";
+      *reason = LoadFailure(path);
     } else {
       snapshot.reset(new Snapshot());
       if (!Builder(snapshot.get()).Build(*root)) {
