@@ -120,15 +120,12 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       // HostKey that overran its buffer; cut, it could name another host.
       {"10.0.1.5", "6553", long_host.c_str(), "/a", "d:\\www\\long\\a"},
       {"10.0.1.5", "65535", long_host.c_str(), "/a", kUnchanged},
-      // Names differing in case: the first one's settings, both one's
-      // exceptions; an exception without a text maps to the tail alone; a
-      // name of the other kind is no entry; a Disable text is not 1.
-      {"10.0.1.9", "80", "dup", "/a/b.htm",
+      // An exception without a text maps to the tail alone; a name of the
+      // other kind is no entry; a Disable text is not 1.
+      {"10.0.1.9", "80", "first", "/a/b.htm",
        "c:\\inetpub\\wwwroot\\first\\a\\b.htm"},
-      {"10.0.1.9", "80", "DUP", "/Docs/x", "d:\\first\\x"},
-      {"10.0.1.9", "80", "dup", "/more/x", "d:\\more\\x"},
-      {"10.0.1.9", "80", "dup", "/number/y.htm", "\\y.htm"},
-      {"10.0.1.9", "80", "dup", "/img/a.gif",
+      {"10.0.1.9", "80", "first", "/number/y.htm", "\\y.htm"},
+      {"10.0.1.9", "80", "first", "/img/a.gif",
        "c:\\inetpub\\wwwroot\\first\\img\\a.gif"},
       {"10.0.1.9", "80", "arrayhost", "/a", kUnchanged},
       // The common paths of "schemeb" serve SchemeB.

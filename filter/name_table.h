@@ -43,6 +43,14 @@ class NameTable {
     ++count_;
   }
 
+  // Calls visit(scope, entry) for every entry; visit may change the record.
+  template <typename Visit>
+  void ForEach(Visit visit) {
+    for (Slot& slot : slots_) {
+      if (slot.entry.name != 0) visit(slot.scope, &slot.entry);
+    }
+  }
+
   // The entry of name in scope, or null when there is none.
   const Entry* Find(const char* arena, uint32_t scope, const char* name) const {
     if (slots_.empty()) return nullptr;

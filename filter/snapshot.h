@@ -3,15 +3,17 @@
 // started, while a reload builds the next one aside.
 //
 // It is not the configuration tree but an index made for a request's
-// answers, computed from the tree when the file is loaded; the tree is freed
-// then. It holds, for each real site IP, its log file, Disable, WebRoot and
-// SchemeBRootDir and its common paths; for each virtual host of an IP, its
-// UserDir, its scheme (SchemeA, SchemeB or none, and which of the IP's
-// common path sections its MapScheme names) and its folder exceptions. All
-// texts sit in one arena; four flat hash tables of offsets find an IP, a
-// host of an IP, and an entry of a host's exceptions or an IP's common
-// paths, each by its name without regard to letter case. They take their
-// memory as whole pages, which leave the process with the snapshot.
+// answers, computed from the tree as the file is read: each virtual host's
+// section as soon as it is read, after which it is dropped, and the rest
+// once the file is read, after which the tree is freed. It holds, for each real
+// site IP, its log file, Disable, WebRoot and SchemeBRootDir and its common
+// paths; for each virtual host of an IP, its UserDir, its scheme (SchemeA,
+// SchemeB or none, and which of the IP's common path sections its MapScheme
+// names) and its folder exceptions. All texts sit in one arena; four flat hash
+// tables of offsets find an IP, a host of an IP, and an entry of a host's
+// exceptions or an IP's common paths, each by its name without regard to letter
+// case. They take their memory as whole pages, which leave the process with the
+// snapshot.
 //
 // Thread safety: any number of threads may call MapUrl on one snapshot at
 // once; nothing in it is written after Load returns.
@@ -77,6 +79,13 @@ class Snapshot {
   };
 
   Snapshot();
+
+  // Reads the file at path into a new snapshot, streaming its hosts unless
+  // whole_tree. Null with *reason when the file cannot be loaded; null
+  // without a reason when the streamed hosts cannot stand for the whole
+  // tree's.
+  static std::shared_ptr<Snapshot> Read(const std::string& path,
+                                        bool whole_tree, std::string* reason);
 
   const char* Text(uint32_t offset) const { return arena_.data() + offset; }
   // The path text of the host's folder exception for subdir, else of the
