@@ -65,14 +65,15 @@ TEST(SnapshotLoadTest, HostsOfOneNameJoinAsInTheTree) {
   };
   for (const auto& c : cases) {
     FakeServer server("10.0.1.9", "80", c.host);
-    std::string path = WwwrootPath(c.url);
+    std::string path = environment.Path(WwwrootPath(c.url));
     path.resize(260);
     HTTP_FILTER_URL_MAP record = {c.url, path.data(), 260};
     MappingLog log;
     EXPECT_EQ(SF_STATUS_REQ_HANDLED_NOTIFICATION,
               snapshot->MapUrl(&server, &server, &record, &log))
         << c.host << c.url;
-    EXPECT_STREQ(c.expected, record.pszPhysicalPath) << c.host << c.url;
+    EXPECT_EQ(environment.Path(c.expected), record.pszPhysicalPath)
+        << c.host << c.url;
   }
 }
 
