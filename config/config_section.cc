@@ -201,9 +201,18 @@ Group* ConfigSection::GetOrCreate(const char* name) {
     if (AsGroup(existing)->IsArray() != kWantArray) return nullptr;
     return static_cast<Group*>(existing);
   }
-  auto created = std::make_unique<Group>(name);
+  std::unique_ptr<Group> created;
+  if constexpr (kWantArray) {
+    created = std::make_unique<Group>(name);
+  } else {
+    created.reset(NewSection(name));
+  }
   if (Add(created.get()) == 0) return nullptr;
   return created.release();
+}
+
+ConfigSection* ConfigSection::NewSection(const char* name) {
+  return new ConfigSection(name);
 }
 
 int32_t ConfigSection::AddInt(const char* array_name, int32_t value,

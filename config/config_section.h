@@ -29,7 +29,8 @@ class ConfigSection : public ConfigGroup {
   ConfigSection(const ConfigSection& other);
   ~ConfigSection() override;
 
-  // Virtual operations, in slot order: 0 to 4 as ConfigGroup, then 5 to 8.
+  // Virtual operations, in slot order: 0 to 4 as ConfigGroup, then 5 to 8,
+  // and NewSection (9, protected).
   ConfigNode* Clone() const override;
   // Reads lines from the stream's next line on into this section. Returns 1
   // when it met this section's end line, 0 when the stream ended first.
@@ -79,6 +80,12 @@ class ConfigSection : public ConfigGroup {
 
  protected:
   ConfigSection(const char* path, int bound);
+
+  // The factory of AddSection, and so of the reader: a new, empty section
+  // of that name, of this section's choice of class. Plain sections make
+  // plain ones; a reader that acts on sections as they are read makes its
+  // own kind.
+  virtual ConfigSection* NewSection(const char* name);
 
  private:
   // The reader's steps for one value line and for one blob.

@@ -120,6 +120,16 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       // HostKey that overran its buffer; cut, it could name another host.
       {"10.0.1.5", "6553", long_host.c_str(), "/a", "d:\\www\\long\\a"},
       {"10.0.1.5", "65535", long_host.c_str(), "/a", kUnchanged},
+      // An exception without a text maps to the tail alone; a name of the
+      // other kind is no entry; a Disable text is not 1.
+      {"10.0.1.9", "80", "first", "/a/b.htm",
+       "c:\\inetpub\\wwwroot\\first\\a\\b.htm"},
+      {"10.0.1.9", "80", "first", "/number/y.htm", "\\y.htm"},
+      {"10.0.1.9", "80", "first", "/img/a.gif",
+       "c:\\inetpub\\wwwroot\\first\\img\\a.gif"},
+      {"10.0.1.9", "80", "arrayhost", "/a", kUnchanged},
+      // The common paths of "schemeb" serve SchemeB.
+      {"10.0.1.9", "80", "beta", "/cgi-bin/run.exe", "d:\\b-cgi\\run.exe"},
       // A log that cannot be written does not stop the mapping.
       {"10.0.0.2", "80", "alpha", "/a", "c:\\inetpub\\wwwroot\\alpha\\a"},
       // A buffer just holding the server's path, or else request memory.

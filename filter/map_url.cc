@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "config/config_schema.h"
-#include "config/config_section.h"
 #include "filter/mapping_log.h"
 #include "filter/path_text.h"
 
@@ -25,26 +24,6 @@ constexpr size_t kMaxHostKeyLength = 255;
 // Room for any path that Windows names without its long-path prefix: the
 // mapped path is built in one allocation as a rule.
 constexpr size_t kPathCapacity = 260;
-
-// The text of the setting array; the empty text when it holds none.
-const char* TextOf(const ConfigArray& array) {
-  const char* text = array.FirstString();
-  return text != nullptr ? text : "";
-}
-
-// The text of the string setting `key` of section; the empty text when the
-// setting is missing.
-const char* SettingText(const ConfigSection& section, const char* key) {
-  return TextOf(*section.GetArray(key));
-}
-
-// The log file that ip_section names ("Log" of its "MAIN"); null when it
-// names none, also for the null section.
-const char* LogPathOf(const ConfigSection& ip_section) {
-  const char* log_path =
-      SettingText(*ip_section.GetSection(schema::kMain), schema::kLog);
-  return *log_path != '\0' ? log_path : nullptr;
-}
 
 // What the mapping reads of one request's URL and physical path.
 struct RequestPath {
@@ -63,13 +42,21 @@ struct RequestPath {
   std::string_view tail;   // what follows the first segment, from its '\' on
 };
 
+// What the scheme mapping reads of the IP's and the host's settings.
+struct SchemeSettings {
+  std::string_view web_root;
+  std::string_view scheme_b_root;
+  std::string_view user_dir;
+  HostScheme scheme;
+};
+
 // The path for a host of "SchemeB" below the base directory `path`: the
 // host's root files live in base + schemeBRoot + "\" + userDir, each
 // top-level folder of the site holds one folder per host.
-std::string SchemeBPath(std::string path, std::string_view user_dir,
-                        const ConfigSection& main, const RequestPath& request) {
-  const std::string_view scheme_b_root =
-      SettingText(main, schema::kSchemeBRootDir);
+std::string SchemeBPath(std::string path, const SchemeSettings& settings,
+                        const RequestPath& request) {
+  const std::string_view scheme_b_root = settings.scheme_b_root;
+  const std::string_view user_dir = settings.user_dir;
   std::string probe;
   probe.reserve(kPathCapacity);
   probe.append(path).append(scheme_b_root).append("\\").append(user_dir);
@@ -92,56 +79,31 @@ std::string SchemeBPath(std::string path, std::string_view user_dir,
 
 // The path by the host's scheme over the base directory: WebRoot, or the
 // server's site root; none when UserDir is a full path.
-std::string SchemePath(const ConfigSection& main, const ConfigSection& host,
-                       std::string_view scheme, const RequestPath& request) {
+std::string SchemePath(const SchemeSettings& settings,
+                       const RequestPath& request) {
   std::string root_slash(SiteRoot(request.url_text, request.physical_path));
   root_slash += '\\';
   std::string base;
   base.reserve(kPathCapacity);
-  base.append(SettingText(main, schema::kWebRoot));
+  base.append(settings.web_root);
   if (base.empty()) {
     base = root_slash;
   } else if (base.back() != '\\') {
     base += '\\';
   }
-  const std::string_view user_dir = SettingText(host, schema::kUserDir);
-  if (user_dir.find(':') != std::string_view::npos) base.clear();
+  if (settings.user_dir.find(':') != std::string_view::npos) base.clear();
 
-  // Compared exactly: "schemea" is no scheme and maps to the base itself.
-  if (scheme == schema::kSchemeA) {
-    base.append(user_dir).append("\\");
-    base.append(TextAfter(request.physical_path, root_slash));
-    return base;
-  }
-  if (scheme == schema::kSchemeB) {
-    return SchemeBPath(std::move(base), user_dir, main, request);
+  switch (settings.scheme) {
+    case HostScheme::kSchemeA:
+      base.append(settings.user_dir).append("\\");
+      base.append(TextAfter(request.physical_path, root_slash));
+      return base;
+    case HostScheme::kSchemeB:
+      return SchemeBPath(std::move(base), settings, request);
+    case HostScheme::kNone:
+      break;
   }
   return base;
-}
-
-// The physical path for a request of a configured host: a folder exception
-// of the host, else a common path of the IP for the host's scheme, else the
-// host's scheme.
-std::string MappedPathFor(const ConfigSection& main, const ConfigSection& host,
-                          const RequestPath& request) {
-  const char* scheme = SettingText(host, schema::kMapScheme);
-  if (!request.url_subdir.empty()) {
-    const char* subdir = request.url_subdir.c_str();
-    const ConfigArray* entry =
-        host.GetSection(schema::kFolderExceptions)->GetArray(subdir);
-    if (entry->IsNull()) {
-      entry = main.GetSection(schema::kCommonPaths)
-                  ->GetSection(scheme)
-                  ->GetArray(subdir);
-    }
-    if (!entry->IsNull()) {
-      std::string path;
-      path.reserve(kPathCapacity);
-      path.append(TextOf(*entry)).append(request.tail);
-      return path;
-    }
-  }
-  return SchemePath(main, host, scheme, request);
 }
 
 // Puts path and its terminator into the record: into the server's buffer
@@ -174,12 +136,12 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
       !variables->GetServerVariable("SERVER_PORT", port, sizeof port)) {
     return kPass;
   }
-  const ConfigSection* ip_section = root_->GetSection(ip);
-  log->SetFile(LogPathOf(*ip_section));
+  const auto* ip_entry = ips_.Find(arena_.data(), 0, ip);
+  if (ip_entry == nullptr) return kPass;
+  const IpRecord& ip_record = ip_entry->record;
+  log->SetFile(ip_record.log != 0 ? Text(ip_record.log) : nullptr);
   log->Write("Filtering URL for site IP %s ...", ip);
-  if (ip_section->IsNull()) return kPass;
-  const ConfigSection* main = ip_section->GetSection(schema::kMain);
-  if (main->GetArray(schema::kDisable)->FirstInt() == 1) {
+  if (ip_record.disabled) {
     log->Write("     Filter for that IP is disabled. (exiting)");
     return kPass;
   }
@@ -192,21 +154,46 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   const std::string host_key = schema::HostKey(host_name, port);
   if (host_key.size() > kMaxHostKeyLength) return kPass;
   log->Write("     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
-  const ConfigSection* host = ip_section->GetSection(schema::kVirtualHosts)
-                                  ->GetSection(host_key.c_str());
-  if (host->IsNull()) {
+  const auto* host =
+      hosts_.Find(arena_.data(), ip_entry->name, host_key.c_str());
+  if (host == nullptr) {
     log->Write("    Can't find virtual host '%s' in cfg file! (exiting)",
                host_key.c_str());
     return kPass;
   }
 
   const RequestPath request(record->pszURL, record->pszPhysicalPath);
-  const std::string mapped_path = MappedPathFor(*main, *host, request);
+  const char* entry_path = request.url_subdir.empty()
+                               ? nullptr
+                               : EntryPath(*host, request.url_subdir.c_str());
+  std::string mapped_path;
+  if (entry_path != nullptr) {
+    mapped_path.reserve(kPathCapacity);
+    mapped_path.append(entry_path).append(request.tail);
+  } else {
+    mapped_path =
+        SchemePath({Text(ip_record.web_root), Text(ip_record.scheme_b_root),
+                    Text(host->record.user_dir), host->record.scheme},
+                   request);
+  }
   // Logged once the record holds the path, so that the log never reports a
   // mapping that request memory was lacking for.
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
   log->Write("     Mapping to physical path '%s'", mapped_path.c_str());
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+}
+
+const char* Snapshot::EntryPath(const NameTable<HostRecord>::Entry& host,
+                                const char* subdir) const {
+  // A folder exception wins over a common path of the same name.
+  const NameTable<uint32_t>::Entry* entry = nullptr;
+  if (host.record.has_exceptions) {
+    entry = exceptions_.Find(arena_.data(), host.name, subdir);
+  }
+  if (entry == nullptr && host.record.common_paths != 0) {
+    entry = common_paths_.Find(arena_.data(), host.record.common_paths, subdir);
+  }
+  return entry != nullptr ? Text(entry->record) : nullptr;
 }
 
 }  // namespace mervane

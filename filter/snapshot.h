@@ -2,22 +2,40 @@
 // never changes once built: requests map with the one they took when they
 // started, while a reload builds the next one aside.
 //
+// It is not the configuration tree but an index made for a request's
+// answers, computed from the tree as the file is read: each virtual host's
+// section as soon as it is read, after which it is dropped, and the rest
+// once the file is read, after which the tree is freed. It holds, for each real
+// site IP, its log file, Disable, WebRoot and SchemeBRootDir and its common
+// paths; for each virtual host of an IP, its UserDir, its scheme (SchemeA,
+// SchemeB or none, and which of the IP's common path sections its MapScheme
+// names) and its folder exceptions. All texts sit in one arena; four flat hash
+// tables of offsets find an IP, a host of an IP, and an entry of a host's
+// exceptions or an IP's common paths, each by its name without regard to letter
+// case. They take their memory as whole pages, which leave the process with the
+// snapshot.
+//
 // Thread safety: any number of threads may call MapUrl on one snapshot at
 // once; nothing in it is written after Load returns.
 
 #ifndef MERVANE_FILTER_SNAPSHOT_H_
 #define MERVANE_FILTER_SNAPSHOT_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
-#include "config/config_section.h"
 #include "filter/mapping_log.h"
+#include "filter/name_table.h"
+#include "filter/page_allocator.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
 #include "platform/isapi.h"
 
 namespace mervane {
+
+// A host's MapScheme, compared exactly: "schemea" is none.
+enum class HostScheme : uint8_t { kNone, kSchemeA, kSchemeB };
 
 class Snapshot {
  public:
@@ -39,9 +57,49 @@ class Snapshot {
                HTTP_FILTER_URL_MAP* record, MappingLog* log) const;
 
  private:
-  explicit Snapshot(std::unique_ptr<ConfigFile> root);
+  class Builder;
 
-  const std::unique_ptr<ConfigFile> root_;
+  // What the mapping reads of a real site IP. Texts are arena offsets; 0 is
+  // the empty text, which also stands for a missing setting.
+  struct IpRecord {
+    uint32_t log;
+    uint32_t web_root;
+    uint32_t scheme_b_root;
+    bool disabled;  // "Disable", read as an int, is 1
+  };
+  // What the mapping reads of a virtual host. Its folder exceptions are
+  // found in the scope of its name's offset.
+  struct HostRecord {
+    uint32_t user_dir;
+    // The scope of the IP's common paths section named by MapScheme; 0
+    // when there is none.
+    uint32_t common_paths;
+    HostScheme scheme;
+    bool has_exceptions;
+  };
+
+  Snapshot();
+
+  // Reads the file at path into a new snapshot, streaming its hosts unless
+  // whole_tree. Null with *reason when the file cannot be loaded; null
+  // without a reason when the streamed hosts cannot stand for the whole
+  // tree's.
+  static std::shared_ptr<Snapshot> Read(const std::string& path,
+                                        bool whole_tree, std::string* reason);
+
+  const char* Text(uint32_t offset) const { return arena_.data() + offset; }
+  // The path text of the host's folder exception for subdir, else of the
+  // common path for subdir that the host's scheme names; null for neither.
+  const char* EntryPath(const NameTable<HostRecord>::Entry& host,
+                        const char* subdir) const;
+
+  // The texts of the index, each followed by a zero byte; offset 0 is the
+  // empty text.
+  PageVector<char> arena_;
+  NameTable<IpRecord> ips_;           // in scope 0
+  NameTable<HostRecord> hosts_;       // in the scope of the IP name's offset
+  NameTable<uint32_t> exceptions_;    // path texts; scope: host name's offset
+  NameTable<uint32_t> common_paths_;  // path texts; scope: section name's
 };
 
 }  // namespace mervane

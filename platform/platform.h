@@ -182,6 +182,21 @@ bool AppendToFile(const char* path, const char* text, std::size_t size);
 // is written byte for byte. No effect where streams have no text mode.
 void UseBinaryStdio();
 
+// ---- Memory ----------------------------------------------------------------
+
+// Gives the heap's free memory back to the system where the allocator keeps
+// it, so that a large structure, once freed, no longer counts in the
+// process's resident size. Costs about a walk of the heap: call it after
+// freeing much, not per request.
+void ReleaseFreeMemory();
+
+// Whole pages straight from the system, zero-filled, for large structures
+// that are to leave the process's resident size the moment they are freed.
+// Null when the system has none. FreePages takes the pointer and the size
+// that AllocatePages was given.
+void* AllocatePages(std::size_t size);
+void FreePages(void* pages, std::size_t size);
+
 }  // namespace platform
 }  // namespace mervane
 

@@ -6,6 +6,10 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -377,6 +381,21 @@ bool AppendToFile(const char* path, const char* text, std::size_t size) {
 }
 
 void UseBinaryStdio() {}
+
+void ReleaseFreeMemory() {
+#if defined(__GLIBC__)
+  // glibc keeps freed small blocks in its arenas for reuse.
+  malloc_trim(0);
+#endif
+}
+
+void* AllocatePages(std::size_t size) {
+  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return pages != MAP_FAILED ? pages : nullptr;
+}
+
+void FreePages(void* pages, std::size_t size) { munmap(pages, size); }
 
 }  // namespace platform
 }  // namespace mervane

@@ -234,5 +234,13 @@ void UseBinaryStdio() {
   _setmode(_fileno(stdout), _O_BINARY);
 }
 
+void ReleaseFreeMemory() { HeapCompact(GetProcessHeap(), 0); }
+
+void* AllocatePages(std::size_t size) {
+  return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void FreePages(void* pages, std::size_t) { VirtualFree(pages, 0, MEM_RELEASE); }
+
 }  // namespace platform
 }  // namespace mervane

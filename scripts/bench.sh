@@ -8,7 +8,11 @@
 #   store   loading, saving and host lookups of the configuration store for
 #           1,000 to 100,000 hosts (Google Benchmark)
 #   filter  the filter's cost per request, log off and on, one and two
-#           threads, against a bare stat() (Google Benchmark)
+#           threads, warm and with the caches flushed, through the library's
+#           exports and by a loaded snapshot, against a bare stat() (Google
+#           Benchmark)
+#   memory  the resident memory that the filter library gains by loading
+#           100,000 hosts, and at the peak of a reload
 #   reload  requests through the built library while the configuration file
 #           is replaced again and again: latencies, waits, blocked time
 #   saves   1,000 saves killed at random: torn, lost and left-over files
@@ -35,6 +39,7 @@ for suite in "${suites[@]}"; do
   case $suite in
   store) "$dir/bench/config/config_bench" "$@" ;;
   filter) "$dir/bench/filter/filter_bench" "$@" ;;
+  memory) "$dir/bench/filter/load_memory_bench" ;;
   reload) "$dir/bench/reload/reload_bench" ;;
   saves) "$dir/bench/config/killed_save_bench" 1000 ;;
   body) bench/cgi/large_body_bench.sh "$dir/admin/mervanecfg" ;;

@@ -1,10 +1,23 @@
-// The cost of mapping one URL: MappingFilter::MapUrl against generated
-// configurations of 10, 1,000 and 100,000 hosts, for a SchemeA host, a
-// SchemeB host and a folder exception, with the log off and on, on one and
-// two threads. Every request checks the configuration file's time, so a bare
-// stat() of that file is measured as the floor.
+// The cost of mapping one URL, against generated configurations of 10,
+// 1,000 and 100,000 hosts:
+//   - BM_ExportsMapUrl: a SchemeA request, log off, through the built
+//     library's exports as the server makes it (the filter's whole share of
+//     a request, the check of the configuration file included); with
+//     --baseline=PATH also through that library, an older build, beside it;
+//   - BM_SnapshotMapUrl: the mapping alone, by a loaded Snapshot, for a
+//     SchemeA host, a SchemeB host and a folder exception, log off and on;
+//   - BM_StatConfigFile: a bare stat() of the configuration file, the floor
+//     that the exports figure is held against.
+// Rows with flush:1 walk a buffer larger than the last-level cache before
+// each call and time the call alone (manual time: the thread's processor
+// time), so that the walk's own time is left out: a server's request meets
+// a cold cache. threads:2 rows
+// give the throughput of two mapping threads.
+//
+//   filter_bench [--baseline=PATH] [GOOGLE_BENCHMARK_ARGS...]
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <cstring>
 #include <filesystem>
@@ -12,13 +25,16 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <tuple>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "bench/config/config_generator.h"
 #include "benchmark/benchmark.h"
 #include "config/config_schema.h"
 #include "config/config_section.h"
-#include "filter/mapping_filter.h"
+#include "filter/filter_host.h"
+#include "filter/snapshot.h"
 #include "filter/test_environment.h"
 
 namespace mervane {
@@ -26,8 +42,12 @@ namespace {
 
 enum RequestKind { kSchemeA, kSchemeB, kFolderException };
 
+// Larger than the last-level cache of the machines we measure on.
+constexpr size_t kFlushBytes = size_t{64} << 20;
+constexpr int kFlushedIterations = 400;
+constexpr char kServedPath[] = "c:\\bench\\mervane.cfg";
+
 struct Request {
-  std::string ip;
   std::string host;
   std::string url;
 };
@@ -37,48 +57,91 @@ struct Request {
 Request RequestFor(RequestKind kind, int hosts) {
   switch (kind) {
     case kSchemeA:
-      return {bench::kGeneratedIp, bench::GeneratedHostName(hosts - 2),
-              "/a/b.htm"};
+      return {bench::GeneratedHostName(hosts - 2), "/a/b.htm"};
     case kSchemeB:
-      return {bench::kGeneratedIp, bench::GeneratedHostName(hosts - 1),
-              "/img/logo.gif"};
+      return {bench::GeneratedHostName(hosts - 1), "/img/logo.gif"};
     case kFolderException:
       break;
   }
-  return {bench::kGeneratedIp, bench::GeneratedHostName(hosts / 2),
-          "/docs/x/y.txt"};
+  return {bench::GeneratedHostName(hosts / 2), "/docs/x/y.txt"};
 }
 
-// One filter per configuration, made on first use and kept for the run.
-// All share one environment: the filters read the registry only when made.
-class Filters {
+// Evicts every cache line the last call touched.
+void FlushCaches() {
+  static std::vector<char>* buffer = new std::vector<char>(kFlushBytes, 1);
+  char* bytes = buffer->data();
+  for (size_t at = 0; at < buffer->size(); at += 64) ++bytes[at];
+  benchmark::ClobberMemory();
+}
+
+// The generated configurations, their snapshots and the filter libraries,
+// made on first use and kept for the run. The libraries serve one file,
+// kServedPath, which Serve replaces with the configuration a benchmark needs.
+class Fixture {
  public:
-  // Lives until the program ends, when its temporary folder goes.
-  static Filters& Instance() {
-    static Filters filters;
-    return filters;
+  static Fixture& Instance() {
+    static Fixture* fixture = new Fixture();
+    return *fixture;
   }
 
-  MappingFilter* Get(int hosts, bool log) {
+  static void SetBaseline(std::string path) { baseline_ = std::move(path); }
+  static bool HasBaseline() { return !baseline_.empty(); }
+
+  const Snapshot* SnapshotOf(int hosts, bool log) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::unique_ptr<MappingFilter>& filter = filters_[{hosts, log}];
-    if (filter == nullptr) {
-      const std::string path = ConfigPath(hosts, log);
-      WriteConfiguration(path, hosts, log);
-      environment_.SetConfigurationPath(path);
-      filter = std::make_unique<MappingFilter>();
+    std::shared_ptr<const Snapshot>& snapshot = snapshots_[{hosts, log}];
+    if (snapshot == nullptr) {
+      std::string reason;
+      snapshot = Snapshot::Load(ConfigPath(hosts, log), &reason);
     }
-    return filter.get();
+    return snapshot.get();
   }
 
-  std::string NativeConfigPath() const {
-    return environment_.Native(ConfigPath(10, false));
+  // The library (0: this build's, 1: the baseline) serving the
+  // configuration of `hosts`, log off.
+  const FilterHost* Serve(int library, int hosts) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (served_hosts_ != hosts) {
+      const std::string temp = environment_.Native(kServedPath) + ".new";
+      std::filesystem::copy_file(
+          environment_.Native(ConfigPath(hosts, false)), temp,
+          std::filesystem::copy_options::overwrite_existing);
+      std::filesystem::rename(temp, environment_.Native(kServedPath));
+      served_hosts_ = hosts;
+    }
+    std::unique_ptr<FilterHost>& host = hosts_[library];
+    if (host == nullptr) {
+      host = std::make_unique<FilterHost>(library == 0 ? MERVANE_FILTER_LIBRARY
+                                                       : baseline_.c_str());
+    }
+    // A filter notices the new file within a few requests.
+    const Request request = RequestFor(kSchemeA, hosts);
+    while (host->MapUrl(RequestOf(request)).status !=
+           SF_STATUS_REQ_HANDLED_NOTIFICATION) {
+    }
+    return host.get();
+  }
+
+  std::string NativeServedPath() const {
+    return environment_.Native(kServedPath);
+  }
+
+  static FilterHost::Request RequestOf(const Request& request) {
+    return {bench::kGeneratedIp, "80", request.host, request.url,
+            WwwrootPath(request.url)};
   }
 
  private:
-  Filters() {
+  Fixture() {
     std::filesystem::create_directories(environment_.Native("c:\\bench"));
     std::filesystem::create_directories(environment_.Native("c:\\logs"));
+    for (int hosts : {10, 1000, 100000}) {
+      for (bool log : {false, true}) WriteConfiguration(hosts, log);
+    }
+    std::filesystem::copy_file(environment_.Native(ConfigPath(10, false)),
+                               environment_.Native(kServedPath));
+    served_hosts_ = 10;
+    environment_.SetConfigurationPath(kServedPath);
   }
 
   static std::string ConfigPath(int hosts, bool log) {
@@ -87,8 +150,8 @@ class Filters {
   }
 
   // The generated configuration, without its log setting unless `log`.
-  static void WriteConfiguration(const std::string& path, int hosts, bool log) {
-    ConfigFile file(path.c_str());
+  static void WriteConfiguration(int hosts, bool log) {
+    ConfigFile file(ConfigPath(hosts, log).c_str());
     bench::BuildMappingConfig(&file, hosts);
     if (!log) {
       file.GetSection(bench::kGeneratedIp)
@@ -98,36 +161,81 @@ class Filters {
     file.Save();
   }
 
+  static inline std::string baseline_;
   TestEnvironment environment_;
   std::mutex mutex_;
-  std::map<std::tuple<int, bool>, std::unique_ptr<MappingFilter>> filters_;
+  std::map<std::pair<int, bool>, std::shared_ptr<const Snapshot>> snapshots_;
+  std::unique_ptr<FilterHost> hosts_[2];
+  int served_hosts_ = 0;
 };
 
-void BM_MapUrl(benchmark::State& state) {
-  const int hosts = static_cast<int>(state.range(0));
-  const auto kind = static_cast<RequestKind>(state.range(1));
-  const bool log = state.range(2) != 0;
-  MappingFilter* filter = Filters::Instance().Get(hosts, log);
-  const Request request = RequestFor(kind, hosts);
-  FakeServer server(request.ip, "80", request.host);
-  const std::string physical_path = WwwrootPath(request.url);
-  char buffer[260];
-  HTTP_FILTER_URL_MAP record;
+// The calling thread's processor time: a call that other processes
+// interrupt is not charged their time.
+double ThreadSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+// Runs map once per iteration; with flush, before a cache walk that the
+// iteration's time leaves out.
+template <typename Map>
+void Measure(benchmark::State& state, bool flush, Map map) {
   for (auto _ : state) {
-    std::memcpy(buffer, physical_path.c_str(), physical_path.size() + 1);
-    record = {request.url.c_str(), buffer, sizeof buffer};
-    if (filter->MapUrl(&server, &server, &record) !=
-        SF_STATUS_REQ_HANDLED_NOTIFICATION) {
-      state.SkipWithError("the request was not mapped");
-      break;
+    if (!flush) {
+      if (!map()) break;
+      continue;
     }
+    FlushCaches();
+    const double start = ThreadSeconds();
+    const bool mapped = map();
+    state.SetIterationTime(ThreadSeconds() - start);
+    if (!mapped) break;
   }
   state.SetItemsProcessed(state.iterations());
 }
 
+void BM_ExportsMapUrl(benchmark::State& state) {
+  const int library = static_cast<int>(state.range(0));
+  const int hosts = static_cast<int>(state.range(1));
+  const bool flush = state.range(2) != 0;
+  const FilterHost* host = Fixture::Instance().Serve(library, hosts);
+  const FilterHost::Request request =
+      Fixture::RequestOf(RequestFor(kSchemeA, hosts));
+  Measure(state, flush, [&] {
+    if (host->MapUrl(request).status == SF_STATUS_REQ_HANDLED_NOTIFICATION) {
+      return true;
+    }
+    state.SkipWithError("the request was not mapped");
+    return false;
+  });
+}
+
+void BM_SnapshotMapUrl(benchmark::State& state) {
+  const int hosts = static_cast<int>(state.range(0));
+  const auto kind = static_cast<RequestKind>(state.range(1));
+  const bool log = state.range(2) != 0;
+  const bool flush = state.range(3) != 0;
+  const Snapshot* snapshot = Fixture::Instance().SnapshotOf(hosts, log);
+  const Request request = RequestFor(kind, hosts);
+  FakeServer server(bench::kGeneratedIp, "80", request.host);
+  const std::string physical_path = WwwrootPath(request.url);
+  char buffer[260];
+  Measure(state, flush, [&] {
+    std::memcpy(buffer, physical_path.c_str(), physical_path.size() + 1);
+    HTTP_FILTER_URL_MAP record = {request.url.c_str(), buffer, sizeof buffer};
+    MappingLog mapping_log;
+    if (snapshot->MapUrl(&server, &server, &record, &mapping_log) ==
+        SF_STATUS_REQ_HANDLED_NOTIFICATION) {
+      return true;
+    }
+    state.SkipWithError("the request was not mapped");
+    return false;
+  });
+}
+
 void BM_StatConfigFile(benchmark::State& state) {
-  Filters::Instance().Get(10, false);
-  const std::string path = Filters::Instance().NativeConfigPath();
+  const std::string path = Fixture::Instance().NativeServedPath();
   struct stat status;
   for (auto _ : state) {
     benchmark::DoNotOptimize(stat(path.c_str(), &status));
@@ -135,29 +243,63 @@ void BM_StatConfigFile(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
-// The file-time query that every request makes, through the platform layer.
-void BM_QueryLastWriteTime(benchmark::State& state) {
-  Filters::Instance().Get(10, false);
-  const std::string path = Filters::Instance().NativeConfigPath();
-  platform::FileTime time;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(platform::QueryLastWriteTime(path.c_str(), &time));
+BENCHMARK(BM_StatConfigFile)->Threads(1)->Threads(2)->UseRealTime();
+
+// Registered after the command line is read: the baseline's rows exist only
+// when it names one.
+void RegisterExports() {
+  const int libraries = Fixture::HasBaseline() ? 2 : 1;
+  for (int hosts : {10, 100000}) {
+    for (int library = 0; library < libraries; ++library) {
+      benchmark::RegisterBenchmark("BM_ExportsMapUrl", BM_ExportsMapUrl)
+          ->ArgNames({"baseline", "hosts", "flush"})
+          ->Args({library, hosts, 0})
+          ->Threads(1)
+          ->Threads(2)
+          ->UseRealTime();
+      benchmark::RegisterBenchmark("BM_ExportsMapUrl", BM_ExportsMapUrl)
+          ->ArgNames({"baseline", "hosts", "flush"})
+          ->Args({library, hosts, 1})
+          ->Iterations(kFlushedIterations)
+          ->UseManualTime();
+    }
   }
-  state.SetItemsProcessed(state.iterations());
 }
 
-BENCHMARK(BM_QueryLastWriteTime)->Threads(1)->Threads(2)->UseRealTime();
-BENCHMARK(BM_StatConfigFile)->Threads(1)->Threads(2)->UseRealTime();
-BENCHMARK(BM_MapUrl)
-    ->ArgNames({"hosts", "kind", "log"})
+BENCHMARK(BM_SnapshotMapUrl)
+    ->ArgNames({"hosts", "kind", "log", "flush"})
     ->ArgsProduct({{10, 1000, 100000},
                    {kSchemeA, kSchemeB, kFolderException},
-                   {0, 1}})
+                   {0, 1},
+                   {0}})
     ->Threads(1)
     ->Threads(2)
     ->UseRealTime();
+BENCHMARK(BM_SnapshotMapUrl)
+    ->ArgNames({"hosts", "kind", "log", "flush"})
+    ->ArgsProduct({{10, 100000}, {kSchemeA}, {0}, {1}})
+    ->Iterations(kFlushedIterations)
+    ->UseManualTime();
 
 }  // namespace
 }  // namespace mervane
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  constexpr std::string_view kBaselineFlag = "--baseline=";
+  std::vector<char*> arguments;
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument.substr(0, kBaselineFlag.size()) == kBaselineFlag) {
+      mervane::Fixture::SetBaseline(
+          std::string(argument.substr(kBaselineFlag.size())));
+    } else {
+      arguments.push_back(argv[i]);
+    }
+  }
+  int count = static_cast<int>(arguments.size());
+  benchmark::Initialize(&count, arguments.data());
+  mervane::RegisterExports();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "bench/config/config_generator.h"
+#include "bench/filter/library_flag.h"
 #include "config/config_schema.h"
 #include "config/config_section.h"
 #include "filter/filter_host.h"
@@ -321,12 +322,7 @@ bool Run(const Case& c, const char* library) {
 }  // namespace mervane
 
 int main(int argc, char** argv) {
-  const char* library = MERVANE_FILTER_LIBRARY;
-  if (argc >= 3 && std::strcmp(argv[1], "--library") == 0) {
-    library = argv[2];
-    argc -= 2;
-    argv += 2;
-  }
+  const char* library = mervane::bench::TakeLibraryFlag(&argc, &argv);
   std::vector<mervane::Case> cases = {{1, 1000, 2}, {100000, 20, 1000}};
   if (argc == 4) {
     cases = {{std::atoi(argv[1]), std::atoi(argv[2]), std::atoi(argv[3])}};

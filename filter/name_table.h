@@ -1,0 +1,114 @@
+// NameTable: a flat, open-addressed hash table from a name within a scope to
+// a small record, for the snapshot's lookups. Names live in a text arena that
+// the table's owner keeps; the table holds their offsets. Names are matched
+// as the configuration tree matches them (ASCII letters without regard to
+// case), so a lookup here finds what the tree's lookup of the same name
+// found.
+//
+// One probe sequence in one contiguous array: a lookup touches a slot or two
+// and the name's text, however many names the table holds.
+//
+// Thread safety: filled by one thread; afterwards any number of threads may
+// call Find at once.
+
+#ifndef MERVANE_FILTER_NAME_TABLE_H_
+#define MERVANE_FILTER_NAME_TABLE_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "config/config_node.h"
+#include "filter/page_allocator.h"
+
+namespace mervane {
+
+template <typename Record>
+class NameTable {
+ public:
+  struct Entry {
+    uint32_t name;  // offset of the name in the arena; 0 in an empty slot
+    Record record;
+  };
+
+  // Adds the name at arena offset `name` (never 0, never an empty text) in
+  // scope with its record, unless that name is there already: the first
+  // record stays, as the first match does in the tree.
+  void Insert(const char* arena, uint32_t scope, uint32_t name,
+              const Record& record) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    const uint32_t hash = HashOf(scope, arena + name);
+    Slot& slot = slots_[SlotOf(arena, scope, arena + name, hash)];
+    if (slot.entry.name != 0) return;
+    slot = Slot{hash, scope, Entry{name, record}};
+    ++count_;
+  }
+
+  // Calls visit(scope, entry) for every entry; visit may change the record.
+  template <typename Visit>
+  void ForEach(Visit visit) {
+    for (Slot& slot : slots_) {
+      if (slot.entry.name != 0) visit(slot.scope, &slot.entry);
+    }
+  }
+
+  // The entry of name in scope, or null when there is none.
+  const Entry* Find(const char* arena, uint32_t scope, const char* name) const {
+    if (slots_.empty()) return nullptr;
+    const Slot& slot = slots_[SlotOf(arena, scope, name, HashOf(scope, name))];
+    return slot.entry.name != 0 ? &slot.entry : nullptr;
+  }
+
+ private:
+  struct Slot {
+    uint32_t hash;
+    uint32_t scope;
+    Entry entry;
+  };
+
+  static uint32_t HashOf(uint32_t scope, const char* name) {
+    uint64_t hash =
+        HashNameIgnoringCase(name) ^ (uint64_t{scope} * 0x9E3779B97F4A7C15ull);
+    // The name hash's low bits vary little between similar names; the
+    // slot is chosen by them.
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 33;
+    return static_cast<uint32_t>(hash);
+  }
+
+  // The index of the slot holding name in scope, or of the empty slot where
+  // it would go.
+  size_t SlotOf(const char* arena, uint32_t scope, const char* name,
+                uint32_t hash) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+      const Slot& slot = slots_[at];
+      if (slot.entry.name == 0 ||
+          (slot.hash == hash && slot.scope == scope &&
+           CompareNamesIgnoringCase(arena + slot.entry.name, name) == 0)) {
+        return at;
+      }
+    }
+  }
+
+  // Doubles the slots (a power of two, at most half of them in use), placing
+  // each entry again by its stored hash.
+  void Grow() {
+    PageVector<Slot> old(slots_.empty() ? 8 : 2 * slots_.size());
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.entry.name == 0) continue;
+      size_t at = slot.hash & mask;
+      while (slots_[at].entry.name != 0) at = (at + 1) & mask;
+      slots_[at] = slot;
+    }
+  }
+
+  PageVector<Slot> slots_;
+  size_t count_ = 0;
+};
+
+}  // namespace mervane
+
+#endif  // MERVANE_FILTER_NAME_TABLE_H_
