@@ -82,6 +82,28 @@ struct FileTime {
 // false, leaving *time alone, when the file cannot be opened.
 bool QueryLastWriteTime(const char* path, FileTime* time);
 
+// What tells one version of a file from another: its last-write time, its
+// size and the file's identity (device and inode; volume serial and file
+// index). A save replaces the file by a rename, so its identity changes even
+// when the time and the size come out the same.
+struct FileStamp {
+  FileTime last_write_time;
+  uint64_t size = 0;
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileStamp& o) const {
+    return last_write_time == o.last_write_time && size == o.size &&
+           volume == o.volume && index == o.index;
+  }
+  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+
+// Reads the stamp of the file at path. On Windows the file is opened for its
+// attributes only, sharing read, write and delete, and closed at once, so
+// that a save replacing it at that moment still succeeds. Returns false,
+// leaving *stamp alone, when there is no such file (a folder included).
+bool QueryFileStamp(const char* path, FileStamp* stamp);
+
 // FindFirstFile on path: true when an entry is found; *is_directory tells
 // whether it is a directory.
 bool FindFileEntry(const char* path, bool* is_directory);
@@ -156,6 +178,15 @@ extern const StringTableEntry kStringTable[];
 
 // Suspends the calling thread for about `milliseconds`.
 void SleepMilliseconds(uint32_t milliseconds);
+
+// Milliseconds of a monotonic clock with a coarse tick (a few milliseconds),
+// cheap enough to read on every request.
+uint64_t MonotonicMilliseconds();
+
+// Tells the administrator of a failure that no request can report: the
+// Windows event log (source "Mervane"), or standard error, which Apache
+// writes to its error log. One line; never fails.
+void ReportFailure(const char* message);
 
 // ---- Short waits and whole appends, for many threads at once --------------
 

@@ -8,6 +8,7 @@
 #include <locale.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -119,6 +121,13 @@ bool MakeFolders(const std::string& path) {
     if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) return IsDirectoryAt(path);
   }
+}
+
+// A copy of the variable's value; none when it is unset.
+std::optional<std::string> CopyOfEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return value;
 }
 
 std::string RegistryRootFolder() {
@@ -335,10 +344,12 @@ std::string NativePath(const char* path) {
                          AsciiLower(path[0]) <= 'z' && path[1] == ':';
   if (has_drive) {
     rest = path + 2;
-    const char* drives = std::getenv("MERVANE_DRIVES");
-    if (drives != nullptr) {
-      native.reserve(std::strlen(drives) + std::strlen(rest) + 3);
-      native.append(drives).append(1, '/').append(1, AsciiLower(path[0]));
+    // Read once: the environment may change under a running server.
+    static const std::optional<std::string> drives =
+        CopyOfEnvironment("MERVANE_DRIVES");
+    if (drives) {
+      native.reserve(drives->size() + std::strlen(rest) + 3);
+      native.append(*drives).append(1, '/').append(1, AsciiLower(path[0]));
       if (*rest != '\\' && *rest != '/' && *rest != '\0') native += '/';
     }
   }
@@ -359,6 +370,18 @@ bool QueryLastWriteTime(const char* path, FileTime* time) {
     return false;
   }
   *time = ToFileTime(st.st_mtim);
+  return true;
+}
+
+bool QueryFileStamp(const char* path, FileStamp* stamp) {
+  struct stat st;
+  if (stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    return false;
+  }
+  stamp->last_write_time = ToFileTime(st.st_mtim);
+  stamp->size = static_cast<uint64_t>(st.st_size);
+  stamp->volume = static_cast<uint64_t>(st.st_dev);
+  stamp->index = static_cast<uint64_t>(st.st_ino);
   return true;
 }
 
@@ -413,6 +436,26 @@ void FormatLogTimeStamp(char* buffer, std::size_t size) {
 
 void SleepMilliseconds(uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+uint64_t MonotonicMilliseconds() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000u +
+         static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+void ReportFailure(const char* message) {
+  // One write, so that lines of processes sharing the error log stay whole;
+  // no allocation, so that it reports running out of memory too.
+  static const char kPrefix[] = "mervane: ";
+  struct iovec parts[] = {
+      {const_cast<char*>(kPrefix), sizeof kPrefix - 1},
+      {const_cast<char*>(message), std::strlen(message)},
+      {const_cast<char*>("\n"), 1},
+  };
+  const ssize_t ignored = writev(STDERR_FILENO, parts, 3);
+  static_cast<void>(ignored);
 }
 
 void YieldThread() { std::this_thread::yield(); }

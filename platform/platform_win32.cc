@@ -181,6 +181,26 @@ bool QueryLastWriteTime(const char* path, FileTime* time) {
   return true;
 }
 
+bool QueryFileStamp(const char* path, FileStamp* stamp) {
+  // Attributes only, every kind of sharing: a save that replaces the file
+  // while it is open here is not refused.
+  ScopedHandle file(
+      CreateFileA(path, FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file.IsValid() || !GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  stamp->last_write_time = {info.ftLastWriteTime.dwLowDateTime,
+                            info.ftLastWriteTime.dwHighDateTime};
+  stamp->size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  stamp->volume = info.dwVolumeSerialNumber;
+  stamp->index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
 bool FindFileEntry(const char* path, bool* is_directory) {
   WIN32_FIND_DATAA data;
   ScopedFind find(path, &data);
@@ -208,9 +228,9 @@ std::FILE* OpenFile(const char* path, const char* mode) {
 }
 
 bool ReplaceFileAtomically(const char* source, const char* target) {
-  // The filter opens the file for a moment on every request (its time) and
-  // for a reload, without sharing deletion; a replace that meets such a
-  // moment is tried again rather than failing the administrator's save.
+  // The filter reads the file for a reload without sharing deletion; a
+  // replace that meets such a read is tried again rather than failing the
+  // administrator's save.
   constexpr int kTries = 20;
   constexpr DWORD kPauseMilliseconds = 50;
   if (!FlushToDisk(source)) return false;
@@ -260,6 +280,17 @@ int LoadStringResource(unsigned id, char* buffer, int size) {
 }
 
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
+
+uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
+
+void ReportFailure(const char* message) {
+  const HANDLE source = RegisterEventSourceA(nullptr, "Mervane");
+  if (source == nullptr) return;
+  const char* strings[] = {message};
+  ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings,
+               nullptr);
+  DeregisterEventSource(source);
+}
 
 void YieldThread() { SwitchToThread(); }
 
