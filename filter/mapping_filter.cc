@@ -58,15 +58,7 @@ bool MappingFilter::ReloadIfChanged(uint64_t now) {
 bool MappingFilter::Refresh(uint64_t now) {
   const std::shared_ptr<const State> current = CurrentState();
   State next = current != nullptr ? *current : State();
-  bool path_changed = false;
-  if (now >= next_registry_read_.load(std::memory_order_relaxed)) {
-    next_registry_read_.store(now + kRegistryMilliseconds,
-                              std::memory_order_relaxed);
-    // A value that is missing or cannot be read keeps the file we have.
-    const std::unique_ptr<char[]> named = ReadConfigurationPath();
-    path_changed = named != nullptr && next.path != named.get();
-    if (path_changed) next.path = named.get();
-  }
+  const bool path_changed = ReadPathWhenDue(now, &next.path);
   if (next.path.empty()) return false;
   platform::FileStamp stamp;
   // Taken before the read: a save during the read is a change next time.
@@ -88,6 +80,17 @@ bool MappingFilter::Refresh(uint64_t now) {
                     std::shared_ptr<const State>(
                         std::make_shared<const State>(std::move(next))));
   return replaced;
+}
+
+bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
+  if (now < next_registry_read_.load(std::memory_order_relaxed)) return false;
+  next_registry_read_.store(now + kRegistryMilliseconds,
+                            std::memory_order_relaxed);
+  // A value that is missing or cannot be read keeps the file we have.
+  const std::unique_ptr<char[]> named = ReadConfigurationPath();
+  if (named == nullptr || *path == named.get()) return false;
+  *path = named.get();
+  return true;
 }
 
 std::shared_ptr<const Snapshot> MappingFilter::Load(
@@ -114,11 +117,6 @@ std::shared_ptr<const Snapshot> MappingFilter::Load(
 std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()
     const {
   return std::atomic_load(&state_);
-}
-
-std::shared_ptr<const Snapshot> MappingFilter::CurrentSnapshot() const {
-  const std::shared_ptr<const State> state = CurrentState();
-  return state != nullptr ? state->snapshot : nullptr;
 }
 
 DWORD MappingFilter::MapUrl(ServerVariableSource* variables,

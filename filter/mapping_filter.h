@@ -79,9 +79,6 @@ class MappingFilter {
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                HTTP_FILTER_URL_MAP* record);
 
-  // The loaded snapshot; null when none is loaded.
-  std::shared_ptr<const Snapshot> CurrentSnapshot() const;
-
  private:
   // What a request maps with, and what it was loaded from.
   struct State {
@@ -94,6 +91,9 @@ class MappingFilter {
   bool ReloadIfChanged(uint64_t now);
   // The claimer's check: publishes the next State when anything changed.
   bool Refresh(uint64_t now);
+  // Reads the registry value when its interval has passed; returns true
+  // when it names another file than *path, which it then holds.
+  bool ReadPathWhenDue(uint64_t now, std::string* path);
   // Loads the file at path; null after reporting why it failed.
   std::shared_ptr<const Snapshot> Load(const std::string& path) const;
   std::shared_ptr<const State> CurrentState() const;
