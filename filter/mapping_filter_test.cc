@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,25 +51,18 @@ class MappingFilterTest : public ::testing::Test {
  protected:
   MappingFilterTest() {
     hooks_.clock = [this] { return now_.load(); };
-    hooks_.report = [this](const char* line) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      reports_.push_back(line);
-    };
+    hooks_.report = [this](const char* line) { reports_.push_back(line); };
   }
   void Tick(uint64_t milliseconds = MappingFilter::kCheckMilliseconds) {
     now_ += milliseconds;
   }
-  // Replaces the file in one step, as saves do.
+  // Replaces the file in one step, as saves do; with same_time the new file
+  // has the last-write time of the one it replaces.
   void WriteConfiguration(const std::string& user_dir,
                           const std::string& more = "",
-                          const std::string& path = kConfigPath) {
+                          const std::string& path = kConfigPath,
+                          bool same_time = false) {
     const std::string next = path + ".next";
-    WriteNext(next, user_dir, more);
-    ASSERT_TRUE(platform::ReplaceFileAtomically(
-        environment_.Path(next).c_str(), environment_.Path(path).c_str()));
-  }
-  void WriteNext(const std::string& next, const std::string& user_dir,
-                 const std::string& more = "") {
     environment_.WriteFile(
         next,
         "{ 10.0.0.5:\n{ VIRTUAL_HOSTS:\n{ alpha:\n"
@@ -80,20 +72,21 @@ class MappingFilterTest : public ::testing::Test {
             "VIRTUAL_HOSTS;\n{ MAIN:\n(string)WebRoot=d:\\www\n"
             "} MAIN;\n} 10.0.0.5;\n" +
             more);
+    if (same_time) {
+      fs::last_write_time(environment_.Native(next),
+                          fs::last_write_time(environment_.Native(path)));
+    }
+    ASSERT_TRUE(platform::ReplaceFileAtomically(
+        environment_.Path(next).c_str(), environment_.Path(path).c_str()));
   }
   std::string AlphaPath(const std::string& user_dir) const {
     return environment_.Path("d:\\www\\" + user_dir + "\\a.htm");
-  }
-  size_t Reports() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return reports_.size();
   }
 
   TestEnvironment environment_;
   std::atomic<uint64_t> now_{1000000};
   MappingFilter::Hooks hooks_;
-  std::mutex mutex_;
-  std::vector<std::string> reports_;
+  std::vector<std::string> reports_;  // written by the checking thread
 };
 
 // The value and its file are loaded once they exist; a new value is read
@@ -130,12 +123,7 @@ TEST_F(MappingFilterTest, SameTimeAndSizeSaveIsLoadedWithinAMillisecond) {
   WriteConfiguration("v1");
   MappingFilter filter(hooks_);
   EXPECT_EQ(AlphaPath("v1"), MapAlpha(&filter).path);
-  const std::string next = std::string(kConfigPath) + ".next";
-  WriteNext(next, "v2");
-  fs::last_write_time(environment_.Native(next),
-                      fs::last_write_time(environment_.Native(kConfigPath)));
-  ASSERT_TRUE(platform::ReplaceFileAtomically(
-      environment_.Path(next).c_str(), environment_.Path(kConfigPath).c_str()));
+  WriteConfiguration("v2", "", kConfigPath, true);
   EXPECT_EQ(AlphaPath("v1"), MapAlpha(&filter).path);
   Tick();
   EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
@@ -175,7 +163,7 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
       Tick();
       EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
     }
-    ASSERT_EQ(c.reports, Reports());
+    ASSERT_EQ(c.reports, reports_.size());
     if (c.reports > 0) {
       EXPECT_NE(std::string::npos, reports_[0].find(kConfigPath))
           << reports_[0];
@@ -214,7 +202,7 @@ TEST_F(MappingFilterTest, AllocationFailuresKeepTheLastGoodSnapshot) {
     last = path;
   }
   EXPECT_FALSE(failed);
-  EXPECT_LT(0u, Reports()) << "no failure met the load itself";
+  EXPECT_LT(0u, reports_.size()) << "no failure met the load itself";
   for (const std::string& report : reports_) {
     EXPECT_NE(std::string::npos, report.find("out of memory")) << report;
   }
@@ -225,43 +213,29 @@ TEST_F(MappingFilterTest, AllocationFailuresKeepTheLastGoodSnapshot) {
 TEST_F(MappingFilterTest, OnlyTheLoadingRequestWaitsForTheLoad) {
   environment_.SetConfigurationPath(kConfigPath);
   WriteConfiguration("old");
-  std::atomic<bool> hold{false};
   std::atomic<int> reads{0};
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool loading = false;
-  bool released = false;
+  std::promise<void> loading;
+  std::promise<void> release;
   hooks_.before_read = [&] {
-    ++reads;
-    if (!hold) return;
-    std::unique_lock<std::mutex> lock(mutex);
-    loading = true;
-    changed.notify_all();
-    changed.wait(lock, [&] { return released; });
+    if (++reads != 2) return;
+    loading.set_value();
+    release.get_future().wait();
   };
   MappingFilter filter(hooks_);
-  hold = true;
   WriteConfiguration("new");
   Tick();
   std::string loaded;
   std::thread loader([&] { loaded = MapAlpha(&filter).path; });
-  {
-    std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [&] { return loading; });
+  loading.get_future().wait();
+  for (int check = 0; check < 2; ++check, Tick()) {
+    EXPECT_EQ(AlphaPath("old"), MapAlpha(&filter).path);
   }
-  EXPECT_EQ(AlphaPath("old"), MapAlpha(&filter).path);
-  Tick();
-  EXPECT_EQ(AlphaPath("old"), MapAlpha(&filter).path);
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    released = true;
-  }
-  changed.notify_all();
+  release.set_value();
   loader.join();
   EXPECT_EQ(AlphaPath("new"), loaded);
-  EXPECT_EQ(AlphaPath("new"), MapAlpha(&filter).path);
-  Tick();
-  EXPECT_EQ(AlphaPath("new"), MapAlpha(&filter).path);
+  for (int check = 0; check < 2; ++check, Tick()) {
+    EXPECT_EQ(AlphaPath("new"), MapAlpha(&filter).path);
+  }
   EXPECT_EQ(2, reads);
 }
 
