@@ -39,8 +39,11 @@ bool MappingFilter::ReloadIfChanged() {
 }
 
 bool MappingFilter::ReloadIfChanged(uint64_t now) {
+  // Read first: during a load every request comes here, and a failed
+  // exchange would still take the cache line from the others.
   bool unclaimed = false;
-  if (!claimed_.compare_exchange_strong(unclaimed, true,
+  if (claimed_.load(std::memory_order_relaxed) ||
+      !claimed_.compare_exchange_strong(unclaimed, true,
                                         std::memory_order_acquire)) {
     return false;
   }

@@ -165,7 +165,8 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
     }
     ASSERT_EQ(c.reports, reports_.size());
     if (c.reports > 0) {
-      EXPECT_NE(std::string::npos, reports_[0].find(kConfigPath))
+      EXPECT_NE(std::string::npos,
+                reports_[0].find(environment_.Path(kConfigPath)))
           << reports_[0];
     }
     WriteConfiguration("next");

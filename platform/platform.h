@@ -83,25 +83,25 @@ struct FileTime {
 bool QueryLastWriteTime(const char* path, FileTime* time);
 
 // What tells one version of a file from another: its last-write time, its
-// size and the file's identity (device and inode; volume serial and file
-// index). A save replaces the file by a rename, so its identity changes even
-// when the time and the size come out the same.
+// size and the file's identity. A save replaces the file by a rename, so its
+// identity changes even when the time and the size come out the same.
 struct FileStamp {
   FileTime last_write_time;
   uint64_t size = 0;
-  uint64_t volume = 0;
-  uint64_t index = 0;
+  // Device and inode on POSIX. On Windows, whose file index needs an open
+  // handle, the creation time: a save creates the file it renames.
+  uint64_t identity[2] = {0, 0};
   bool operator==(const FileStamp& o) const {
     return last_write_time == o.last_write_time && size == o.size &&
-           volume == o.volume && index == o.index;
+           identity[0] == o.identity[0] && identity[1] == o.identity[1];
   }
   bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
 
-// Reads the stamp of the file at path. On Windows the file is opened for its
-// attributes only, sharing read, write and delete, and closed at once, so
-// that a save replacing it at that moment still succeeds. Returns false,
-// leaving *stamp alone, when there is no such file (a folder included).
+// Reads the stamp of the file at path without opening it (a stat;
+// GetFileAttributesEx), so that a save replacing it at that moment never
+// meets an open file. Returns false, leaving *stamp alone, when there is no
+// such file (a folder included).
 bool QueryFileStamp(const char* path, FileStamp* stamp);
 
 // FindFirstFile on path: true when an entry is found; *is_directory tells

@@ -17,8 +17,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/platform.h"
@@ -59,11 +61,18 @@ bool EqualIgnoringAsciiCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+// A folder's entries being read, closed however the reading ends (an
+// allocation that fails included).
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using ScopedDir = std::unique_ptr<DIR, DirCloser>;
+
 // A name that can stand for one folder entry: not empty, not "." or "..",
 // without '/'.
-bool IsEntryName(const std::string& name) {
+bool IsEntryName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
-         name.find('/') == std::string::npos;
+         name.find('/') == std::string_view::npos;
 }
 
 bool IsDirectoryAt(const std::string& path) {
@@ -88,19 +97,16 @@ bool FindEntry(const std::string& folder, const std::string& name,
     *path = exact;
     return true;
   }
-  DIR* dir = opendir(folder.c_str());
+  const ScopedDir dir(opendir(folder.c_str()));
   if (dir == nullptr) return false;
-  bool found = false;
-  while (const struct dirent* entry = readdir(dir)) {
+  while (const struct dirent* entry = readdir(dir.get())) {
     if (EqualIgnoringAsciiCase(entry->d_name, name.c_str()) &&
         has_kind(folder + "/" + entry->d_name)) {
       *path = folder + "/" + entry->d_name;
-      found = true;
-      break;
+      return true;
     }
   }
-  closedir(dir);
-  return found;
+  return false;
 }
 
 // The folder `name` of `folder`, found without regard to case, or made when
@@ -254,16 +260,16 @@ bool QueryRegistryKeyInfo(RegistryHandle key, RegistryKeyInfo* info) {
   if (key == nullptr || stat(key->folder.c_str(), &folder_stat) != 0) {
     return false;
   }
-  DIR* dir = opendir(key->folder.c_str());
+  const ScopedDir dir(opendir(key->folder.c_str()));
   if (dir == nullptr) return false;
   *info = RegistryKeyInfo();
-  while (const struct dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
+  while (const struct dirent* entry = readdir(dir.get())) {
     struct stat st;
-    if (!IsEntryName(name) ||
-        stat((key->folder + "/" + name).c_str(), &st) != 0) {
+    if (!IsEntryName(entry->d_name) ||
+        fstatat(dirfd(dir.get()), entry->d_name, &st, 0) != 0) {
       continue;
     }
+    const std::string_view name = entry->d_name;
     const auto length = static_cast<uint32_t>(name.size());
     if (S_ISDIR(st.st_mode)) {
       ++info->sub_keys;
@@ -279,7 +285,6 @@ bool QueryRegistryKeyInfo(RegistryHandle key, RegistryKeyInfo* info) {
       }
     }
   }
-  closedir(dir);
   const FileTime written = ToFileTime(folder_stat.st_mtim);
   info->last_write_time_low = written.low;
   info->last_write_time_high = written.high;
@@ -380,8 +385,8 @@ bool QueryFileStamp(const char* path, FileStamp* stamp) {
   }
   stamp->last_write_time = ToFileTime(st.st_mtim);
   stamp->size = static_cast<uint64_t>(st.st_size);
-  stamp->volume = static_cast<uint64_t>(st.st_dev);
-  stamp->index = static_cast<uint64_t>(st.st_ino);
+  stamp->identity[0] = static_cast<uint64_t>(st.st_dev);
+  stamp->identity[1] = static_cast<uint64_t>(st.st_ino);
   return true;
 }
 

@@ -182,22 +182,18 @@ bool QueryLastWriteTime(const char* path, FileTime* time) {
 }
 
 bool QueryFileStamp(const char* path, FileStamp* stamp) {
-  // Attributes only, every kind of sharing: a save that replaces the file
-  // while it is open here is not refused.
-  ScopedHandle file(
-      CreateFileA(path, FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!file.IsValid() || !GetFileInformationByHandle(file.get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  // Not through a handle: a file open in any way, whatever it shares, cannot
+  // be replaced, and the administrator's save would fail.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
-  stamp->last_write_time = {info.ftLastWriteTime.dwLowDateTime,
-                            info.ftLastWriteTime.dwHighDateTime};
-  stamp->size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-  stamp->volume = info.dwVolumeSerialNumber;
-  stamp->index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  stamp->last_write_time = {data.ftLastWriteTime.dwLowDateTime,
+                            data.ftLastWriteTime.dwHighDateTime};
+  stamp->size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  stamp->identity[0] = data.ftCreationTime.dwLowDateTime;
+  stamp->identity[1] = data.ftCreationTime.dwHighDateTime;
   return true;
 }
 
