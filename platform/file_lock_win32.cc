@@ -38,7 +38,8 @@ void UnlockFile(FileLock lock) {
 }
 
 std::FILE* CreateFreshFile(const char* temp_path, const char* /*target*/) {
-  return std::fopen(temp_path, "wt");
+  // Not inherited, as OpenFile's files.
+  return std::fopen(temp_path, "wtN");
 }
 
 std::string LastErrorText() {

@@ -89,7 +89,10 @@ struct FileStamp {
   FileTime last_write_time;
   uint64_t size = 0;
   // Device and inode on POSIX. On Windows, whose file index needs an open
-  // handle, the creation time: a save creates the file it renames.
+  // handle, the creation time: a save creates the file it renames. (NTFS
+  // may give a file renamed to a name the old file's creation time, so
+  // there a save of the same size within one tick of the file clock can
+  // still look like no change.)
   uint64_t identity[2] = {0, 0};
   bool operator==(const FileStamp& o) const {
     return last_write_time == o.last_write_time && size == o.size &&
@@ -108,8 +111,9 @@ bool QueryFileStamp(const char* path, FileStamp* stamp);
 // whether it is a directory.
 bool FindFileEntry(const char* path, bool* is_directory);
 
-// fopen on the native form of path. Mode letters as for fopen; "t" is the
-// text mode, which on Windows writes a line feed as CR LF. On Windows an
+// fopen on the native form of path, never inherited by programs started
+// meanwhile. Mode letters as for fopen; "t" is the text mode, which on
+// Windows writes a line feed as CR LF. On Windows an
 // open for reading that meets the moment a save replaces the file is tried
 // again for up to about 50 ms.
 std::FILE* OpenFile(const char* path, const char* mode);

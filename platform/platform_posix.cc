@@ -398,11 +398,13 @@ bool FindFileEntry(const char* path, bool* is_directory) {
 }
 
 std::FILE* OpenFile(const char* path, const char* mode) {
-  // POSIX streams have no text mode; "t" means nothing here.
+  // POSIX streams have no text mode; "t" means nothing here. Closed on exec
+  // ("e"), so that no program the server starts inherits the file.
   std::string native_mode;
   for (const char* m = mode; *m != '\0'; ++m) {
     if (*m != 't') native_mode += *m;
   }
+  native_mode += 'e';
   return std::fopen(NativePath(path).c_str(), native_mode.c_str());
 }
 

@@ -151,6 +151,17 @@ TEST_F(PosixPlatformTest, FileStampCarriesFullTimeSizeAndIdentity) {
   EXPECT_EQ(stamp, untouched);
 }
 
+// Regression: a program started while the filter read its file (a CGI
+// program of the server) inherited it, and on Windows no save could replace
+// it while that program ran.
+TEST_F(PosixPlatformTest, OpenedFilesAreNotInherited) {
+  Write(Drives() / "c/mervane.cfg", "x");
+  std::FILE* file = OpenFile("c:\\mervane.cfg", "rt");
+  ASSERT_NE(nullptr, file);
+  EXPECT_NE(0, fcntl(fileno(file), F_GETFD) & FD_CLOEXEC);
+  std::fclose(file);
+}
+
 TEST_F(PosixPlatformTest, FreshFileReplacesTargetKeepingItsPermissions) {
   const fs::path target = Drives() / "c/mervane.cfg";
   Write(target, "old contents\n");

@@ -213,8 +213,12 @@ std::FILE* OpenFile(const char* path, const char* mode) {
   // save. Writers never meet it: they work on files of their own.
   constexpr int kTries = 10;
   constexpr DWORD kPauseMilliseconds = 5;
+  // Not inherited ("N"): a program started at that moment (a CGI program
+  // of the server, the administration's) would hold the file open for its
+  // whole run, and no save could replace it meanwhile.
+  const std::string private_mode = std::string(mode) + "N";
   for (int attempt = 1;; ++attempt) {
-    std::FILE* file = std::fopen(path, mode);
+    std::FILE* file = std::fopen(path, private_mode.c_str());
     if (file != nullptr || mode[0] != 'r' || errno != EACCES ||
         attempt == kTries) {
       return file;
