@@ -97,6 +97,10 @@ test_reload() {
   site_example "$port"
   for v in $(seq 0 20); do site_file "d:\\www\\v$v\\a\\b.htm" "version $v"; done
   site_conf "warn" "$port"
+  # One child: each child checks the file on its own, so only within one
+  # process does a later request never map with an older version.
+  sed -i -e 's/^StartServers .*/StartServers 1/' -e 's/^ServerLimit .*/ServerLimit 1/' \
+    -e 's/^MaxRequestWorkers .*/MaxRequestWorkers 50/' "$site/conf/httpd.conf"
   site_start
   admin DoEditVHost IP=127.0.0.1 "VHost=alpha|$port" "NewVHost=alpha|$port" 'UserDir=v0' Scheme=SchemeA >/dev/null
   (

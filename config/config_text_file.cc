@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -69,21 +70,23 @@ ConfigTextFile::ConfigTextFile(const char* path, int mode)
     open_ = file_ != nullptr;
     return;
   }
-  std::FILE* file = platform::OpenFile(path, "rt");
+  // Closed however the read ends: a file left open by a failed allocation
+  // would refuse every later save on Windows.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+      platform::OpenFile(path, "rt"), std::fclose);
   if (file == nullptr) return;
   // Read straight into the buffer: the filter reloads on a request thread,
   // whose stack is small.
   size_t size = 0;
   for (;;) {
     text_.resize(size + kReadChunk);
-    size_t got = std::fread(&text_[size], 1, kReadChunk, file);
+    size_t got = std::fread(&text_[size], 1, kReadChunk, file.get());
     size += got;
     if (got < kReadChunk) break;
   }
   text_.resize(size);
   // A file that could not be read whole is not loaded at all.
-  open_ = std::ferror(file) == 0;
-  std::fclose(file);
+  open_ = std::ferror(file.get()) == 0;
 }
 
 ConfigTextFile::ConfigTextFile(const char* path, std::string* text)

@@ -41,15 +41,22 @@ ProcessFilter process_filter;
 }  // namespace
 }  // namespace mervane
 
+// No exception may reach the server, which cannot catch it: a request that
+// meets one passes unmapped.
+
 extern "C" BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
   if (mervane::current_filter == nullptr) return FALSE;
-  version->dwFilterVersion = mervane::kFilterRevision;
-  version->dwFlags = mervane::kFilterFlags;
-  char description[mervane::kDescriptionSize] = {};
-  mervane::platform::LoadStringResource(IDS_FILTER_DESCRIPTION, description,
-                                        sizeof description);
-  std::memcpy(version->lpszFilterDesc, description, sizeof description);
-  return TRUE;
+  try {
+    version->dwFilterVersion = mervane::kFilterRevision;
+    version->dwFlags = mervane::kFilterFlags;
+    char description[mervane::kDescriptionSize] = {};
+    mervane::platform::LoadStringResource(IDS_FILTER_DESCRIPTION, description,
+                                          sizeof description);
+    std::memcpy(version->lpszFilterDesc, description, sizeof description);
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
 }
 
 extern "C" DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* context,
@@ -59,7 +66,11 @@ extern "C" DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* context,
   if (filter == nullptr || notification_type != SF_NOTIFY_URL_MAP) {
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }
-  mervane::IsapiContext server(context);
-  return filter->MapUrl(&server, &server,
-                        static_cast<HTTP_FILTER_URL_MAP*>(notification));
+  try {
+    mervane::IsapiContext server(context);
+    return filter->MapUrl(&server, &server,
+                          static_cast<HTTP_FILTER_URL_MAP*>(notification));
+  } catch (...) {
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
+  }
 }

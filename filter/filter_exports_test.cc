@@ -140,6 +140,8 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       // Logged below: a message cut, and why these pass.
       {"10.0.0.11", "80", "alpha", long_url.c_str(), long_path.c_str()},
       {"10.0.0.1", "80", "gamma", "/a", kUnchanged},
+      // Regression: a decoded %0a or %0d in the URL forged log lines.
+      {"10.0.0.1", "80", "gamma", "/a\nb\r\x7f", kUnchanged},
       {"10.0.0.4", "80", "alpha", "/a", kUnchanged},
   };
   for (const auto& c : cases) {
@@ -161,6 +163,9 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
   const std::vector<std::string> log = {
       "Filtering URL for site IP 10.0.0.1 ...",
       "     Full URL: 'gamma/a'",
+      "    Can't find virtual host 'gamma' in cfg file! (exiting)",
+      "Filtering URL for site IP 10.0.0.1 ...",
+      "     Full URL: 'gamma/a%0Ab%0D%7F'",
       "    Can't find virtual host 'gamma' in cfg file! (exiting)",
       "Filtering URL for site IP 10.0.0.4 ...",
       "     Filter for that IP is disabled. (exiting)",

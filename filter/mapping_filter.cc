@@ -1,5 +1,6 @@
 #include "filter/mapping_filter.h"
 
+#include <new>
 #include <utility>
 
 #include "config/registry_key.h"
@@ -7,114 +8,134 @@
 namespace mervane {
 namespace {
 
-// A wait yields this many times before it sleeps: enough for a reader in
-// flight to finish its mapping.
-constexpr int kYieldRounds = 100;
+// Releases the check claim on every way out of the check, a throw included.
+class ClaimRelease {
+ public:
+  explicit ClaimRelease(std::atomic<bool>* claimed) : claimed_(claimed) {}
+  ~ClaimRelease() { claimed_->store(false, std::memory_order_release); }
+  ClaimRelease(const ClaimRelease&) = delete;
+  ClaimRelease& operator=(const ClaimRelease&) = delete;
+
+ private:
+  std::atomic<bool>* const claimed_;
+};
 
 }  // namespace
 
 MappingFilter::MappingFilter() : MappingFilter(Hooks()) {}
 
 MappingFilter::MappingFilter(Hooks hooks) : hooks_(std::move(hooks)) {
-  current_ = ReadConfiguration();
+  ReloadIfChanged();
 }
 
 MappingFilter::~MappingFilter() = default;
 
-MappingFilter::Configuration MappingFilter::ReadConfiguration() const {
-  const std::unique_ptr<char[]> path = ReadConfigurationPath();
-  Configuration next;
-  next.path = path != nullptr ? path.get() : current_.path;
-  // Taken before the file is read (invariant 7).
-  next.last_write_time = current_.last_write_time;
-  platform::QueryLastWriteTime(next.path.c_str(), &next.last_write_time);
-  if (path == nullptr) return next;
-  hooks_.before_read();
-  std::string reason;
-  next.snapshot = Snapshot::Load(next.path, &reason);
-  return next;
-}
-
-platform::FileTime MappingFilter::QueryConfigFileTime() const {
-  platform::FileTime time = current_.last_write_time;
-  platform::QueryLastWriteTime(current_.path.c_str(), &time);
-  return time;
-}
-
 bool MappingFilter::ReloadIfChanged() {
-  bool unclaimed = false;
-  if (!reload_claimed_.compare_exchange_strong(unclaimed, true)) return false;
-  // Another thread may have loaded this very change since the caller saw it.
-  const bool changed = QueryConfigFileTime() != current_.last_write_time;
-  // Holds the old configuration after the swap, to be destroyed once the
-  // claim is released (invariant 4).
-  Configuration next;
-  if (changed) {
-    next = ReadConfiguration();
-    swapping_ = true;
-    WaitForReaders();
-    std::swap(current_, next);
-    swapping_ = false;
+  try {
+    return ReloadIfChanged(hooks_.clock());
+  } catch (...) {
+    return false;
   }
-  reload_claimed_ = false;
-  return changed;
 }
 
-void MappingFilter::EnterReader() {
-  for (;;) {
-    WaitWhileSwapping();
-    if (!CountReaderUnlessSwapping()) continue;
-    // A change that another thread is reading is mapped with the current
-    // configuration until the swap (invariant 2).
-    if (reload_claimed_ || QueryConfigFileTime() == current_.last_write_time) {
-      return;
-    }
-    LeaveReader();
-    ReloadIfChanged();
+bool MappingFilter::ReloadIfChanged(uint64_t now) {
+  // Read first: during a load every request comes here, and a failed
+  // exchange would still take the cache line from the others.
+  bool unclaimed = false;
+  if (claimed_.load(std::memory_order_relaxed) ||
+      !claimed_.compare_exchange_strong(unclaimed, true,
+                                        std::memory_order_acquire)) {
+    return false;
   }
+  ClaimRelease release(&claimed_);
+  next_check_.store(now + kCheckMilliseconds, std::memory_order_relaxed);
+  try {
+    return Refresh(now);
+  } catch (...) {
+    // Whatever failed, the published State is still whole: the next check
+    // tries again.
+    return false;
+  }
+}
+
+bool MappingFilter::Refresh(uint64_t now) {
+  const std::shared_ptr<const State> current = CurrentState();
+  State next = current != nullptr ? *current : State();
+  const bool path_changed = ReadPathWhenDue(now, &next.path);
+  if (next.path.empty()) return false;
+  platform::FileStamp stamp;
+  // Taken before the read: a save during the read is a change next time.
+  const bool exists = platform::QueryFileStamp(next.path.c_str(), &stamp);
+  if (!path_changed && (!exists || (next.has_stamp && stamp == next.stamp))) {
+    return false;
+  }
+  next.has_stamp = exists;
+  next.stamp = stamp;
+  std::shared_ptr<const Snapshot> loaded;
+  if (exists) {
+    hooks_.before_read();
+    loaded = Load(next.path);
+    if (loaded != nullptr) next.snapshot = std::move(loaded);
+  }
+  const bool replaced =
+      next.snapshot != (current != nullptr ? current->snapshot : nullptr);
+  std::atomic_store(&state_,
+                    std::shared_ptr<const State>(
+                        std::make_shared<const State>(std::move(next))));
+  return replaced;
+}
+
+bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
+  if (now < next_registry_read_.load(std::memory_order_relaxed)) return false;
+  next_registry_read_.store(now + kRegistryMilliseconds,
+                            std::memory_order_relaxed);
+  // A value that is missing or cannot be read keeps the file we have.
+  const std::unique_ptr<char[]> named = ReadConfigurationPath();
+  if (named == nullptr || *path == named.get()) return false;
+  *path = named.get();
+  return true;
+}
+
+std::shared_ptr<const Snapshot> MappingFilter::Load(
+    const std::string& path) const {
+  std::string reason;
+  std::shared_ptr<const Snapshot> loaded;
+  try {
+    loaded = Snapshot::Load(path, &reason);
+  } catch (const std::bad_alloc&) {
+    reason = "out of memory";
+  }
+  if (loaded != nullptr) return loaded;
+  try {
+    const std::string line = "the configuration file " + path +
+                             " was not loaded (" + reason +
+                             "); the last one loaded goes on mapping";
+    hooks_.report(line.c_str());
+  } catch (const std::bad_alloc&) {
+    hooks_.report("a configuration file was not loaded (out of memory)");
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()
+    const {
+  return std::atomic_load(&state_);
 }
 
 DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
                             RequestMemory* memory,
                             HTTP_FILTER_URL_MAP* record) {
-  // Written after the reader has left, so that no reload waits for a file.
+  const uint64_t now = hooks_.clock();
+  if (now >= next_check_.load(std::memory_order_relaxed)) {
+    ReloadIfChanged(now);
+  }
+  // Held to the end of the request, the log's write included.
+  const std::shared_ptr<const State> state = CurrentState();
+  if (state == nullptr || state->snapshot == nullptr) {
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
+  }
   MappingLog log;
-  EnterReader();
-  DWORD status = SF_STATUS_REQ_NEXT_NOTIFICATION;
-  if (current_.snapshot != nullptr) {
-    status = current_.snapshot->MapUrl(variables, memory, record, &log);
-  }
-  LeaveReader();
-  return status;
-}
-
-void MappingFilter::LeaveReader() {
-  int count = reader_count_;
-  while (count > 0 && !reader_count_.compare_exchange_weak(count, count - 1)) {
-  }
-}
-
-bool MappingFilter::CountReaderUnlessSwapping() {
-  ++reader_count_;
-  if (!swapping_) return true;
-  LeaveReader();
-  return false;
-}
-
-void MappingFilter::WaitWhileSwapping() const {
-  for (int round = 0; swapping_;) Pause(&round);
-}
-
-void MappingFilter::WaitForReaders() const {
-  for (int round = 0; reader_count_ != 0;) Pause(&round);
-}
-
-void MappingFilter::Pause(int* round) const {
-  if (++*round <= kYieldRounds) {
-    platform::YieldThread();
-  } else {
-    hooks_.sleep(kWaitMilliseconds);
-  }
+  return state->snapshot->MapUrl(variables, memory, record, &log);
 }
 
 }  // namespace mervane

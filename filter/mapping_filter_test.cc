@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
-#include <set>
+#include <fstream>
+#include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,7 +17,14 @@
 #include "platform/platform.h"
 
 namespace mervane {
+
+// The allocation failure of failing_new_test.cc: when positive, the
+// allocation of this thread that brings it to 0 throws std::bad_alloc.
+extern thread_local int allocations_until_failure;
+
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr char kConfigPath[] = "c:\\mervane.cfg";
 
@@ -40,48 +47,48 @@ Mapping MapAlpha(MappingFilter* filter, const std::string& url = "/a.htm",
   return {status, record.pszPhysicalPath};
 }
 
-// Records, through the sleep hook, which threads waited.
+// Steers the filter's clock and gathers its reports.
 class MappingFilterTest : public ::testing::Test {
  protected:
   MappingFilterTest() {
-    hooks_.sleep = [this](uint32_t milliseconds) {
-      EXPECT_EQ(MappingFilter::kWaitMilliseconds, milliseconds);
-      std::unique_lock<std::mutex> lock(mutex_);
-      waiting_threads_.insert(std::this_thread::get_id());
-      changed_.notify_all();
-      changed_.wait_for(lock, std::chrono::milliseconds(1));
-    };
+    hooks_.clock = [this] { return now_.load(); };
+    hooks_.report = [this](const char* line) { reports_.push_back(line); };
   }
-  // False when `count` threads did not sleep within a minute.
-  bool AwaitWaitingThreads(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::minutes(1),
-                             [&] { return waiting_threads_.size() >= count; });
+  void Tick(uint64_t milliseconds = MappingFilter::kCheckMilliseconds) {
+    now_ += milliseconds;
   }
-  // Replaces the file as saves do, again until its last-write time differs
-  // from the last version's: a change even where the clock is coarse.
+  // Replaces the file as saves do. With same_time the new file keeps the
+  // last-write time of the one it replaces; otherwise the replace is made
+  // again until the time differs: a change even where the clock is coarse.
   void WriteConfiguration(const std::string& user_dir,
-                          const std::string& more = "") {
+                          const std::string& more = "",
+                          const std::string& path = kConfigPath,
+                          bool same_time = false) {
     const std::string text = environment_.Relocated(
         "{ 10.0.0.5:\n{ VIRTUAL_HOSTS:\n{ alpha:\n(string)UserDir=" + user_dir +
         "\n(string)MapScheme=SchemeA\n} alpha;\n} VIRTUAL_HOSTS;\n{ MAIN:\n"
         "(string)WebRoot=d:\\www\n} MAIN;\n} 10.0.0.5;\n" +
         more);
-    const std::string path = environment_.Path(kConfigPath);
-    std::filesystem::create_directories(
-        std::filesystem::path(environment_.Native(kConfigPath)).parent_path());
+    const std::string target = environment_.Path(path);
+    const fs::path native = environment_.Native(path);
+    fs::create_directories(native.parent_path());
+    platform::FileTime before;
+    platform::QueryLastWriteTime(target.c_str(), &before);
+    const fs::file_time_type old_time =
+        same_time ? fs::last_write_time(native) : fs::file_time_type();
     for (;;) {
       std::string problem;
       ASSERT_NE(platform::Replacement::kFailed,
-                platform::ReplaceFileDurably((path + ".tmp").c_str(),
-                                             path.c_str(), text, &problem))
+                platform::ReplaceFileDurably((target + ".tmp").c_str(),
+                                             target.c_str(), text, &problem))
           << problem;
-      platform::FileTime written;
-      ASSERT_TRUE(platform::QueryLastWriteTime(path.c_str(), &written));
-      if (written != last_write_) {
-        last_write_ = written;
+      if (same_time) {
+        fs::last_write_time(native, old_time);
         return;
       }
+      platform::FileTime written;
+      ASSERT_TRUE(platform::QueryLastWriteTime(target.c_str(), &written));
+      if (written != before) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
@@ -90,84 +97,174 @@ class MappingFilterTest : public ::testing::Test {
   }
 
   TestEnvironment environment_;
-  platform::FileTime last_write_;
+  std::atomic<uint64_t> now_{1000000};
   MappingFilter::Hooks hooks_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::set<std::thread::id> waiting_threads_;
+  std::vector<std::string> reports_;  // written by the checking thread
 };
 
-// The registry value is read at the start; its file loads once good.
-// Regression: a file nested deeper than any stack holds crashed the server
-// that reloaded it; refused, it leaves the filter unloaded until a good one.
-TEST_F(MappingFilterTest, RegistryValueIsReadOnceAndItsFileWhenGood) {
-  MappingFilter without_value(hooks_);
+// The value and its file are loaded once they exist; a new value is read
+// within a second. Regression: a new value was never read.
+TEST_F(MappingFilterTest, RegistryValueIsReadAtMostOnceASecond) {
+  MappingFilter filter(hooks_);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&filter).status);
   environment_.SetConfigurationPath(kConfigPath);
-  MappingFilter missing_file(hooks_);
-  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&missing_file).status);
-  std::string nesting;
-  for (int level = 0; level < 200000; ++level) nesting += "{ s:\n";
-  WriteConfiguration("alpha", nesting);
-  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&missing_file).status);
   WriteConfiguration("alpha");
-  EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&missing_file).path);
-  EXPECT_FALSE(without_value.ReloadIfChanged());
-  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&without_value).status);
+  Tick(MappingFilter::kRegistryMilliseconds - 1);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, MapAlpha(&filter).status);
+  Tick();
+  EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&filter).path);
+
+  WriteConfiguration("other", "", "c:\\other.cfg");
+  environment_.SetConfigurationPath("c:\\other.cfg");
+  Tick(MappingFilter::kRegistryMilliseconds - 1);
+  EXPECT_EQ(AlphaPath("alpha"), MapAlpha(&filter).path);
+  Tick();
+  EXPECT_EQ(AlphaPath("other"), MapAlpha(&filter).path);
+
   // Without request memory a path too long for the buffer stays as it was.
   const std::string name(300, 'x');
   const std::string physical = environment_.Path("c:\\w\\" + name);
-  const Mapping kept = MapAlpha(&missing_file, "/" + name, physical, false);
+  const Mapping kept = MapAlpha(&filter, "/" + name, physical, false);
   EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, kept.status);
   EXPECT_EQ(physical, kept.path);
 }
 
-// While one request reads a change, others map with the old tree; the swap
-// waits for the reader in flight, arrivals for the swap; one load.
-TEST_F(MappingFilterTest, ReloadReadsAsideAndSwapsBetweenReaders) {
+// Regression: a save of the same size within the file clock's tick was
+// never loaded. The stamp is compared once a millisecond, not per request.
+TEST_F(MappingFilterTest, SameTimeAndSizeSaveIsLoadedWithinAMillisecond) {
   environment_.SetConfigurationPath(kConfigPath);
-  WriteConfiguration("old");
-  MappingFilter* reloading = nullptr;  // set once the first load is done
-  std::string during_read;
-  hooks_.before_read = [&] {
-    if (reloading != nullptr) during_read = MapAlpha(reloading).path;
-  };
+  WriteConfiguration("v1");
   MappingFilter filter(hooks_);
-  reloading = &filter;
-  filter.LeaveReader();  // an extra leave must not make the reader below 0
-  filter.EnterReader();  // a request being mapped
-  const Snapshot* old_snapshot = filter.CurrentSnapshot();
-
-  WriteConfiguration("new");
-  std::atomic<int> reloads{0};
-  std::string paths[2];
-  auto request = [&](int i) {
-    if (filter.ReloadIfChanged()) ++reloads;
-    paths[i] = MapAlpha(&filter).path;
-  };
-  std::thread first(request, 0);
-  ASSERT_TRUE(AwaitWaitingThreads(1));  // the swap waits
-  EXPECT_EQ(AlphaPath("old"), during_read);
-  std::thread second(request, 1);
-  ASSERT_TRUE(AwaitWaitingThreads(2));  // an arrival waits
-  EXPECT_EQ(old_snapshot, filter.CurrentSnapshot());
-  filter.LeaveReader();
-  first.join();
-  second.join();
-
-  EXPECT_EQ(1, reloads);
-  EXPECT_EQ(AlphaPath("new"), paths[0]);
-  EXPECT_EQ(AlphaPath("new"), paths[1]);
+  EXPECT_EQ(AlphaPath("v1"), MapAlpha(&filter).path);
+  WriteConfiguration("v2", "", kConfigPath, true);
+  EXPECT_EQ(AlphaPath("v1"), MapAlpha(&filter).path);
+  Tick();
+  EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
 }
 
-// Regression guard: the file's time taken after the read would hide a save
-// that lands during the read until the file changed again.
-TEST_F(MappingFilterTest, SaveDuringReadIsLoadedByTheNextRequest) {
+// Regression: a file that failed to load replaced the working
+// configuration, and every host got the main site until the next save.
+TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
+  std::string nesting;
+  for (int level = 0; level < 200000; ++level) nesting += "{ s:\n";
+  const struct {
+    const char* name;
+    std::function<void()> spoil;
+    size_t reports;
+  } cases[] = {
+      {"nested too deep", [&] { WriteConfiguration("deep", nesting); }, 1},
+      {"unreadable",
+       [this] {
+         WriteConfiguration("hidden");
+         fs::permissions(environment_.Native(kConfigPath), fs::perms::none);
+       },
+       1},
+      {"deleted", [this] { fs::remove(environment_.Native(kConfigPath)); }, 0},
+  };
+  environment_.SetConfigurationPath(kConfigPath);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    reports_.clear();
+    WriteConfiguration("good");
+    MappingFilter filter(hooks_);
+    c.spoil();
+    if (c.name == std::string("unreadable") &&
+        std::ifstream(environment_.Native(kConfigPath)).is_open()) {
+      continue;  // an administrator reads every file
+    }
+    for (int check = 0; check < 3; ++check) {
+      Tick();
+      EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
+    }
+    ASSERT_EQ(c.reports, reports_.size());
+    if (c.reports > 0) {
+      EXPECT_NE(std::string::npos,
+                reports_[0].find(environment_.Path(kConfigPath)))
+          << reports_[0];
+    }
+    // A save keeps the file's mode: give the next version a readable one.
+    std::error_code missing;
+    fs::permissions(environment_.Native(kConfigPath),
+                    fs::perms::owner_read | fs::perms::owner_write, missing);
+    WriteConfiguration("next");
+    Tick();
+    EXPECT_EQ(AlphaPath("next"), MapAlpha(&filter).path);
+  }
+}
+
+// Regression: a failed allocation while a request checked the file left
+// it counted as a reader for good, and one while reading left the reload
+// claimed for good: the process hung or never reloaded again. Each
+// allocation of a check fails in turn, with a new version each time.
+TEST_F(MappingFilterTest, AllocationFailuresKeepTheLastGoodSnapshot) {
+  environment_.SetConfigurationPath(kConfigPath);
+  WriteConfiguration("v0");
+  MappingFilter filter(hooks_);
+  std::string last = AlphaPath("v0");
+  bool failed = true;
+  for (int n = 1; failed && n < 10000; ++n) {
+    const std::string version = "v" + std::to_string(n);
+    WriteConfiguration(version);
+    Tick(MappingFilter::kRegistryMilliseconds);
+    allocations_until_failure = n;
+    filter.ReloadIfChanged();
+    failed = allocations_until_failure == 0;
+    allocations_until_failure = 0;
+    Tick();
+    const std::string path = MapAlpha(&filter).path;
+    ASSERT_TRUE(path == last || path == AlphaPath(version))
+        << path << " after " << n << " allocations";
+    if (!failed) {
+      EXPECT_EQ(AlphaPath(version), path);
+    }
+    last = path;
+  }
+  EXPECT_FALSE(failed);
+  EXPECT_LT(0u, reports_.size()) << "no failure met the load itself";
+  for (const std::string& report : reports_) {
+    EXPECT_NE(std::string::npos, report.find("out of memory")) << report;
+  }
+}
+
+// While one request loads a change, the others map with the snapshot they
+// have, without waiting and without loading it a second time.
+TEST_F(MappingFilterTest, OnlyTheLoadingRequestWaitsForTheLoad) {
+  environment_.SetConfigurationPath(kConfigPath);
+  WriteConfiguration("old");
+  std::atomic<int> reads{0};
+  std::promise<void> loading;
+  std::promise<void> release;
+  hooks_.before_read = [&] {
+    if (++reads != 2) return;
+    loading.set_value();
+    release.get_future().wait();
+  };
+  MappingFilter filter(hooks_);
+  WriteConfiguration("new");
+  Tick();
+  std::string loaded;
+  std::thread loader([&] { loaded = MapAlpha(&filter).path; });
+  loading.get_future().wait();
+  for (int check = 0; check < 2; ++check, Tick()) {
+    EXPECT_EQ(AlphaPath("old"), MapAlpha(&filter).path);
+  }
+  release.set_value();
+  loader.join();
+  EXPECT_EQ(AlphaPath("new"), loaded);
+  for (int check = 0; check < 2; ++check, Tick()) {
+    EXPECT_EQ(AlphaPath("new"), MapAlpha(&filter).path);
+  }
+  EXPECT_EQ(2, reads);
+}
+
+// Regression guard: the file's stamp taken after the read would hide a
+// save that lands during the read until the file changed again.
+TEST_F(MappingFilterTest, SaveDuringReadIsLoadedByTheNextCheck) {
   environment_.SetConfigurationPath(kConfigPath);
   WriteConfiguration("first");
-  bool save_during_read = false;
+  std::atomic<bool> save_during_read{false};
   hooks_.before_read = [&] {
-    if (save_during_read) WriteConfiguration("second");
-    save_during_read = false;
+    if (save_during_read.exchange(false)) WriteConfiguration("second");
   };
   MappingFilter filter(hooks_);
   WriteConfiguration("next");
@@ -178,13 +275,14 @@ TEST_F(MappingFilterTest, SaveDuringReadIsLoadedByTheNextRequest) {
   EXPECT_EQ(AlphaPath("second"), MapAlpha(&filter).path);
 }
 
-// Requests on two threads while the file is replaced again and again map
-// by whole versions, never an older one than before, and the last at the end.
+// Requests on two threads, on the server's clock, while the file is
+// replaced again and again map by whole versions, never an older one than
+// before, and the last at the end.
 TEST_F(MappingFilterTest, RequestsDuringReplacementsSeeWholeVersions) {
   constexpr int kVersions = 30;
   environment_.SetConfigurationPath(kConfigPath);
   WriteConfiguration("v0");
-  MappingFilter filter(hooks_);
+  MappingFilter filter;
   std::atomic<bool> done{false};
   std::atomic<int> requests[2] = {0, 0};
   auto map_until_done = [&](std::atomic<int>* requests) {
@@ -198,8 +296,6 @@ TEST_F(MappingFilterTest, RequestsDuringReplacementsSeeWholeVersions) {
       ++*requests;
       ASSERT_LE(0, version) << mapping.path << " after v" << seen;
       seen = version;
-      // Windows refuses to replace an open file: leave it closed at times.
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   };
   std::thread first(map_until_done, &requests[0]);
@@ -208,6 +304,9 @@ TEST_F(MappingFilterTest, RequestsDuringReplacementsSeeWholeVersions) {
   for (int v = 1; v <= kVersions; ++v) {
     WriteConfiguration("v" + std::to_string(v));
   }
+  // A check after the last save sees it: past the interval and the clock's
+  // coarse tick.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   done = true;
   first.join();
   second.join();

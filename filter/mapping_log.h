@@ -27,7 +27,8 @@ class MappingLog {
   // when path is null.
   void SetFile(const char* path);
   // Adds one line: the time stamp, ":  " and the printf-style message, cut
-  // at 1023 characters. Nothing while no file is named.
+  // at 1023 characters, its control characters written as %XX. Nothing
+  // while no file is named.
   void Write(const char* format, ...);
 
  private:

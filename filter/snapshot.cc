@@ -209,7 +209,7 @@ std::shared_ptr<const Snapshot> Snapshot::Load(const std::string& path,
       snapshot = Read(path, true, reason);
     }
   } catch (const std::bad_alloc&) {
-    *reason = "not enough memory to load the file";
+    *reason = "out of memory";
     snapshot.reset();
   }
   // The tree's freed blocks would otherwise stay with the process.

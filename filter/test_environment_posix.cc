@@ -2,17 +2,40 @@
 // folders, so paths stay in Windows form.
 
 #include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
 
 #include "filter/test_environment.h"
 
 namespace mervane {
+namespace {
+
+// The layer reads MERVANE_DRIVES once per process: every environment of a
+// process uses this one drives folder, emptied when the environment ends.
+const std::string& ProcessDrives() {
+  static const std::string drives = [] {
+    const std::string folder = (std::filesystem::temp_directory_path() /
+                                ("mervane-drives-" + std::to_string(getpid())))
+                                   .string();
+    setenv("MERVANE_DRIVES", folder.c_str(), 1);
+    return folder;
+  }();
+  return drives;
+}
+
+}  // namespace
 
 void TestEnvironment::Install() {
   setenv("MERVANE_REGISTRY", (root_ + "/registry").c_str(), 1);
-  setenv("MERVANE_DRIVES", (root_ + "/drives").c_str(), 1);
+  std::filesystem::create_directories(ProcessDrives());
 }
 
-void TestEnvironment::Uninstall() {}
+void TestEnvironment::Uninstall() {
+  std::error_code ignored;
+  std::filesystem::remove_all(ProcessDrives(), ignored);
+}
 
 std::string TestEnvironment::Path(const std::string& path) const {
   return path;

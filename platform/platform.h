@@ -82,12 +82,38 @@ struct FileTime {
 // false, leaving *time alone, when the file cannot be opened.
 bool QueryLastWriteTime(const char* path, FileTime* time);
 
+// What tells one version of a file from another: its last-write time, its
+// size and the file's identity. A save replaces the file by a rename, so its
+// identity changes even when the time and the size come out the same.
+struct FileStamp {
+  FileTime last_write_time;
+  uint64_t size = 0;
+  // Device and inode on POSIX. On Windows, whose file index needs an open
+  // handle, the creation time: a save creates the file it renames. (NTFS
+  // may give a file renamed to a name the old file's creation time, so
+  // there a save of the same size within one tick of the file clock can
+  // still look like no change.)
+  uint64_t identity[2] = {0, 0};
+  bool operator==(const FileStamp& o) const {
+    return last_write_time == o.last_write_time && size == o.size &&
+           identity[0] == o.identity[0] && identity[1] == o.identity[1];
+  }
+  bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+
+// Reads the stamp of the file at path without opening it (a stat;
+// GetFileAttributesEx), so that a save replacing it at that moment never
+// meets an open file. Returns false, leaving *stamp alone, when there is no
+// such file (a folder included).
+bool QueryFileStamp(const char* path, FileStamp* stamp);
+
 // FindFirstFile on path: true when an entry is found; *is_directory tells
 // whether it is a directory.
 bool FindFileEntry(const char* path, bool* is_directory);
 
-// fopen on the native form of path. Mode letters as for fopen; "t" is the
-// text mode, which on Windows writes a line feed as CR LF. On Windows an
+// fopen on the native form of path, never inherited by programs started
+// meanwhile. Mode letters as for fopen; "t" is the text mode, which on
+// Windows writes a line feed as CR LF. On Windows an
 // open for reading that meets the moment a save replaces the file is tried
 // again for up to about 50 ms.
 std::FILE* OpenFile(const char* path, const char* mode);
@@ -167,6 +193,15 @@ extern const StringTableEntry kStringTable[];
 
 // Suspends the calling thread for about `milliseconds`.
 void SleepMilliseconds(uint32_t milliseconds);
+
+// Milliseconds of a monotonic clock with a coarse tick (a few milliseconds),
+// cheap enough to read on every request.
+uint64_t MonotonicMilliseconds();
+
+// Tells the administrator of a failure that no request can report: the
+// Windows event log (source "Mervane"), or standard error, which Apache
+// writes to its error log. One line; never fails.
+void ReportFailure(const char* message);
 
 // ---- Short waits and whole appends, for many threads at once --------------
 

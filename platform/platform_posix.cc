@@ -12,6 +12,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -20,7 +21,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/durable_file_posix.h"
@@ -62,11 +66,18 @@ bool EqualIgnoringAsciiCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+// A folder's entries being read, closed however the reading ends (an
+// allocation that fails included).
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using ScopedDir = std::unique_ptr<DIR, DirCloser>;
+
 // A name that can stand for one folder entry: not empty, not "." or "..",
 // without '/'.
-bool IsEntryName(const std::string& name) {
+bool IsEntryName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
-         name.find('/') == std::string::npos;
+         name.find('/') == std::string_view::npos;
 }
 
 bool IsDirectoryAt(const std::string& path) {
@@ -91,19 +102,16 @@ bool FindEntry(const std::string& folder, const std::string& name,
     *path = exact;
     return true;
   }
-  DIR* dir = opendir(folder.c_str());
+  const ScopedDir dir(opendir(folder.c_str()));
   if (dir == nullptr) return false;
-  bool found = false;
-  while (const struct dirent* entry = readdir(dir)) {
+  while (const struct dirent* entry = readdir(dir.get())) {
     if (EqualIgnoringAsciiCase(entry->d_name, name.c_str()) &&
         has_kind(folder + "/" + entry->d_name)) {
       *path = folder + "/" + entry->d_name;
-      found = true;
-      break;
+      return true;
     }
   }
-  closedir(dir);
-  return found;
+  return false;
 }
 
 // The folder `name` of `folder`, found without regard to case, or made when
@@ -124,6 +132,13 @@ bool MakeFolders(const std::string& path) {
     if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) return IsDirectoryAt(path);
   }
+}
+
+// A copy of the variable's value; none when it is unset.
+std::optional<std::string> CopyOfEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return value;
 }
 
 std::string RegistryRootFolder() {
@@ -201,16 +216,16 @@ bool QueryRegistryKeyInfo(RegistryHandle key, RegistryKeyInfo* info) {
   if (key == nullptr || stat(key->folder.c_str(), &folder_stat) != 0) {
     return false;
   }
-  DIR* dir = opendir(key->folder.c_str());
+  const ScopedDir dir(opendir(key->folder.c_str()));
   if (dir == nullptr) return false;
   *info = RegistryKeyInfo();
-  while (const struct dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
+  while (const struct dirent* entry = readdir(dir.get())) {
     struct stat st;
-    if (!IsEntryName(name) ||
-        stat((key->folder + "/" + name).c_str(), &st) != 0) {
+    if (!IsEntryName(entry->d_name) ||
+        fstatat(dirfd(dir.get()), entry->d_name, &st, 0) != 0) {
       continue;
     }
+    const std::string_view name = entry->d_name;
     const auto length = static_cast<uint32_t>(name.size());
     if (S_ISDIR(st.st_mode)) {
       ++info->sub_keys;
@@ -226,7 +241,6 @@ bool QueryRegistryKeyInfo(RegistryHandle key, RegistryKeyInfo* info) {
       }
     }
   }
-  closedir(dir);
   const FileTime written = ToFileTime(folder_stat.st_mtim);
   info->last_write_time_low = written.low;
   info->last_write_time_high = written.high;
@@ -299,10 +313,12 @@ std::string NativePath(const char* path) {
                          AsciiLower(path[0]) <= 'z' && path[1] == ':';
   if (has_drive) {
     rest = path + 2;
-    const char* drives = std::getenv("MERVANE_DRIVES");
-    if (drives != nullptr) {
-      native.reserve(std::strlen(drives) + std::strlen(rest) + 3);
-      native.append(drives).append(1, '/').append(1, AsciiLower(path[0]));
+    // Read once: the environment may change under a running server.
+    static const std::optional<std::string> drives =
+        CopyOfEnvironment("MERVANE_DRIVES");
+    if (drives) {
+      native.reserve(drives->size() + std::strlen(rest) + 3);
+      native.append(*drives).append(1, '/').append(1, AsciiLower(path[0]));
       if (*rest != '\\' && *rest != '/' && *rest != '\0') native += '/';
     }
   }
@@ -326,6 +342,18 @@ bool QueryLastWriteTime(const char* path, FileTime* time) {
   return true;
 }
 
+bool QueryFileStamp(const char* path, FileStamp* stamp) {
+  struct stat st;
+  if (stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    return false;
+  }
+  stamp->last_write_time = ToFileTime(st.st_mtim);
+  stamp->size = static_cast<uint64_t>(st.st_size);
+  stamp->identity[0] = static_cast<uint64_t>(st.st_dev);
+  stamp->identity[1] = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
 bool FindFileEntry(const char* path, bool* is_directory) {
   struct stat st;
   if (stat(NativePath(path).c_str(), &st) != 0) return false;
@@ -334,11 +362,13 @@ bool FindFileEntry(const char* path, bool* is_directory) {
 }
 
 std::FILE* OpenFile(const char* path, const char* mode) {
-  // POSIX streams have no text mode; "t" means nothing here.
+  // POSIX streams have no text mode; "t" means nothing here. Closed on exec
+  // ("e"), so that no program the server starts inherits the file.
   std::string native_mode;
   for (const char* m = mode; *m != '\0'; ++m) {
     if (*m != 't') native_mode += *m;
   }
+  native_mode += 'e';
   return std::fopen(NativePath(path).c_str(), native_mode.c_str());
 }
 
@@ -367,6 +397,26 @@ void FormatLogTimeStamp(char* buffer, std::size_t size) {
 
 void SleepMilliseconds(uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+uint64_t MonotonicMilliseconds() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000u +
+         static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+void ReportFailure(const char* message) {
+  // One write, so that lines of processes sharing the error log stay whole;
+  // no allocation, so that it reports running out of memory too.
+  static const char kPrefix[] = "mervane: ";
+  struct iovec parts[] = {
+      {const_cast<char*>(kPrefix), sizeof kPrefix - 1},
+      {const_cast<char*>(message), std::strlen(message)},
+      {const_cast<char*>("\n"), 1},
+  };
+  const ssize_t ignored = writev(STDERR_FILENO, parts, 3);
+  static_cast<void>(ignored);
 }
 
 void YieldThread() { std::this_thread::yield(); }

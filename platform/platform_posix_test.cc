@@ -27,6 +27,7 @@ constexpr char kKey[] = "Software\\Halvost soft\\Mervane";
 constexpr char kValue[] = "Configuration File";
 
 // A fresh folder for each test, with the layer's variables pointing into it.
+// The drives are read once per process: one folder, emptied after each test.
 class PosixPlatformTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -34,9 +35,22 @@ class PosixPlatformTest : public ::testing::Test {
     ASSERT_NE(nullptr, mkdtemp(pattern));
     dir_ = pattern;
     setenv("MERVANE_REGISTRY", (dir_ / "registry").c_str(), 1);
-    setenv("MERVANE_DRIVES", (dir_ / "drives").c_str(), 1);
+    fs::create_directories(Drives());
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override {
+    fs::remove_all(dir_);
+    fs::remove_all(Drives());
+  }
+  static const fs::path& Drives() {
+    static const fs::path drives = [] {
+      const fs::path folder =
+          fs::temp_directory_path() /
+          ("mervane-platform-drives-" + std::to_string(getpid()));
+      setenv("MERVANE_DRIVES", folder.c_str(), 1);
+      return folder;
+    }();
+    return drives;
+  }
   void Write(const fs::path& path, const std::string& data) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << data;
@@ -81,37 +95,78 @@ TEST_F(PosixPlatformTest, NativePathTranslatesDrivesAndBackslashes) {
       {"1:\\x", "1:/x"},
       {"", ""},
   };
-  const std::string drives = std::getenv("MERVANE_DRIVES");
+  const std::string drives = Drives().string();
   for (const auto& c : cases) {
     std::string expected = c.expected;
     if (expected[0] == '@') expected = drives + expected.substr(1);
     EXPECT_EQ(expected, NativePath(c.path)) << c.path;
   }
-  unsetenv("MERVANE_DRIVES");
-  EXPECT_EQ("/www/site", NativePath("C:\\www\\site"));
 }
 
-TEST_F(PosixPlatformTest, LastWriteTimeCarriesFullResolution) {
-  const fs::path file = dir_ / "drives/c/mervane.cfg";
-  Write(file, "x");
+// Regression: the variable was read for every path, racing modules that
+// change the environment at run time. A process of its own, as the first
+// path read it.
+TEST(NativePathTest, DrivesAreReadOnceAndDroppedWhenUnset) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        unsetenv("MERVANE_DRIVES");
+        const bool dropped = NativePath("C:\\www\\site") == "/www/site";
+        setenv("MERVANE_DRIVES", "/drives", 1);
+        std::exit(dropped && NativePath("C:\\www") == "/www" ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(PosixPlatformTest, FileStampCarriesFullTimeSizeAndIdentity) {
+  const fs::path file = Drives() / "c/mervane.cfg";
+  const fs::path next = Drives() / "c/mervane.cfg.next";
   const struct timespec set[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+  Write(file, "v1");
   ASSERT_EQ(0, utimensat(AT_FDCWD, file.c_str(), set, 0));
-  FileTime time;
-  ASSERT_TRUE(QueryLastWriteTime("C:\\mervane.cfg", &time));
+  FileStamp stamp;
+  ASSERT_TRUE(QueryFileStamp("C:\\mervane.cfg", &stamp));
   // (1700000000 + 11644473600) * 10^7 + 1234567 intervals of 100 ns: a save
   // within the same second is a change.
   const uint64_t expected = 133444736001234567ULL;
   EXPECT_EQ((FileTime{static_cast<uint32_t>(expected),
                       static_cast<uint32_t>(expected >> 32)}),
-            time);
-  FileTime untouched = time;
-  EXPECT_FALSE(QueryLastWriteTime("C:\\missing.cfg", &untouched));
-  EXPECT_FALSE(QueryLastWriteTime("C:\\", &untouched)) << "a folder";
-  EXPECT_EQ(time, untouched);
+            stamp.last_write_time);
+  EXPECT_EQ(2u, stamp.size);
+  FileTime time;
+  ASSERT_TRUE(QueryLastWriteTime("C:\\mervane.cfg", &time));
+  EXPECT_EQ(stamp.last_write_time, time);
+
+  // Regression: a save of the same size within the file clock's tick was
+  // taken for no change. Another file renamed over it is another identity.
+  Write(next, "v2");
+  ASSERT_EQ(0, utimensat(AT_FDCWD, next.c_str(), set, 0));
+  fs::rename(next, file);
+  FileStamp renamed;
+  ASSERT_TRUE(QueryFileStamp("C:\\mervane.cfg", &renamed));
+  EXPECT_EQ(stamp.last_write_time, renamed.last_write_time);
+  EXPECT_NE(stamp, renamed);
+
+  FileStamp untouched = stamp;
+  EXPECT_FALSE(QueryFileStamp("C:\\missing.cfg", &untouched));
+  EXPECT_FALSE(QueryFileStamp("C:\\", &untouched)) << "a folder";
+  EXPECT_FALSE(QueryLastWriteTime("C:\\", &time)) << "a folder";
+  EXPECT_EQ(stamp, untouched);
+}
+
+// Regression: a program started while the filter read its file (a CGI
+// program of the server) inherited it, and on Windows no save could replace
+// it while that program ran.
+TEST_F(PosixPlatformTest, OpenedFilesAreNotInherited) {
+  Write(Drives() / "c/mervane.cfg", "x");
+  std::FILE* file = OpenFile("c:\\mervane.cfg", "rt");
+  ASSERT_NE(nullptr, file);
+  EXPECT_NE(0, fcntl(fileno(file), F_GETFD) & FD_CLOEXEC);
+  std::fclose(file);
 }
 
 TEST_F(PosixPlatformTest, DurableReplaceTakesOverAStaleFile) {
-  const fs::path target = dir_ / "drives/c/mervane.cfg";
+  const fs::path target = Drives() / "c/mervane.cfg";
   Write(target, "old contents\n");
   ExpectDurableReplace("c:\\mervane.cfg", target, "\n");
 }
@@ -163,7 +218,7 @@ TEST_F(PosixPlatformTest, AFolderSyncAfterTheRenameNeverFailsTheSave) {
       {EINVAL, Replacement::kDurable, ""},  // cannot sync folders at all
       {EIO, Replacement::kNotFlushed, "c:\\: Input/output error"},
   };
-  Write(dir_ / "drives/c/mervane.cfg", "old\n");
+  Write(Drives() / "c/mervane.cfg", "old\n");
   for (const auto& c : cases) {
     const int syncs = test_folder_sync::Count();
     std::string problem;
@@ -177,7 +232,7 @@ TEST_F(PosixPlatformTest, AFolderSyncAfterTheRenameNeverFailsTheSave) {
     EXPECT_EQ(c.problem, problem) << c.error;
     EXPECT_EQ(syncs + 1, test_folder_sync::Count()) << c.error;
     EXPECT_EQ(std::to_string(c.error),
-              ReadWholeFile(dir_ / "drives/c/mervane.cfg"))
+              ReadWholeFile(Drives() / "c/mervane.cfg"))
         << c.error;
   }
 }

@@ -154,6 +154,22 @@ bool QueryLastWriteTime(const char* path, FileTime* time) {
   return true;
 }
 
+bool QueryFileStamp(const char* path, FileStamp* stamp) {
+  // Not through a handle: a file open in any way, whatever it shares, cannot
+  // be replaced, and the administrator's save would fail.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  stamp->last_write_time = {data.ftLastWriteTime.dwLowDateTime,
+                            data.ftLastWriteTime.dwHighDateTime};
+  stamp->size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  stamp->identity[0] = data.ftCreationTime.dwLowDateTime;
+  stamp->identity[1] = data.ftCreationTime.dwHighDateTime;
+  return true;
+}
+
 bool FindFileEntry(const char* path, bool* is_directory) {
   WIN32_FIND_DATAA data;
   ScopedFind find(path, &data);
@@ -170,8 +186,12 @@ std::FILE* OpenFile(const char* path, const char* mode) {
   // save. Writers never meet it: they work on files of their own.
   constexpr int kTries = 10;
   constexpr DWORD kPauseMilliseconds = 5;
+  // Not inherited ("N"): a program started at that moment (a CGI program
+  // of the server, the administration's) would hold the file open for its
+  // whole run, and no save could replace it meanwhile.
+  const std::string private_mode = std::string(mode) + "N";
   for (int attempt = 1;; ++attempt) {
-    std::FILE* file = std::fopen(path, mode);
+    std::FILE* file = std::fopen(path, private_mode.c_str());
     if (file != nullptr || mode[0] != 'r' || errno != EACCES ||
         attempt == kTries) {
       return file;
@@ -213,6 +233,17 @@ int LoadStringResource(unsigned id, char* buffer, int size) {
 }
 
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
+
+uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
+
+void ReportFailure(const char* message) {
+  const HANDLE source = RegisterEventSourceA(nullptr, "Mervane");
+  if (source == nullptr) return;
+  const char* strings[] = {message};
+  ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings,
+               nullptr);
+  DeregisterEventSource(source);
+}
 
 void YieldThread() { SwitchToThread(); }
 

@@ -198,7 +198,9 @@ site_stop() {
 free_ports() {
   local ports=() p
   while [ ${#ports[@]} -lt "$1" ]; do
-    p=$((20000 + RANDOM % 40000))
+    # Below Linux's ephemeral range (32768 on), where the clients' own
+    # connections could hold the port by the time Apache binds it.
+    p=$((20000 + RANDOM % 12000))
     [[ " ${ports[*]} " == *" $p "* ]] && continue
     (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || ports+=("$p")
   done

@@ -18,6 +18,8 @@
 #   saves   1,000 saves killed at random: torn, lost and left-over files
 #   body    time and memory of mervanecfg for a 1 MiB request body
 #   apache  plain Apache, mod_vhost_alias and mod_mervane under wrk
+#   apache-saves  mod_mervane with 100,000 hosts under wrk, with and without
+#           the configuration file replaced every 2 s
 set -euo pipefail
 cd "$(dirname "$0")/.."
 suites=()
@@ -44,6 +46,7 @@ for suite in "${suites[@]}"; do
   saves) "$dir/bench/config/killed_save_bench" 1000 ;;
   body) bench/cgi/large_body_bench.sh "$dir/admin/mervanecfg" ;;
   apache) bench/apache/compare_servers.sh "$dir" ;;
+  apache-saves) bench/apache/saves_under_load.sh "$dir" ;;
   *)
     echo "unknown suite: $suite" >&2
     exit 2

@@ -21,10 +21,9 @@ rounds=${ROUNDS:-5}
 duration=${SECONDS_PER_RUN:-5}
 connections=${CONNECTIONS:-50}
 . "$source_dir/scripts/apache-site.sh"
+. "$source_dir/bench/apache/common.sh"
 
-cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DMERVANE_TESTS=OFF >/dev/null
-cmake --build "$build_dir" -j2 --target mervane mervanecfg mod_mervane >/dev/null
+build_site "$build_dir"
 
 names=(plain vhost_alias mervane_10 mervane_100k)
 declare -A port_of site_of pid_of
@@ -37,17 +36,6 @@ cleanup() {
   done
 }
 trap cleanup EXIT
-
-# configuration HOSTS PORT: a configuration for 127.0.0.1 with hosts
-# host1..hostN, keyed for PORT, SchemeA under d:\www.
-configuration() {
-  awk -v n="$1" -v port="$2" 'BEGIN {
-    print "{ 127.0.0.1:\n{ VIRTUAL_HOSTS:"
-    for (i = 1; i <= n; i++)
-      printf "{ host%d|%s:\n(string)UserDir=host%d\n(string)MapScheme=SchemeA\n} host%d|%s;\n", i, port, i, i, port
-    print "} VIRTUAL_HOSTS;\n{ MAIN:\n(int)Disable=0\n(string)WebRoot=d:\\www\n} MAIN;\n} 127.0.0.1;"
-  }'
-}
 
 # start NAME: one Apache of the comparison.
 start() {
