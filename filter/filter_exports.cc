@@ -13,9 +13,6 @@
 namespace mervane {
 namespace {
 
-// Revision 4.0 of the filter interface; the SDK's HTTP_FILTER_REVISION names
-// a later one.
-constexpr DWORD kFilterRevision = 0x00040000;
 // The URL-map notification on secure and non-secure ports, medium priority.
 constexpr DWORD kFilterFlags = SF_NOTIFY_ORDER_MEDIUM | SF_NOTIFY_URL_MAP |
                                SF_NOTIFY_NONSECURE_PORT | SF_NOTIFY_SECURE_PORT;
@@ -47,7 +44,7 @@ ProcessFilter process_filter;
 extern "C" BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
   if (mervane::current_filter == nullptr) return FALSE;
   try {
-    version->dwFilterVersion = mervane::kFilterRevision;
+    version->dwFilterVersion = mervane::isapi::kFilterRevision;
     version->dwFlags = mervane::kFilterFlags;
     char description[mervane::kDescriptionSize] = {};
     mervane::platform::LoadStringResource(IDS_FILTER_DESCRIPTION, description,

@@ -29,7 +29,7 @@ class FilterHost {
     std::string physical_path;
     // Size of the server's physical path buffer; grown to hold
     // physical_path when smaller.
-    uint32_t path_buffer_size = 260;
+    uint32_t path_buffer_size = isapi::kMaxPath;
   };
 
   // What the filter made of it.
