@@ -36,7 +36,10 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: mervane-map [--library PATH] IP PORT HOST URL PHYSICAL_PATH\n"
-    "       mervane-map [--library PATH] --requests FILE\n";
+    "       mervane-map [--library PATH] --requests FILE\n"
+    "A request served by a wildcard or default entry gets a second line\n"
+    "naming it, found by the filter's order of keys in the configuration\n"
+    "that the registry names.\n";
 
 const char* StatusName(DWORD status) {
   switch (status) {
