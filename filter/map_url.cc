@@ -138,7 +138,8 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   if (ip_entry == nullptr) return kPass;
   const IpRecord& ip_record = ip_entry->record;
   log->SetFile(ip_record.log != 0 ? Text(ip_record.log) : nullptr);
-  // The address as the server reported it, as for IPv4.
+  // An IPv6 address too as the server reported it, not by its section's
+  // name: the line then matches the server's own logs.
   log->Write("Filtering URL for site IP %s ...", ip);
   if (ip_record.disabled) {
     log->Write("     Filter for that IP is disabled. (exiting)");

@@ -49,7 +49,9 @@ class Snapshot {
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
 
-  // Maps the request's physical path for its virtual host. Returns
+  // Maps the request's physical path for its virtual host: the IP's entry
+  // named by the request's exact key, else the first wildcard or default
+  // entry in HostKeyCandidates' order. Returns
   // SF_STATUS_REQ_HANDLED_NOTIFICATION when it replaced record's physical
   // path (copied into the server's buffer when it fits, else into memory
   // from `memory`), SF_STATUS_REQ_NEXT_NOTIFICATION with record untouched
