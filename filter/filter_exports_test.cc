@@ -18,6 +18,8 @@
 namespace mervane {
 namespace {
 
+constexpr char kUnchanged[] = "";
+
 class FilterExportsTest : public ::testing::Test {
  protected:
   // Loaded once, as in a server; it reads the registry as it loads.
@@ -26,7 +28,8 @@ class FilterExportsTest : public ::testing::Test {
     // The worked example, and the settings it leaves out.
     std::string text;
     for (const char* file :
-         {MERVANE_EXAMPLES_DIR "/mervane.cfg", MERVANE_TESTDATA "/edge.cfg"}) {
+         {MERVANE_EXAMPLES_DIR "/mervane.cfg", MERVANE_TESTDATA "/edge.cfg",
+          MERVANE_TESTDATA "/lookup.cfg"}) {
       std::ifstream in(file);
       text.append(std::istreambuf_iterator<char>(in), {});
     }
@@ -42,6 +45,35 @@ class FilterExportsTest : public ::testing::Test {
     environment_.reset();
   }
   void SetUp() override { ASSERT_TRUE(host_->IsLoaded()); }
+
+  struct MappingCase {
+    const char* ip;
+    const char* port;
+    const char* host;
+    const char* url;
+    const char* expected;  // kUnchanged: passes with the server's own path
+    const char* physical_path = nullptr;  // null: below c:\inetpub\wwwroot
+    uint32_t buffer_size = 260;           // grown to hold the server's path
+  };
+
+  static void ExpectMappings(const std::vector<MappingCase>& cases) {
+    for (const MappingCase& c : cases) {
+      const std::string physical = environment_->Path(
+          c.physical_path != nullptr ? c.physical_path : WwwrootPath(c.url));
+      const FilterHost::Result result =
+          host_->MapUrl({c.ip, c.port, c.host, c.url, physical, c.buffer_size});
+      SCOPED_TRACE(std::string(c.ip) + " " + c.port + " " + c.host + c.url);
+      const bool mapped = *c.expected != '\0';
+      EXPECT_EQ(mapped ? environment_->Path(c.expected) : physical,
+                result.physical_path);
+      EXPECT_EQ(mapped ? SF_STATUS_REQ_HANDLED_NOTIFICATION
+                       : SF_STATUS_REQ_NEXT_NOTIFICATION,
+                result.status);
+      EXPECT_EQ(result.physical_path.size() >=
+                    std::max<size_t>(c.buffer_size, physical.size() + 1),
+                result.path_in_request_memory);
+    }
+  }
 
   static inline std::unique_ptr<TestEnvironment> environment_;
   static inline std::unique_ptr<FilterHost> host_;
@@ -66,22 +98,12 @@ TEST_F(FilterExportsTest, GetFilterVersionAndOtherNotifications) {
   for (unsigned char byte : record) ASSERT_EQ(0x5A, byte);
 }
 
-constexpr char kUnchanged[] = "";  // passes with the server's own path
-
 TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
   const std::string long_host(250, 'h');
   const std::string long_url = "/" + std::string(2000, 'u');
   const std::string long_path =
       "c:\\inetpub\\wwwroot\\alpha\\" + long_url.substr(1);
-  const struct {
-    const char* ip;
-    const char* port;
-    const char* host;
-    const char* url;
-    const char* expected;
-    const char* physical_path = nullptr;  // null: below c:\inetpub\wwwroot
-    uint32_t buffer_size = 260;           // grown to hold the server's path
-  } cases[] = {
+  ExpectMappings({
       // Ports and the letter case of hosts.
       {"10.0.1.5", "080", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
       {"10.0.1.5", "8080", "Alpha", "/a.htm", "d:\\www\\alpha8080\\a.htm"},
@@ -143,23 +165,7 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       // Regression: a decoded %0a or %0d in the URL forged log lines.
       {"10.0.0.1", "80", "gamma", "/a\nb\r\x7f", kUnchanged},
       {"10.0.0.4", "80", "alpha", "/a", kUnchanged},
-  };
-  for (const auto& c : cases) {
-    const std::string physical = environment_->Path(
-        c.physical_path != nullptr ? c.physical_path : WwwrootPath(c.url));
-    const FilterHost::Result result =
-        host_->MapUrl({c.ip, c.port, c.host, c.url, physical, c.buffer_size});
-    SCOPED_TRACE(std::string(c.ip) + ":" + c.port + " " + c.host + c.url);
-    const bool mapped = *c.expected != '\0';
-    EXPECT_EQ(mapped ? environment_->Path(c.expected) : physical,
-              result.physical_path);
-    EXPECT_EQ(mapped ? SF_STATUS_REQ_HANDLED_NOTIFICATION
-                     : SF_STATUS_REQ_NEXT_NOTIFICATION,
-              result.status);
-    EXPECT_EQ(result.physical_path.size() >=
-                  std::max<size_t>(c.buffer_size, physical.size() + 1),
-              result.path_in_request_memory);
-  }
+  });
   const std::vector<std::string> log = {
       "Filtering URL for site IP 10.0.0.1 ...",
       "     Full URL: 'gamma/a'",
@@ -179,6 +185,122 @@ TEST_F(FilterExportsTest, MapsRequestsAndLogsWhyOthersPass) {
       ("     Mapping to physical path '" + environment_->Path(long_path))
           .substr(0, 1023)};
   EXPECT_EQ(cut, environment_->LogMessages("c:\\logs\\long.log"));
+}
+
+TEST_F(FilterExportsTest, FindsIpv6SectionsByAnySpelling) {
+  ExpectMappings({
+      {"::1", "80", "alpha", "/a.htm", "d:\\www\\loopback\\a.htm"},
+      {"0:0:0:0:0:0:0:1", "80", "alpha", "/a.htm", "d:\\www\\loopback\\a.htm"},
+      {"::1", "8080", "alpha", "/a.htm", kUnchanged},
+      // Longer than the 17 characters an IPv4 text needs.
+      {"2001:0DB8:0000:0000:0000:0000:0000:0005", "80", "alpha", "/a.htm",
+       "d:\\www\\documentation\\a.htm"},
+      {"fe80::1%4", "80", "alpha", "/a.htm", "d:\\www\\zone4\\a.htm"},
+      {"FE80:0::1%4", "80", "alpha", "/a.htm", "d:\\www\\zone4\\a.htm"},
+      {"fe80::1", "80", "alpha", "/a.htm", kUnchanged},
+      {"fe80::1%5", "80", "alpha", "/a.htm", kUnchanged},
+      // IPv4-mapped: the IPv4 section, in either notation.
+      {"::ffff:10.0.1.5", "80", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
+      {"::FFFF:a00:105", "80", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
+      // Not addresses (their spellings are the address reader's tests).
+      {"::1::", "80", "alpha", "/a.htm", kUnchanged},
+      {"::1%", "80", "alpha", "/a.htm", kUnchanged},
+  });
+  // The address as the server reported it, whatever the spelling.
+  const std::vector<std::string> log = {
+      "Filtering URL for site IP ::1 ...",
+      "     Full URL: 'alpha/a.htm'",
+      "     Mapping to physical path '" +
+          environment_->Path("d:\\www\\loopback\\a.htm") + "'",
+      "Filtering URL for site IP 0:0:0:0:0:0:0:1 ...",
+      "     Full URL: 'alpha/a.htm'",
+      "     Mapping to physical path '" +
+          environment_->Path("d:\\www\\loopback\\a.htm") + "'",
+  };
+  const std::vector<std::string> lines =
+      environment_->LogMessages("c:\\logs\\ipv6.log");
+  ASSERT_LE(log.size(), lines.size());
+  EXPECT_EQ(
+      log, std::vector<std::string>(lines.begin(), lines.begin() + log.size()));
+}
+
+TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
+  // A key of the longest length a section name can have, with a label per
+  // two characters: no wildcard key outgrows it.
+  std::string dotted;
+  while (dotted.size() < 250) dotted += ".a";
+  ExpectMappings({
+      // An exact entry wins, whatever the letter case.
+      {"10.0.2.1", "80", "www.example.com", "/a.htm", "d:\\www\\www\\a.htm"},
+      {"10.0.2.1", "80", "WWW.Example.COM", "/a.htm", "d:\\www\\www\\a.htm"},
+      // The longest suffix first; a name is not its wildcard's suffix.
+      {"10.0.2.1", "80", "blog.example.com", "/a.htm",
+       "d:\\www\\example\\a.htm"},
+      {"10.0.2.1", "80", "a.b.example.com", "/a.htm",
+       "d:\\www\\example\\a.htm"},
+      {"10.0.2.1", "80", "shop.example.com", "/a.htm",
+       "d:\\www\\example\\a.htm"},
+      {"10.0.2.1", "80", "a.shop.example.com", "/img/logo.gif",
+       "d:\\www\\img\\shops\\logo.gif"},
+      {"10.0.2.1", "80", "A.SHOP.example.COM", "/", "d:\\www\\users\\shops"},
+      {"10.0.2.1", "80", "example.com", "/a.htm", "d:\\www\\parking\\a.htm"},
+      {"10.0.2.1", "80", "other.org", "/a.htm", "d:\\www\\parking\\a.htm"},
+      {"10.0.2.1", "80", "", "/a.htm", "d:\\www\\parking\\a.htm"},
+      {"10.0.2.1", "80", "example.com.", "/a.htm", "d:\\www\\parking\\a.htm"},
+      // Folder exceptions and common paths as for any entry.
+      {"10.0.2.1", "80", "blog.example.com", "/docs/x.txt",
+       "d:\\shared\\example-docs\\x.txt"},
+      {"10.0.2.1", "80", "other.org", "/cgi-bin/run.exe",
+       "d:\\www\\cgi-bin\\run.exe"},
+      // Each port has entries of its own.
+      {"10.0.2.1", "8080", "www.example.com", "/a.htm",
+       "d:\\www\\example8080\\a.htm"},
+      {"10.0.2.1", "8080", "other.org", "/a.htm",
+       "d:\\www\\parking8080\\a.htm"},
+      {"10.0.2.1", "8081", "blog.example.com", "/a.htm", kUnchanged},
+      {"10.0.2.1", "8080", dotted.c_str(), "/a.htm",
+       "d:\\www\\parking8080\\a.htm"},
+      // A name with a '*' is served as any other name, never by an entry
+      // that spells it.
+      {"10.0.2.1", "80", "a*.example.com", "/a.htm", "d:\\www\\example\\a.htm"},
+      {"10.0.2.3", "80", "a*.example.com", "/a.htm", kUnchanged},
+      {"10.0.2.3", "80", "*example.com", "/a.htm", kUnchanged},
+      {"10.0.2.3", "80", "**.x", "/a.htm", kUnchanged},
+      {"10.0.2.3", "80", "*.", "/a.htm", kUnchanged},
+      {"10.0.2.3", "80", "x*", "/a.htm", kUnchanged},
+      {"10.0.2.3", "8080", "**.x", "/a.htm", "d:\\www\\"},
+  });
+}
+
+TEST_F(FilterExportsTest, LogsTheWildcardOrDefaultEntryThatServed) {
+  for (const char* request : {"www.example.com 80", "blog.Example.com 8080",
+                              "other.org 80", "example.com 8080"}) {
+    const std::string text = request;
+    const std::string host = text.substr(0, text.find(' '));
+    const std::string port = text.substr(text.find(' ') + 1);
+    host_->MapUrl({"10.0.2.2", port, host, "/a", WwwrootPath("/a")});
+  }
+  const auto mapped = [](const char* path) {
+    return "     Mapping to physical path '" + environment_->Path(path) + "'";
+  };
+  const std::string first = "Filtering URL for site IP 10.0.2.2 ...";
+  const std::vector<std::string> log = {
+      first,
+      "     Full URL: 'www.example.com/a'",
+      mapped("d:\\www\\www\\a"),
+      first,
+      "     Full URL: 'blog.Example.com|8080/a'",
+      "     Using virtual host entry '*.example.com|8080'",
+      mapped("d:\\www\\example8080\\a"),
+      first,
+      "     Full URL: 'other.org/a'",
+      "     Using virtual host entry '*'",
+      mapped("d:\\www\\parking\\a"),
+      first,
+      "     Full URL: 'example.com|8080/a'",
+      "    Can't find virtual host 'example.com|8080' in cfg file! (exiting)",
+  };
+  EXPECT_EQ(log, environment_->LogMessages("c:\\logs\\lookup.log"));
 }
 
 // Regression: lines of requests logged at once interleaved.

@@ -7,23 +7,21 @@
 #include <string_view>
 #include <utility>
 
-#include "config/config_schema.h"
+#include "config/host_key_candidates.h"
+#include "config/ip_address.h"
 #include "filter/mapping_log.h"
 #include "filter/path_text.h"
 
 namespace mervane {
 namespace {
 
-// Buffer sizes of the three server variables, terminator included.
-constexpr uint32_t kLocalAddrSize = 18;
+// Buffer sizes of the two other server variables, terminator included.
 constexpr uint32_t kServerPortSize = 6;
 constexpr uint32_t kServerNameSize = 256;
-// A longer HostKey cannot name a section of the configuration file.
-constexpr size_t kMaxHostKeyLength = 255;
 
 // Room for any path that Windows names without its long-path prefix: the
 // mapped path is built in one allocation as a rule.
-constexpr size_t kPathCapacity = 260;
+constexpr size_t kPathCapacity = isapi::kMaxPath;
 
 // What the mapping reads of one request's URL and physical path.
 struct RequestPath {
@@ -130,16 +128,18 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                        HTTP_FILTER_URL_MAP* record, MappingLog* log) const {
   constexpr DWORD kPass = SF_STATUS_REQ_NEXT_NOTIFICATION;
 
-  char ip[kLocalAddrSize];
+  char ip[kAddressTextSize];
   char port[kServerPortSize];
   if (!variables->GetServerVariable("LOCAL_ADDR", ip, sizeof ip) ||
       !variables->GetServerVariable("SERVER_PORT", port, sizeof port)) {
     return kPass;
   }
-  const auto* ip_entry = ips_.Find(arena_.data(), 0, ip);
+  const auto* ip_entry = FindIp(ip);
   if (ip_entry == nullptr) return kPass;
   const IpRecord& ip_record = ip_entry->record;
   log->SetFile(ip_record.log != 0 ? Text(ip_record.log) : nullptr);
+  // An IPv6 address too as the server reported it, not by its section's
+  // name: the line then matches the server's own logs.
   log->Write("Filtering URL for site IP %s ...", ip);
   if (ip_record.disabled) {
     log->Write("     Filter for that IP is disabled. (exiting)");
@@ -151,15 +151,20 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                                     sizeof host_name)) {
     return kPass;
   }
-  const std::string host_key = schema::HostKey(host_name, port);
-  if (host_key.size() > kMaxHostKeyLength) return kPass;
-  log->Write("     Full URL: '%s%s'", host_key.c_str(), record->pszURL);
-  const auto* host =
-      hosts_.Find(arena_.data(), ip_entry->name, host_key.c_str());
+  HostKeyCandidates keys(host_name, port);
+  if (!keys.fits()) return kPass;
+  log->Write("     Full URL: '%s%s'", keys.exact_key(), record->pszURL);
+  const auto* host = hosts_.Find(arena_.data(), ip_entry->name, keys.key());
+  while (host == nullptr && ip_record.has_patterns && keys.Next()) {
+    host = hosts_.Find(arena_.data(), ip_entry->name, keys.key());
+  }
   if (host == nullptr) {
     log->Write("    Can't find virtual host '%s' in cfg file! (exiting)",
-               host_key.c_str());
+               keys.exact_key());
     return kPass;
+  }
+  if (!keys.at_exact()) {
+    log->Write("     Using virtual host entry '%s'", Text(host->name));
   }
 
   const RequestPath request(record->pszURL, record->pszPhysicalPath);
@@ -181,6 +186,15 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
   log->Write("     Mapping to physical path '%s'", mapped_path.c_str());
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
+}
+
+const NameTable<Snapshot::IpRecord>::Entry* Snapshot::FindIp(
+    const char* ip) const {
+  // Only an IPv6 address holds a ':'; an IPv4 one is its section's name.
+  if (std::strchr(ip, ':') == nullptr) return ips_.Find(arena_.data(), 0, ip);
+  char name[kAddressTextSize];
+  if (Ipv6SectionName(ip, name) == 0) return nullptr;
+  return ips_.Find(arena_.data(), 0, name);
 }
 
 const char* Snapshot::EntryPath(const NameTable<HostRecord>::Entry& host,

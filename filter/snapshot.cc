@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "config/config_section.h"
 #include "config/config_text_file.h"
 #include "config/format_limits.h"
+#include "config/host_pattern.h"
 #include "filter/streamed_hosts_file.h"
 #include "platform/platform.h"
 
@@ -61,7 +63,12 @@ class Snapshot::Builder : public HostSink {
   void AddHost(const ConfigSection& ip, const ConfigSection& host) override {
     const char* name = host.Name();
     if (name == nullptr || ip.Name() == nullptr) return;
+    // A name no request is ever served by stays out of the index, so that
+    // not even a host name that spells it finds it.
+    const HostPattern pattern = HostPatternOf(name);
+    if (pattern == HostPattern::kInvalid) return;
     const uint32_t ip_scope = IpScope(ip);
+    if (pattern != HostPattern::kExact) ips_with_patterns_.insert(ip_scope);
     if (snapshot_.hosts_.Find(Arena(), ip_scope, name) != nullptr) {
       met_host_twice_ = true;
       return;
@@ -106,7 +113,8 @@ class Snapshot::Builder : public HostSink {
           Append(TextOf(*main.GetArray(schema::kLog))),
           Append(TextOf(*main.GetArray(schema::kWebRoot))),
           Append(TextOf(*main.GetArray(schema::kSchemeBRootDir))),
-          main.GetArray(schema::kDisable)->FirstInt() == 1};
+          main.GetArray(schema::kDisable)->FirstInt() == 1,
+          ips_with_patterns_.count(scope) != 0};
       snapshot_.ips_.Insert(Arena(), 0, scope, record);
       common_by_ip.emplace(
           scope, AddCommonPaths(*main.GetSection(schema::kCommonPaths)));
@@ -192,6 +200,7 @@ class Snapshot::Builder : public HostSink {
 
   Snapshot& snapshot_;
   std::unordered_map<const ConfigSection*, uint32_t> ip_scopes_;
+  std::unordered_set<uint32_t> ips_with_patterns_;
   bool met_host_twice_ = false;
   bool too_large_ = false;
 };

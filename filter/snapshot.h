@@ -13,7 +13,8 @@
 // tables of offsets find an IP, a host of an IP, and an entry of a host's
 // exceptions or an IP's common paths, each by its name without regard to letter
 // case. They take their memory as whole pages, which leave the process with the
-// snapshot.
+// snapshot. A host entry whose name no request can match (a '*' elsewhere
+// than in "*" or a leading "*.") is left out.
 //
 // Thread safety: any number of threads may call MapUrl on one snapshot at
 // once; nothing in it is written after Load returns.
@@ -48,7 +49,9 @@ class Snapshot {
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
 
-  // Maps the request's physical path for its virtual host. Returns
+  // Maps the request's physical path for its virtual host: the IP's entry
+  // named by the request's exact key, else the first wildcard or default
+  // entry in HostKeyCandidates' order. Returns
   // SF_STATUS_REQ_HANDLED_NOTIFICATION when it replaced record's physical
   // path (copied into the server's buffer when it fits, else into memory
   // from `memory`), SF_STATUS_REQ_NEXT_NOTIFICATION with record untouched
@@ -65,7 +68,8 @@ class Snapshot {
     uint32_t log;
     uint32_t web_root;
     uint32_t scheme_b_root;
-    bool disabled;  // "Disable", read as an int, is 1
+    bool disabled;      // "Disable", read as an int, is 1
+    bool has_patterns;  // a wildcard or default host is among its hosts
   };
   // What the mapping reads of a virtual host. Its folder exceptions are
   // found in the scope of its name's offset.
@@ -88,6 +92,9 @@ class Snapshot {
                                         bool whole_tree, std::string* reason);
 
   const char* Text(uint32_t offset) const { return arena_.data() + offset; }
+  // The IP whose section the address text ip names: an IPv6 address in any
+  // spelling by its section name, any other text as it is. Null for none.
+  const NameTable<IpRecord>::Entry* FindIp(const char* ip) const;
   // The path text of the host's folder exception for subdir, else of the
   // common path for subdir that the host's scheme names; null for neither.
   const char* EntryPath(const NameTable<HostRecord>::Entry& host,

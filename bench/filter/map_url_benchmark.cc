@@ -6,6 +6,9 @@
 //     --baseline=PATH also through that library, an older build, beside it;
 //   - BM_SnapshotMapUrl: the mapping alone, by a loaded Snapshot, for a
 //     SchemeA host, a SchemeB host and a folder exception, log off and on;
+//     and, in the same configuration with a wildcard entry *.example.com
+//     and a default entry *, for a name that only the wildcard serves (one
+//     more lookup) and one that only the default serves (two more);
 //   - BM_StatConfigFile: a bare stat() of the configuration file, the floor
 //     that the exports figure is held against.
 // Rows with flush:1 walk a buffer larger than the last-level cache before
@@ -26,6 +29,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -40,7 +44,7 @@
 namespace mervane {
 namespace {
 
-enum RequestKind { kSchemeA, kSchemeB, kFolderException };
+enum RequestKind { kSchemeA, kSchemeB, kFolderException, kWildcard, kDefault };
 
 // Larger than the last-level cache of the machines we measure on.
 constexpr size_t kFlushBytes = size_t{64} << 20;
@@ -60,6 +64,10 @@ Request RequestFor(RequestKind kind, int hosts) {
       return {bench::GeneratedHostName(hosts - 2), "/a/b.htm"};
     case kSchemeB:
       return {bench::GeneratedHostName(hosts - 1), "/img/logo.gif"};
+    case kWildcard:
+      return {"unlisted.example.com", "/a/b.htm"};
+    case kDefault:
+      return {"example.org", "/a/b.htm"};
     case kFolderException:
       break;
   }
@@ -87,12 +95,15 @@ class Fixture {
   static void SetBaseline(std::string path) { baseline_ = std::move(path); }
   static bool HasBaseline() { return !baseline_.empty(); }
 
-  const Snapshot* SnapshotOf(int hosts, bool log) {
+  // The snapshot of the configuration of `hosts`, with the wildcard and
+  // default entries when `patterns`.
+  const Snapshot* SnapshotOf(int hosts, bool log, bool patterns) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::shared_ptr<const Snapshot>& snapshot = snapshots_[{hosts, log}];
+    std::shared_ptr<const Snapshot>& snapshot =
+        snapshots_[{hosts, log, patterns}];
     if (snapshot == nullptr) {
       std::string reason;
-      snapshot = Snapshot::Load(ConfigPath(hosts, log), &reason);
+      snapshot = Snapshot::Load(ConfigPath(hosts, log, patterns), &reason);
     }
     return snapshot.get();
   }
@@ -104,7 +115,7 @@ class Fixture {
     if (served_hosts_ != hosts) {
       const std::string temp = environment_.Native(kServedPath) + ".new";
       std::filesystem::copy_file(
-          environment_.Native(ConfigPath(hosts, false)), temp,
+          environment_.Native(ConfigPath(hosts, false, false)), temp,
           std::filesystem::copy_options::overwrite_existing);
       std::filesystem::rename(temp, environment_.Native(kServedPath));
       served_hosts_ = hosts;
@@ -136,27 +147,35 @@ class Fixture {
     std::filesystem::create_directories(environment_.Native("c:\\bench"));
     std::filesystem::create_directories(environment_.Native("c:\\logs"));
     for (int hosts : {10, 1000, 100000}) {
-      for (bool log : {false, true}) WriteConfiguration(hosts, log);
+      for (bool log : {false, true}) WriteConfiguration(hosts, log, false);
     }
-    std::filesystem::copy_file(environment_.Native(ConfigPath(10, false)),
-                               environment_.Native(kServedPath));
+    for (int hosts : {10, 100000}) WriteConfiguration(hosts, false, true);
+    std::filesystem::copy_file(
+        environment_.Native(ConfigPath(10, false, false)),
+        environment_.Native(kServedPath));
     served_hosts_ = 10;
     environment_.SetConfigurationPath(kServedPath);
   }
 
-  static std::string ConfigPath(int hosts, bool log) {
+  static std::string ConfigPath(int hosts, bool log, bool patterns) {
     return "c:\\bench\\hosts" + std::to_string(hosts) + (log ? "-log" : "") +
-           ".cfg";
+           (patterns ? "-patterns" : "") + ".cfg";
   }
 
-  // The generated configuration, without its log setting unless `log`.
-  static void WriteConfiguration(int hosts, bool log) {
-    ConfigFile file(ConfigPath(hosts, log).c_str());
+  // The generated configuration, without its log setting unless `log`, and
+  // with a wildcard and a default entry when `patterns`.
+  static void WriteConfiguration(int hosts, bool log, bool patterns) {
+    ConfigFile file(ConfigPath(hosts, log, patterns).c_str());
     bench::BuildMappingConfig(&file, hosts);
-    if (!log) {
-      file.GetSection(bench::kGeneratedIp)
-          ->GetSection(schema::kMain)
-          ->RemoveByName(schema::kLog);
+    ConfigSection* ip = file.GetSection(bench::kGeneratedIp);
+    if (!log) ip->GetSection(schema::kMain)->RemoveByName(schema::kLog);
+    if (patterns) {
+      ConfigSection* hosts = ip->GetSection(schema::kVirtualHosts);
+      for (const char* name : {"*.example.com", "*"}) {
+        ConfigSection* host = hosts->AddSection(name);
+        host->AddArray(schema::kUserDir)->SetFirstString("patterns");
+        host->AddArray(schema::kMapScheme)->SetFirstString(schema::kSchemeA);
+      }
     }
     file.Save();
   }
@@ -164,7 +183,8 @@ class Fixture {
   static inline std::string baseline_;
   TestEnvironment environment_;
   std::mutex mutex_;
-  std::map<std::pair<int, bool>, std::shared_ptr<const Snapshot>> snapshots_;
+  std::map<std::tuple<int, bool, bool>, std::shared_ptr<const Snapshot>>
+      snapshots_;
   std::unique_ptr<FilterHost> hosts_[2];
   int served_hosts_ = 0;
 };
@@ -216,7 +236,8 @@ void BM_SnapshotMapUrl(benchmark::State& state) {
   const auto kind = static_cast<RequestKind>(state.range(1));
   const bool log = state.range(2) != 0;
   const bool flush = state.range(3) != 0;
-  const Snapshot* snapshot = Fixture::Instance().SnapshotOf(hosts, log);
+  const Snapshot* snapshot =
+      Fixture::Instance().SnapshotOf(hosts, log, kind >= kWildcard);
   const Request request = RequestFor(kind, hosts);
   FakeServer server(bench::kGeneratedIp, "80", request.host);
   const std::string physical_path = WwwrootPath(request.url);
@@ -274,6 +295,10 @@ BENCHMARK(BM_SnapshotMapUrl)
                    {0}})
     ->Threads(1)
     ->Threads(2)
+    ->UseRealTime();
+BENCHMARK(BM_SnapshotMapUrl)
+    ->ArgNames({"hosts", "kind", "log", "flush"})
+    ->ArgsProduct({{10, 100000}, {kWildcard, kDefault}, {0}, {0}})
     ->UseRealTime();
 BENCHMARK(BM_SnapshotMapUrl)
     ->ArgNames({"hosts", "kind", "log", "flush"})

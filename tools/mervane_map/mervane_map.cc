@@ -8,14 +8,26 @@
 // arguments, separated by blanks; the physical path is the rest of the line.
 // Blank lines and lines starting with '#' are skipped. The configuration is
 // the one the registry names, as for the server.
+//
+// A request served by a wildcard or default entry gets a second line naming
+// that entry. The filter's exports cannot say which entry served, so this
+// reads the same configuration through the configuration store and tries
+// the request's keys in the filter's own order (HostKeyCandidates).
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "config/config_schema.h"
+#include "config/config_section.h"
+#include "config/host_key_candidates.h"
+#include "config/host_pattern.h"
+#include "config/ip_address.h"
+#include "config/registry_key.h"
 #include "filter/filter_host.h"
 #include "platform/isapi.h"
 
@@ -24,7 +36,10 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: mervane-map [--library PATH] IP PORT HOST URL PHYSICAL_PATH\n"
-    "       mervane-map [--library PATH] --requests FILE\n";
+    "       mervane-map [--library PATH] --requests FILE\n"
+    "A request served by a wildcard or default entry gets a second line\n"
+    "naming it, found by the filter's order of keys in the configuration\n"
+    "that the registry names.\n";
 
 const char* StatusName(DWORD status) {
   switch (status) {
@@ -81,11 +96,56 @@ void PrintFilterVersion(const FilterHost& host) {
               accepted ? "" : " (refused to load)");
 }
 
-void PrintMapping(const FilterHost& host, const FilterHost::Request& request) {
+// The configuration the registry names, or null (reported on stderr) when
+// it cannot be loaded.
+std::unique_ptr<ConfigFile> LoadConfiguration() {
+  const std::unique_ptr<char[]> path = ReadConfigurationPath();
+  std::unique_ptr<ConfigFile> file;
+  if (path != nullptr) file = std::make_unique<ConfigFile>(path.get());
+  if (file == nullptr || !file->Load()) {
+    std::fputs(
+        "mervane-map: cannot read the configuration; wildcard and default "
+        "entries are not named\n",
+        stderr);
+    return nullptr;
+  }
+  return file;
+}
+
+// The name of the wildcard or default entry of root that serves request;
+// null when its exact entry, or none, does.
+const char* PatternEntry(const ConfigSection& root,
+                         const FilterHost::Request& request) {
+  const ConfigSection* hosts =
+      root.GetSection(AddressSectionName(request.local_addr).c_str())
+          ->GetSection(schema::kVirtualHosts);
+  HostKeyCandidates keys(request.server_name.c_str(),
+                         request.server_port.c_str());
+  if (!keys.fits()) return nullptr;
+  do {
+    const ConfigSection* entry = hosts->GetSection(keys.key());
+    if (!entry->IsNull() &&
+        HostPatternOf(entry->Name()) != HostPattern::kInvalid) {
+      return keys.at_exact() ? nullptr : entry->Name();
+    }
+  } while (keys.Next());
+  return nullptr;
+}
+
+void PrintMapping(const FilterHost& host, const ConfigSection* configuration,
+                  const FilterHost::Request& request) {
   const FilterHost::Result result = host.MapUrl(request);
   const std::string site = request.server_name + ":" + request.server_port;
   std::printf("%-8s %-12s %-18s %s\n", StatusName(result.status), site.c_str(),
               request.url.c_str(), result.physical_path.c_str());
+  if (result.status != SF_STATUS_REQ_HANDLED_NOTIFICATION ||
+      configuration == nullptr) {
+    return;
+  }
+  const char* entry = PatternEntry(*configuration, request);
+  if (entry != nullptr) {
+    std::printf("%-8s using virtual host entry '%s'\n", "", entry);
+  }
 }
 
 int Run(int argc, char** argv) {
@@ -116,11 +176,12 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "mervane-map: cannot load the filter %s\n", library);
     return 1;
   }
+  const std::unique_ptr<ConfigFile> configuration = LoadConfiguration();
   PrintFilterVersion(host);
   std::printf("%-8s %-12s %-18s %s\n", "STATUS", "HOST:PORT", "URL",
               "PHYSICAL PATH");
   for (const FilterHost::Request& request : requests) {
-    PrintMapping(host, request);
+    PrintMapping(host, configuration.get(), request);
   }
   return 0;
 }
