@@ -28,9 +28,27 @@ bool TakeAccessControl(const char* target, const char* temp) {
          SetFileSecurityA(temp, DACL_SECURITY_INFORMATION, descriptor.data());
 }
 
+// Dates the fresh file after the file it replaces, even within one tick of
+// the file system's clock: the filter tells a save by the file's stamp, and
+// the creation time that stands for its identity here may be carried over
+// to a file renamed to the old name.
+bool DateAfter(HANDLE file, const char* target) {
+  WIN32_FILE_ATTRIBUTE_DATA old;
+  if (!GetFileAttributesExA(target, GetFileExInfoStandard, &old)) return true;
+  FILETIME written;
+  if (!GetFileTime(file, nullptr, nullptr, &written)) return false;
+  ULARGE_INTEGER after;
+  after.LowPart = old.ftLastWriteTime.dwLowDateTime;
+  after.HighPart = old.ftLastWriteTime.dwHighDateTime;
+  ++after.QuadPart;
+  const FILETIME later = {after.LowPart, after.HighPart};
+  return CompareFileTime(&written, &later) >= 0 ||
+         SetFileTime(file, nullptr, nullptr, &later);
+}
+
 // Makes the fresh file `temp` hold data (line feeds as CR LF), flushed to
-// the disk, with the access control list of `target`. GetLastError tells
-// why when it fails; nothing is left behind.
+// the disk, dated after `target` and with its access control list. GetLastError
+// tells why when it fails; nothing is left behind.
 bool WriteFreshFile(const char* temp, const char* target,
                     const std::string& data) {
   // Whatever a killed save left at the name goes first.
@@ -44,7 +62,8 @@ bool WriteFreshFile(const char* temp, const char* target,
     written = file.IsValid() &&
               WriteFile(file.get(), text.data(),
                         static_cast<DWORD>(text.size()), &size, nullptr) &&
-              size == text.size() && FlushFileBuffers(file.get());
+              size == text.size() && DateAfter(file.get(), target) &&
+              FlushFileBuffers(file.get());
   }
   if (written && TakeAccessControl(target, temp)) return true;
   const DWORD error = GetLastError();
@@ -55,9 +74,9 @@ bool WriteFreshFile(const char* temp, const char* target,
 
 // Moves temp over target, written through to the disk.
 bool MoveOver(const char* temp, const char* target) {
-  // The filter opens the file for a moment on every request (its time) and
-  // for a reload, without sharing deletion; a replace that meets such a
-  // moment is tried again rather than failing the administrator's save.
+  // The filter opens the file to read it for a reload, without sharing
+  // deletion; a replace that meets such a moment is tried again rather than
+  // failing the administrator's save.
   constexpr int kTries = 20;
   constexpr DWORD kPauseMilliseconds = 50;
   for (int attempt = 1;; ++attempt) {

@@ -90,13 +90,16 @@ struct FileStamp {
   uint64_t size = 0;
   // Device and inode on POSIX. On Windows, whose file index needs an open
   // handle, the creation time: a save creates the file it renames. (NTFS
-  // may give a file renamed to a name the old file's creation time, so
-  // there a save of the same size within one tick of the file clock can
-  // still look like no change.)
+  // may give a file renamed to a name the old file's creation time; saves
+  // there date their file after the one they replace instead.)
   uint64_t identity[2] = {0, 0};
+  // POSIX: the inode's change time, which a chmod or chown moves, so that a
+  // file made readable is loaded again. 0 on Windows.
+  FileTime changed;
   bool operator==(const FileStamp& o) const {
     return last_write_time == o.last_write_time && size == o.size &&
-           identity[0] == o.identity[0] && identity[1] == o.identity[1];
+           identity[0] == o.identity[0] && identity[1] == o.identity[1] &&
+           changed == o.changed;
   }
   bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };

@@ -351,6 +351,7 @@ bool QueryFileStamp(const char* path, FileStamp* stamp) {
   stamp->size = static_cast<uint64_t>(st.st_size);
   stamp->identity[0] = static_cast<uint64_t>(st.st_dev);
   stamp->identity[1] = static_cast<uint64_t>(st.st_ino);
+  stamp->changed = ToFileTime(st.st_ctim);
   return true;
 }
 
