@@ -79,9 +79,7 @@ bool MappingFilter::Refresh(uint64_t now) {
   }
   const bool replaced =
       next.snapshot != (current != nullptr ? current->snapshot : nullptr);
-  std::atomic_store(&state_,
-                    std::shared_ptr<const State>(
-                        std::make_shared<const State>(std::move(next))));
+  state_.Store(std::make_shared<const State>(std::move(next)));
   return replaced;
 }
 
@@ -119,7 +117,7 @@ std::shared_ptr<const Snapshot> MappingFilter::Load(
 
 std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()
     const {
-  return std::atomic_load(&state_);
+  return state_.Load();
 }
 
 DWORD MappingFilter::MapUrl(ServerVariableSource* variables,

@@ -12,8 +12,8 @@
 // Thread safety
 //
 // MapUrl runs on many server threads at once. The snapshot, the file's
-// path and its stamp form one immutable State, published whole through an
-// atomic shared_ptr: a request takes the State current when it starts and
+// path and its stamp form one immutable State, published whole
+// (published_pointer.h): a request takes the State current when it starts and
 // holds it to its end, so an old snapshot is freed by the last request
 // that uses it and nobody waits for readers. At most once a millisecond
 // (the registry value at most once a second) one thread takes the check
@@ -32,6 +32,7 @@
 #include <memory>
 #include <string>
 
+#include "filter/published_pointer.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
 #include "filter/snapshot.h"
@@ -99,9 +100,8 @@ class MappingFilter {
   std::shared_ptr<const State> CurrentState() const;
 
   const Hooks hooks_;
-  // Read by every request through std::atomic_load, replaced whole by the
-  // claimer through std::atomic_store.
-  std::shared_ptr<const State> state_;
+  // Read by every request, replaced whole by the claimer.
+  PublishedPointer<State> state_;
   // Written by the claimer, read by every request: kept off the cache line
   // of the fields above.
   alignas(64) std::atomic<uint64_t> next_check_{0};
