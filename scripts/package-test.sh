@@ -30,7 +30,7 @@ package_paths=(/usr/lib/apache2/modules/mod_mervane.so /usr/lib/mervane
   /etc/apache2/mods-enabled/mervane.load /etc/apache2/mods-enabled/mervane.conf
   /etc/mervane /var/lib/mervane /var/log/mervane /var/log/mervane-admin
   /run/mervane-admin /lib/systemd/system/mervane-admin.service
-  "/etc/systemd/system/$wants"
+  /etc/logrotate.d/mervane "/etc/systemd/system/$wants"
   /var/lib/systemd/deb-systemd-helper-enabled/mervane-admin.service.dsh-also
   "/var/lib/systemd/deb-systemd-helper-enabled/$wants"
   /var/lib/systemd/deb-systemd-helper-masked/mervane-admin.service
@@ -271,6 +271,12 @@ EOF
 expect "admin instance listens on" "127.0.0.1:8081" \
   "$(ss -Hltnp | grep "pid=$(cat /run/mervane-admin/httpd.pid)," | awk '{print $4}' | sort -u | paste -sd ' ')"
 htpasswd -cbB /etc/mervane/htpasswd admin "$password" 2>/dev/null
+# What logrotate runs: a graceful restart, the same process afterwards.
+admin_pid=$(cat /run/mervane-admin/httpd.pid)
+mervane-admin reload
+sleep 1
+wait_for "$admin_url"
+expect "admin instance reloaded in place" "$admin_pid" "$(cat /run/mervane-admin/httpd.pid)"
 expect "admin instance: wrong password" 401 "$(status_of -u admin:x "$admin_url")"
 expect "admin instance: with the password" 200 \
   "$(status_of -u "admin:$password" "$admin_url")"
