@@ -22,6 +22,7 @@ state=/var/lib/mervane
 key="$state/registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane"
 test_conf=/etc/apache2/conf-enabled/mervane-package-test.conf
 admin_url=http://127.0.0.1:8081/mervane-admin/mervanecfg
+wants=multi-user.target.wants/mervane-admin.service
 # Everything the package or its scripts make.
 package_paths=(/usr/lib/apache2/modules/mod_mervane.so /usr/lib/mervane
   /usr/bin/mervane-map /usr/sbin/mervane-admin
@@ -29,6 +30,10 @@ package_paths=(/usr/lib/apache2/modules/mod_mervane.so /usr/lib/mervane
   /etc/apache2/mods-enabled/mervane.load /etc/apache2/mods-enabled/mervane.conf
   /etc/mervane /var/lib/mervane /var/log/mervane /var/log/mervane-admin
   /run/mervane-admin /lib/systemd/system/mervane-admin.service
+  /etc/logrotate.d/mervane "/etc/systemd/system/$wants"
+  /var/lib/systemd/deb-systemd-helper-enabled/mervane-admin.service.dsh-also
+  "/var/lib/systemd/deb-systemd-helper-enabled/$wants"
+  /var/lib/systemd/deb-systemd-helper-masked/mervane-admin.service
   /usr/share/doc/mervane)
 
 checks=0
@@ -162,6 +167,12 @@ if command -v systemd-analyze >/dev/null; then
   expect "systemd unit verified" "" \
     "$(systemd-analyze verify mervane-admin.service 2>&1 | grep mervane-admin)"
 fi
+expect "unit not enabled by installing" no \
+  "$([ -e "/etc/systemd/system/$wants" ] && echo yes || echo no)"
+# As an administrator does, so that the purge must remove the link.
+systemctl enable -q mervane-admin.service
+expect "unit enabled by the administrator" yes \
+  "$([ -L "/etc/systemd/system/$wants" ] && echo yes || echo no)"
 expect "registry value names the configuration" "$state/mervane.cfg" \
   "$(tr -d '\0' <"$key/Configuration File")"
 expect "registry value ends with a zero byte" "00" \
@@ -260,6 +271,12 @@ EOF
 expect "admin instance listens on" "127.0.0.1:8081" \
   "$(ss -Hltnp | grep "pid=$(cat /run/mervane-admin/httpd.pid)," | awk '{print $4}' | sort -u | paste -sd ' ')"
 htpasswd -cbB /etc/mervane/htpasswd admin "$password" 2>/dev/null
+# What logrotate runs: a graceful restart, the same process afterwards.
+admin_pid=$(cat /run/mervane-admin/httpd.pid)
+mervane-admin reload
+sleep 1
+wait_for "$admin_url"
+expect "admin instance reloaded in place" "$admin_pid" "$(cat /run/mervane-admin/httpd.pid)"
 expect "admin instance: wrong password" 401 "$(status_of -u admin:x "$admin_url")"
 expect "admin instance: with the password" 200 \
   "$(status_of -u "admin:$password" "$admin_url")"
@@ -275,10 +292,12 @@ expect "saved by the user mervane" "mervane mervane" \
   "$(stat -c '%U %G' "$state/mervane.cfg")"
 
 echo "== Remove and purge"
-stop_pid /run/mervane-admin/httpd.pid
+admin_pid=$(cat /run/mervane-admin/httpd.pid)
 stop_pid "$(main_pid_file)"
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq mervane >/dev/null
 stop_pid "$(main_pid_file)"
+expect "remove stops the administration" stopped \
+  "$(kill -0 "$admin_pid" 2>/dev/null && echo running || echo stopped)"
 expect "remove keeps the configuration and logs" "yes yes" \
   "$(grep -q '{ gamma:' "$state/mervane.cfg" && echo yes) $([ -s /var/log/mervane/filter.log ] && echo yes)"
 expect "remove disables the module" "" "$(ls /etc/apache2/mods-enabled/mervane.* 2>/dev/null)"

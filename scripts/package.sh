@@ -95,7 +95,7 @@ build_deb() {
     -DCMAKE_CXX_FLAGS="$(debian_flag CPPFLAGS) $(debian_flag CXXFLAGS)" \
     -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" \
     -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
-    -DMERVANE_MAP_LIBRARY=/usr/lib/mervane/mervane.so \
+    -DMERVANE_MAP_LIBRARY=/usr/lib/mervane/mervane.so -DMERVANE_DEBIAN_LAYOUT=ON \
     -- mervane mervanecfg mervane-map mod_mervane
   stage_deb "$root"
   write_control "$root"
