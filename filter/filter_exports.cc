@@ -30,7 +30,8 @@ class ProcessFilter {
   ~ProcessFilter() { current_filter = nullptr; }
 
  private:
-  MappingFilter filter_;
+  MappingFilter filter_{MappingFilter::Hooks(),
+                        MappingFilter::FirstLoad::kAtFirstCheck};
 };
 
 ProcessFilter process_filter;
@@ -50,6 +51,9 @@ extern "C" BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
     mervane::platform::LoadStringResource(IDS_FILTER_DESCRIPTION, description,
                                           sizeof description);
     std::memcpy(version->lpszFilterDesc, description, sizeof description);
+    // The server calls this once, before the first request and outside the
+    // loader lock: the configuration's first load belongs here.
+    mervane::current_filter.load()->ReloadIfChanged();
     return TRUE;
   } catch (...) {
     return FALSE;

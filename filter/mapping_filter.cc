@@ -24,8 +24,9 @@ class ClaimRelease {
 
 MappingFilter::MappingFilter() : MappingFilter(Hooks()) {}
 
-MappingFilter::MappingFilter(Hooks hooks) : hooks_(std::move(hooks)) {
-  ReloadIfChanged();
+MappingFilter::MappingFilter(Hooks hooks, FirstLoad first_load)
+    : hooks_(std::move(hooks)) {
+  if (first_load == FirstLoad::kNow) ReloadIfChanged();
 }
 
 MappingFilter::~MappingFilter() = default;

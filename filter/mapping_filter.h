@@ -59,9 +59,17 @@ class MappingFilter {
   // The registry value is read at most this often.
   static constexpr uint64_t kRegistryMilliseconds = 1000;
 
-  // Reads the registry and loads the configuration. Never throws.
+  // When the first load happens. The library makes its filter while the
+  // system's loader lock is held, where neither a long read nor a report to
+  // the event log belongs: it leaves the load to the first check
+  // (ReloadIfChanged, which its GetFilterVersion calls, or the first
+  // request's).
+  enum class FirstLoad { kNow, kAtFirstCheck };
+
+  // Reads the registry and loads the configuration, now unless told
+  // otherwise. Never throws.
   MappingFilter();
-  explicit MappingFilter(Hooks hooks);
+  explicit MappingFilter(Hooks hooks, FirstLoad first_load = FirstLoad::kNow);
   ~MappingFilter();
   MappingFilter(const MappingFilter&) = delete;
   MappingFilter& operator=(const MappingFilter&) = delete;
