@@ -61,7 +61,10 @@ FilterHost::FilterHost(const char* library_path)
       get_filter_version_(reinterpret_cast<GetFilterVersionFunction>(
           library_.Symbol("GetFilterVersion"))),
       http_filter_proc_(reinterpret_cast<HttpFilterProcFunction>(
-          library_.Symbol("HttpFilterProc"))) {}
+          library_.Symbol("HttpFilterProc"))) {
+  HTTP_FILTER_VERSION version = {};
+  if (IsLoaded()) GetFilterVersion(&version);
+}
 
 int FilterHost::IsLoaded() const {
   return get_filter_version_ != nullptr && http_filter_proc_ != nullptr;

@@ -40,7 +40,8 @@ class FilterHost {
     bool path_in_request_memory = false;
   };
 
-  // Loads the library at path (native form).
+  // Loads the library at path (native form) and, as a server does before
+  // its first request, calls GetFilterVersion once.
   explicit FilterHost(const char* library_path);
 
   // 1 when the library is loaded and exports both entry points.
