@@ -201,19 +201,16 @@ TEST(AdminActionsTest, EveryAction) {
        "You should specify user directory!"},
       {kEditHost, "IP=10.0.0.5&VHost=+www&UserDir=a",
        messages::kUnstorableHostName},
-      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=a%0Db&UserDir=a",
-       messages::kUnstorableHostName},
       {kEditHost,
        "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
        messages::kUnstorableText},
-      // A '*' only as the whole name or as the first label.
+      // A '*' only as the whole name or as the first label (the spellings are
+      // the host pattern's tests).
       {kEditHost,
        "IP=10.0.0.6&VHost=*.example.com%7C8080&UserDir=beta&Scheme=SchemeB",
        "Virtual host options saved!", true, "VIRTUAL_HOSTS:\n    }",
        "VIRTUAL_HOSTS:\n" + wildcard + "    }"},
       {kEditHost, "IP=10.0.0.6&VHost=a*.example.com&UserDir=a", kBadStar},
-      {kEditHost, "IP=10.0.0.6&VHost=*example.com&UserDir=a", kBadStar},
-      {kEditHost, "IP=10.0.0.6&VHost=**.x&UserDir=a", kBadStar},
       {kEditHost, "IP=10.0.0.6&VHost=*.%7C8080&UserDir=a", kBadStar},
       {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=*.*&UserDir=a", kBadStar},
       {kRemoveHost, "VHost=BETA%7C8080&Remove=Remove",
@@ -240,7 +237,6 @@ TEST(AdminActionsTest, EveryAction) {
       Config(std::string(260, 'x'), kNoPath, kConfigPath),
       Config("&B1=Submit", kNoPath, kConfigPath),
       Config("d%3A%5Ca%0Ab.cfg", kNoPath, kConfigPath),
-      Config("a%09b", kNoPath, kConfigPath),
       // Without a key, the key is created; the file is loaded next time.
       Config("d%3A%5Cmervane.cfg", "error_1.html", kConfigPath, kNoKey),
   });
