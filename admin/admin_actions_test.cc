@@ -163,12 +163,6 @@ TEST(AdminActionsTest, EveryAction) {
       {"Action=DoAddIP", "newIP=1%3A%3A2%3A%3A3", messages::kUnstorableIp},
       {"Action=DoRemoveIP", "IPList=FE80%3A%3A1%254", "IP removed!", false,
        Saved(kIpv6, "{ fe80--1s4:", "} fe80--1s4;"), "", kIpv6},
-      {"Action=DoGeneral", "IP=2001%3Adb8%3A%3A5&Disable=ON", "CFG file saved!",
-       false, "COMMON_PATHS;\n    } MAIN;\n} 2001",
-       "COMMON_PATHS;\n        (int)Disable=1\n        (string)Log=\n"
-       "        (string)SchemeBRootDir=\n        (string)WebRoot=\n"
-       "    } MAIN;\n} 2001",
-       kIpv6},
       {"Action=DoRemoveIP", "IPList=10.0.0.6&B1=Remove", "IP removed!", true,
        kSix, ""},
       {"Action=DoRemoveIP", "IPList=10.0.0.5", kInUse},
