@@ -71,6 +71,10 @@ class MappingFilterTest : public ::testing::Test {
     const std::string target = environment_.Path(path);
     const fs::path native = environment_.Native(path);
     fs::create_directories(native.parent_path());
+    // A save keeps the file's mode: every version is readable and writable.
+    std::error_code missing;
+    fs::permissions(native, fs::perms::owner_read | fs::perms::owner_write,
+                    missing);
     const fs::file_time_type old_time =
         same_time ? fs::last_write_time(native) : fs::file_time_type();
     std::string problem;
@@ -170,10 +174,6 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
                 reports_[0].find(environment_.Path(kConfigPath)))
           << reports_[0];
     }
-    // A save keeps the file's mode: give the next version a readable one.
-    std::error_code missing;
-    fs::permissions(environment_.Native(kConfigPath),
-                    fs::perms::owner_read | fs::perms::owner_write, missing);
     WriteConfiguration("next");
     Tick();
     EXPECT_EQ(AlphaPath("next"), MapAlpha(&filter).path);
