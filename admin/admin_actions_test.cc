@@ -163,12 +163,6 @@ TEST(AdminActionsTest, EveryAction) {
       {"Action=DoAddIP", "newIP=1%3A%3A2%3A%3A3", messages::kUnstorableIp},
       {"Action=DoRemoveIP", "IPList=FE80%3A%3A1%254", "IP removed!", false,
        Saved(kIpv6, "{ fe80--1s4:", "} fe80--1s4;"), "", kIpv6},
-      {"Action=DoGeneral", "IP=2001%3Adb8%3A%3A5&Disable=ON", "CFG file saved!",
-       false, "COMMON_PATHS;\n    } MAIN;\n} 2001",
-       "COMMON_PATHS;\n        (int)Disable=1\n        (string)Log=\n"
-       "        (string)SchemeBRootDir=\n        (string)WebRoot=\n"
-       "    } MAIN;\n} 2001",
-       kIpv6},
       {"Action=DoRemoveIP", "IPList=10.0.0.6&B1=Remove", "IP removed!", true,
        kSix, ""},
       {"Action=DoRemoveIP", "IPList=10.0.0.5", kInUse},
@@ -201,19 +195,16 @@ TEST(AdminActionsTest, EveryAction) {
        "You should specify user directory!"},
       {kEditHost, "IP=10.0.0.5&VHost=+www&UserDir=a",
        messages::kUnstorableHostName},
-      {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=a%0Db&UserDir=a",
-       messages::kUnstorableHostName},
       {kEditHost,
        "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
        messages::kUnstorableText},
-      // A '*' only as the whole name or as the first label.
+      // A '*' only as the whole name or as the first label (the spellings are
+      // the host pattern's tests).
       {kEditHost,
        "IP=10.0.0.6&VHost=*.example.com%7C8080&UserDir=beta&Scheme=SchemeB",
        "Virtual host options saved!", true, "VIRTUAL_HOSTS:\n    }",
        "VIRTUAL_HOSTS:\n" + wildcard + "    }"},
       {kEditHost, "IP=10.0.0.6&VHost=a*.example.com&UserDir=a", kBadStar},
-      {kEditHost, "IP=10.0.0.6&VHost=*example.com&UserDir=a", kBadStar},
-      {kEditHost, "IP=10.0.0.6&VHost=**.x&UserDir=a", kBadStar},
       {kEditHost, "IP=10.0.0.6&VHost=*.%7C8080&UserDir=a", kBadStar},
       {kEditHost, "IP=10.0.0.5&VHost=alpha&NewVHost=*.*&UserDir=a", kBadStar},
       {kRemoveHost, "VHost=BETA%7C8080&Remove=Remove",
@@ -225,8 +216,6 @@ TEST(AdminActionsTest, EveryAction) {
       Sent({"REQUEST_METHOD=GET"}, messages::kChangeRefused),
       Sent({kHost, "HTTP_ORIGIN=http://evil.example"},
            messages::kChangeRefused),
-      Sent({kHost, "HTTP_ORIGIN=http://admin.example"},
-           messages::kIpNotRegistered),
       // An installation's own address: a hosted name is not it.
       Sent({kHost, "MERVANE_ADMIN_ORIGIN=http://admin.example:8081"},
            messages::kChangeRefused),
@@ -240,7 +229,6 @@ TEST(AdminActionsTest, EveryAction) {
       Config(std::string(260, 'x'), kNoPath, kConfigPath),
       Config("&B1=Submit", kNoPath, kConfigPath),
       Config("d%3A%5Ca%0Ab.cfg", kNoPath, kConfigPath),
-      Config("a%09b", kNoPath, kConfigPath),
       // Without a key, the key is created; the file is loaded next time.
       Config("d%3A%5Cmervane.cfg", "error_1.html", kConfigPath, kNoKey),
   });

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "filter/filter_host.h"
@@ -196,14 +197,11 @@ TEST_F(FilterExportsTest, FindsIpv6SectionsByAnySpelling) {
       {"2001:0DB8:0000:0000:0000:0000:0000:0005", "80", "alpha", "/a.htm",
        "d:\\www\\documentation\\a.htm"},
       {"fe80::1%4", "80", "alpha", "/a.htm", "d:\\www\\zone4\\a.htm"},
-      {"FE80:0::1%4", "80", "alpha", "/a.htm", "d:\\www\\zone4\\a.htm"},
       {"fe80::1", "80", "alpha", "/a.htm", kUnchanged},
       {"fe80::1%5", "80", "alpha", "/a.htm", kUnchanged},
-      // IPv4-mapped: the IPv4 section, in either notation.
+      // IPv4-mapped: the IPv4 section; no address: no section (the
+      // spellings are the address reader's tests).
       {"::ffff:10.0.1.5", "80", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
-      {"::FFFF:a00:105", "80", "alpha", "/a.htm", "d:\\www\\alpha\\a.htm"},
-      // Not addresses (their spellings are the address reader's tests).
-      {"::1::", "80", "alpha", "/a.htm", kUnchanged},
       {"::1%", "80", "alpha", "/a.htm", kUnchanged},
   });
   // The address as the server reported it, whatever the spelling.
@@ -264,20 +262,16 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
       // that spells it.
       {"10.0.2.1", "80", "a*.example.com", "/a.htm", "d:\\www\\example\\a.htm"},
       {"10.0.2.3", "80", "a*.example.com", "/a.htm", kUnchanged},
-      {"10.0.2.3", "80", "*example.com", "/a.htm", kUnchanged},
       {"10.0.2.3", "80", "**.x", "/a.htm", kUnchanged},
-      {"10.0.2.3", "80", "*.", "/a.htm", kUnchanged},
-      {"10.0.2.3", "80", "x*", "/a.htm", kUnchanged},
       {"10.0.2.3", "8080", "**.x", "/a.htm", "d:\\www\\"},
   });
 }
 
 TEST_F(FilterExportsTest, LogsTheWildcardOrDefaultEntryThatServed) {
-  for (const char* request : {"www.example.com 80", "blog.Example.com 8080",
-                              "other.org 80", "example.com 8080"}) {
-    const std::string text = request;
-    const std::string host = text.substr(0, text.find(' '));
-    const std::string port = text.substr(text.find(' ') + 1);
+  for (const auto& [host, port] : {std::pair{"www.example.com", "80"},
+                                   {"blog.Example.com", "8080"},
+                                   {"other.org", "80"},
+                                   {"example.com", "8080"}}) {
     host_->MapUrl({"10.0.2.2", port, host, "/a", WwwrootPath("/a")});
   }
   const auto mapped = [](const char* path) {

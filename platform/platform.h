@@ -77,11 +77,6 @@ struct FileTime {
   bool operator!=(const FileTime& o) const { return !(*this == o); }
 };
 
-// Opens the file (CreateFile with GENERIC_READ, FILE_SHARE_READ,
-// OPEN_EXISTING), reads its last-write time and closes it again. Returns
-// false, leaving *time alone, when the file cannot be opened.
-bool QueryLastWriteTime(const char* path, FileTime* time);
-
 // What tells one version of a file from another: its last-write time, its
 // size and the file's identity. A save replaces the file by a rename, so its
 // identity changes even when the time and the size come out the same.

@@ -330,18 +330,6 @@ std::string NativePath(const char* path) {
   return native;
 }
 
-bool QueryLastWriteTime(const char* path, FileTime* time) {
-  // CreateFile opens the file to honour other openers' share modes; POSIX
-  // has none, so the file's status alone gives the same answer. A folder
-  // gives no time, as CreateFile fails on one.
-  struct stat st;
-  if (stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
-    return false;
-  }
-  *time = ToFileTime(st.st_mtim);
-  return true;
-}
-
 bool QueryFileStamp(const char* path, FileStamp* stamp) {
   struct stat st;
   if (stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {

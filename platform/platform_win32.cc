@@ -142,18 +142,6 @@ bool DeleteRegistryValue(RegistryHandle key, const char* name) {
 
 // ---- Files ----------------------------------------------------------------
 
-bool QueryLastWriteTime(const char* path, FileTime* time) {
-  ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  FILETIME written;
-  if (!file.IsValid() || !GetFileTime(file.get(), nullptr, nullptr, &written)) {
-    return false;
-  }
-  time->low = written.dwLowDateTime;
-  time->high = written.dwHighDateTime;
-  return true;
-}
-
 bool QueryFileStamp(const char* path, FileStamp* stamp) {
   // Not through a handle: a file open in any way, whatever it shares, cannot
   // be replaced, and the administrator's save would fail.
