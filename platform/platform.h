@@ -189,9 +189,6 @@ struct StringTableEntry {
 };
 extern const StringTableEntry kStringTable[];
 
-// Suspends the calling thread for about `milliseconds`.
-void SleepMilliseconds(uint32_t milliseconds);
-
 // Milliseconds of a monotonic clock with a coarse tick (a few milliseconds),
 // cheap enough to read on every request.
 uint64_t MonotonicMilliseconds();
@@ -201,10 +198,8 @@ uint64_t MonotonicMilliseconds();
 // writes to its error log. One line; never fails.
 void ReportFailure(const char* message);
 
-// ---- Short waits and whole appends, for many threads at once --------------
+// ---- Whole appends, for many threads at once ------------------------------
 
-// Offers the rest of the calling thread's time slice to another ready thread.
-void YieldThread();
 // Appends size bytes of text to the file at path, creating it when missing,
 // in one write that lands whole at the file's end, never interleaved with
 // other appends to it from any thread or process. Line feeds become the

@@ -18,14 +18,12 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "platform/durable_file_posix.h"
 #include "platform/platform.h"
@@ -384,10 +382,6 @@ void FormatLogTimeStamp(char* buffer, std::size_t size) {
   std::snprintf(buffer, size, "%s, %s", time_text, date_text);
 }
 
-void SleepMilliseconds(uint32_t milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
 uint64_t MonotonicMilliseconds() {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
@@ -407,8 +401,6 @@ void ReportFailure(const char* message) {
   const ssize_t ignored = writev(STDERR_FILENO, parts, 3);
   static_cast<void>(ignored);
 }
-
-void YieldThread() { std::this_thread::yield(); }
 
 bool AppendToFile(const char* path, const char* text, std::size_t size) {
   // O_APPEND moves to the end and writes in one step for every writer.

@@ -5,10 +5,12 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "gtest/gtest.h"
 #include "platform/platform.h"
@@ -133,6 +135,14 @@ TEST_F(PosixPlatformTest, FileStampCarriesFullTimeAndSize) {
                       static_cast<uint32_t>(expected >> 32)}),
             stamp.last_write_time);
   EXPECT_EQ(2u, stamp.size);
+
+  // Regression: a file made readable again was loaded only at the next
+  // save. The inode's change time moves in steps of the kernel's tick.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(0, chmod(file.c_str(), 0600));
+  FileStamp permitted;
+  ASSERT_TRUE(QueryFileStamp("C:\\mervane.cfg", &permitted));
+  EXPECT_NE(stamp, permitted) << "a chmod";
 
   FileStamp untouched = stamp;
   EXPECT_FALSE(QueryFileStamp("C:\\missing.cfg", &untouched));

@@ -5,6 +5,7 @@
 #define MERVANE_PLATFORM_PLATFORM_TEST_HELPERS_H_
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -99,7 +100,7 @@ inline void ExpectLockExcludes(const std::string& path,
     second_held = lock != nullptr;
     UnlockFile(lock);
   });
-  SleepMilliseconds(200);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(second_held) << "both held the lock at once";
   UnlockFile(first);
   second.join();

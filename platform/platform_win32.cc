@@ -220,8 +220,6 @@ int LoadStringResource(unsigned id, char* buffer, int size) {
   return module != nullptr ? LoadStringA(module, id, buffer, size) : 0;
 }
 
-void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
-
 uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
 
 void ReportFailure(const char* message) {
@@ -232,8 +230,6 @@ void ReportFailure(const char* message) {
                nullptr);
   DeregisterEventSource(source);
 }
-
-void YieldThread() { SwitchToThread(); }
 
 bool AppendToFile(const char* path, const char* text, std::size_t size) {
   const std::string block = WithSystemLineEnds(text, size);
