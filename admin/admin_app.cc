@@ -9,6 +9,7 @@
 #include "config/config_file_lock.h"
 #include "config/config_schema.h"
 #include "config/registry_key.h"
+#include "filter/index_file.h"
 #include "platform/platform.h"
 
 namespace mervane {
@@ -93,7 +94,8 @@ bool AdminApp::CreateMissingFile() {
   // empty one. Under the lock, so that the new file cannot replace one
   // that another request is saving.
   ConfigFileLock lock(config_root_->Name());
-  return lock.Held() && !ConfigFileExists() && config_root_->Save();
+  return lock.Held() && !ConfigFileExists() &&
+         config_root_->Save(nullptr, IndexWritingSteps(config_root_->Name()));
 }
 
 bool AdminApp::ConfigFileExists() const {
@@ -196,7 +198,11 @@ void AdminApp::PrintMessage() {
 
 const char* AdminApp::Saved(const char* outcome) {
   std::string problem;
-  if (!config_root_->Save(&problem)) return Failed(problem);
+  // The index of the new text goes in place first: a server never maps one
+  // that does not belong to the text on disk.
+  if (!config_root_->Save(&problem, IndexWritingSteps(config_root_->Name()))) {
+    return Failed(problem);
+  }
   if (problem.empty()) return outcome;
   return WithProblem(std::string(outcome) + " " + messages::kSavedNotFlushed,
                      problem);

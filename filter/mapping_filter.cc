@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/registry_key.h"
+#include "filter/snapshot_source.h"
 
 namespace mervane {
 namespace {
@@ -70,12 +71,18 @@ bool MappingFilter::Refresh(uint64_t now) {
   if (!path_changed && (!exists || (next.has_stamp && stamp == next.stamp))) {
     return false;
   }
+  // A hand edit's index may be on its way: the current snapshot maps
+  // meanwhile, and the next checks look again.
+  if (exists && !path_changed && next.snapshot != nullptr &&
+      index_wait_.Waits(next.path, stamp, now)) {
+    return false;
+  }
   next.has_stamp = exists;
   next.stamp = stamp;
   std::shared_ptr<const Snapshot> loaded;
   if (exists) {
     hooks_.before_read();
-    loaded = Load(next.path);
+    loaded = Load(next.path, stamp);
     if (loaded != nullptr) next.snapshot = std::move(loaded);
   }
   const bool replaced =
@@ -96,14 +103,16 @@ bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
 }
 
 std::shared_ptr<const Snapshot> MappingFilter::Load(
-    const std::string& path) const {
+    const std::string& path, const platform::FileStamp& stamp) const {
   std::string reason;
+  std::string notice;
   std::shared_ptr<const Snapshot> loaded;
   try {
-    loaded = Snapshot::Load(path, &reason);
+    loaded = LoadSnapshotFor(path, stamp, &reason, &notice);
   } catch (const std::bad_alloc&) {
     reason = "out of memory";
   }
+  if (loaded != nullptr && !notice.empty()) ReportIndexNotUsed(notice);
   if (loaded != nullptr) return loaded;
   try {
     const std::string line = "the configuration file " + path +
@@ -114,6 +123,17 @@ std::shared_ptr<const Snapshot> MappingFilter::Load(
     hooks_.report("a configuration file was not loaded (out of memory)");
   }
   return nullptr;
+}
+
+void MappingFilter::ReportIndexNotUsed(const std::string& notice) const {
+  try {
+    const std::string line =
+        "the configuration was loaded from its text, not its index: " + notice +
+        "; mervane-map --compile writes the index";
+    hooks_.report(line.c_str());
+  } catch (const std::bad_alloc&) {
+    hooks_.report("the configuration was loaded from its text (out of memory)");
+  }
 }
 
 std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()

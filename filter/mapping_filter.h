@@ -36,6 +36,7 @@
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
 #include "filter/snapshot.h"
+#include "filter/snapshot_source.h"
 #include "platform/isapi.h"
 #include "platform/platform.h"
 
@@ -103,11 +104,16 @@ class MappingFilter {
   // Reads the registry value when its interval has passed; returns true
   // when it names another file than *path, which it then holds.
   bool ReadPathWhenDue(uint64_t now, std::string* path);
-  // Loads the file at path; null after reporting why it failed.
-  std::shared_ptr<const Snapshot> Load(const std::string& path) const;
+  // Loads the file at path whose stamp is stamp, from its index when that
+  // belongs to it; null after reporting why it failed.
+  std::shared_ptr<const Snapshot> Load(const std::string& path,
+                                       const platform::FileStamp& stamp) const;
+  // Reports once per version of the text that its index was not used.
+  void ReportIndexNotUsed(const std::string& notice) const;
   std::shared_ptr<const State> CurrentState() const;
 
   const Hooks hooks_;
+  IndexWait index_wait_;  // the claimer's
   // Read by every request, replaced whole by the claimer.
   PublishedPointer<State> state_;
   // Written by the claimer, read by every request: kept off the cache line

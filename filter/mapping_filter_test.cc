@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "filter/index_file.h"
+#include "filter/snapshot_source.h"
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
 #include "platform/platform.h"
@@ -57,12 +59,13 @@ class MappingFilterTest : public ::testing::Test {
   void Tick(uint64_t milliseconds = MappingFilter::kCheckMilliseconds) {
     now_ += milliseconds;
   }
-  // Replaces the file as saves do: a new identity, whatever the clock. With
-  // same_time the new file keeps the last-write time of the one it replaces.
+  // Replaces the file as saves do: a new identity, whatever the clock, and
+  // its index first, unless by_hand. With same_time the new file keeps the
+  // last-write time of the one it replaces.
   void WriteConfiguration(const std::string& user_dir,
                           const std::string& more = "",
                           const std::string& path = kConfigPath,
-                          bool same_time = false) {
+                          bool same_time = false, bool by_hand = false) {
     const std::string text = environment_.Relocated(
         "{ 10.0.0.5:\n{ VIRTUAL_HOSTS:\n{ alpha:\n(string)UserDir=" + user_dir +
         "\n(string)MapScheme=SchemeA\n} alpha;\n} VIRTUAL_HOSTS;\n{ MAIN:\n"
@@ -78,11 +81,18 @@ class MappingFilterTest : public ::testing::Test {
     const fs::file_time_type old_time =
         same_time ? fs::last_write_time(native) : fs::file_time_type();
     std::string problem;
-    ASSERT_NE(platform::Replacement::kFailed,
-              platform::ReplaceFileDurably((target + ".tmp").c_str(),
-                                           target.c_str(), text, &problem))
+    ASSERT_NE(
+        platform::Replacement::kFailed,
+        platform::ReplaceFileDurably(
+            (target + ".tmp").c_str(), target.c_str(), text, &problem,
+            by_hand ? platform::ReplaceSteps() : IndexWritingSteps(target)))
         << problem;
-    if (same_time) fs::last_write_time(native, old_time);
+    if (!same_time) return;
+    fs::last_write_time(native, old_time);
+    // As the index of a save that came out with that time.
+    if (!by_hand) {
+      ASSERT_TRUE(CompileIndex(target, &problem)) << problem;
+    }
   }
   std::string AlphaPath(const std::string& user_dir) const {
     return environment_.Path("d:\\www\\" + user_dir + "\\a.htm");
@@ -164,8 +174,10 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
         std::ifstream(environment_.Native(kConfigPath)).is_open()) {
       continue;  // an administrator reads every file
     }
+    // Past the wait for an index, which a text that cannot be loaded never
+    // gets.
     for (int check = 0; check < 3; ++check) {
-      Tick();
+      Tick(IndexWait::kMilliseconds);
       EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
     }
     ASSERT_EQ(c.reports, reports_.size());
@@ -178,6 +190,36 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
     Tick();
     EXPECT_EQ(AlphaPath("next"), MapAlpha(&filter).path);
   }
+}
+
+// A hand edit keeps the last snapshot for up to a second while its index
+// may come from mervane-map --compile; without one it is read from its
+// text, and that is reported once.
+TEST_F(MappingFilterTest, HandEditsWaitASecondForTheirIndex) {
+  environment_.SetConfigurationPath(kConfigPath);
+  WriteConfiguration("v1");
+  MappingFilter filter(hooks_);
+  WriteConfiguration("v2", "", kConfigPath, false, true);
+  Tick();
+  EXPECT_EQ(AlphaPath("v1"), MapAlpha(&filter).path);
+  std::string problem;
+  ASSERT_TRUE(CompileIndex(environment_.Path(kConfigPath), &problem))
+      << problem;
+  Tick();
+  EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
+  EXPECT_TRUE(reports_.empty());
+
+  WriteConfiguration("v3", "", kConfigPath, false, true);
+  Tick();
+  EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
+  Tick(IndexWait::kMilliseconds - 1);
+  EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
+  for (int check = 0; check < 3; ++check) {
+    Tick();
+    EXPECT_EQ(AlphaPath("v3"), MapAlpha(&filter).path);
+  }
+  ASSERT_EQ(1u, reports_.size());
+  EXPECT_NE(std::string::npos, reports_[0].find(".index")) << reports_[0];
 }
 
 // Regression: a failed allocation while a request checked the file left

@@ -31,7 +31,9 @@
 #include "filter/page_allocator.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
+#include "filter/snapshot_image.h"
 #include "platform/isapi.h"
+#include "platform/platform.h"
 
 namespace mervane {
 
@@ -45,6 +47,16 @@ class Snapshot {
   // file cannot be read whole.
   static std::shared_ptr<const Snapshot> Load(const std::string& path,
                                               std::string* reason);
+
+  // The snapshot as one image (snapshot_image.h) of the text whose stamp
+  // is text.
+  std::string Image(const platform::FileStamp& text) const;
+  // The snapshot that image describes, found in the image's bytes
+  // themselves: holder keeps them for the snapshot's life. Null, with the
+  // fault, when they are no whole image of that text.
+  static std::shared_ptr<const Snapshot> FromImage(
+      std::shared_ptr<const void> holder, const char* image, std::size_t size,
+      const platform::FileStamp& text, ImageFault* fault);
 
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
@@ -91,7 +103,11 @@ class Snapshot {
   static std::shared_ptr<Snapshot> Read(const std::string& path,
                                         bool whole_tree, std::string* reason);
 
-  const char* Text(uint32_t offset) const { return arena_.data() + offset; }
+  // The texts: the arena's, or an image's when the snapshot views one.
+  const char* Arena() const {
+    return image_text_ != nullptr ? image_text_ : arena_.data();
+  }
+  const char* Text(uint32_t offset) const { return Arena() + offset; }
   // The IP whose section the address text ip names: an IPv6 address in any
   // spelling by its section name, any other text as it is. Null for none.
   const NameTable<IpRecord>::Entry* FindIp(const char* ip) const;
@@ -107,6 +123,10 @@ class Snapshot {
   NameTable<HostRecord> hosts_;       // in the scope of the IP name's offset
   NameTable<uint32_t> exceptions_;    // path texts; scope: host name's offset
   NameTable<uint32_t> common_paths_;  // path texts; scope: section name's
+  // The image a snapshot made by FromImage views, and its arena.
+  std::shared_ptr<const void> image_;
+  const char* image_text_ = nullptr;
+  std::size_t image_text_size_ = 0;
 };
 
 }  // namespace mervane
