@@ -21,7 +21,11 @@
 // others go on with the State they took. A failed load keeps the last good
 // snapshot and remembers the stamp, so it is retried only when the file
 // changes again. The stamp is taken before the read, so a save that lands
-// during a read is seen by the next check.
+// during a read is seen by the next check. A changed file is loaded from
+// its compiled index when that names it (snapshot_source.h); one without
+// (a hand edit) keeps the current snapshot for up to a second, each check
+// looking for the index again, before its text is read: only the checking
+// request ever reads, the others map on.
 
 #ifndef MERVANE_FILTER_MAPPING_FILTER_H_
 #define MERVANE_FILTER_MAPPING_FILTER_H_

@@ -16,6 +16,11 @@
 // snapshot. A host entry whose name no request can match (a '*' elsewhere
 // than in "*" or a leading "*.") is left out.
 //
+// A snapshot's arena and tables are plain offsets and fixed-size records,
+// so the whole of it can be written as one image (Image) and found again in
+// that image's bytes, mapped or read, without a copy (FromImage): the
+// compiled index beside the configuration file (index_file.h).
+//
 // Thread safety: any number of threads may call MapUrl on one snapshot at
 // once; nothing in it is written after Load returns.
 

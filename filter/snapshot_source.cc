@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "filter/index_file.h"
+#include "filter/snapshot_image.h"
 
 namespace mervane {
 namespace {
@@ -32,6 +33,7 @@ std::shared_ptr<const Snapshot> FromText(const std::string& path,
       Snapshot::FromImage(image, image->data(), image->size(), text, &fault);
   // The builder's tables went back to the system; the heap's blocks go too.
   platform::ReleaseFreeMemory();
+  if (viewed == nullptr) *reason = ImageFaultText(fault);
   return viewed;
 }
 
