@@ -10,6 +10,9 @@
 # Usage: bench/apache/saves_under_load.sh [BUILD_DIR]   (default build/bench-apache)
 #        ROUNDS=1 SECONDS_PER_RUN=20 SAVE_SECONDS=2 CONNECTIONS=20 HOSTS=100000
 #        MPM=event (two children of 50 threads) or prefork (20 children)
+#        ORDER=index-first compiles the new text aside and renames its index
+#        into place before the text, in the order of the administration
+#        program's saves, instead of compiling after the replacement
 #        LIBRARY=PATH measures another build of the filter, an older one
 #        for example (one that knows no index ignores it).
 set -euo pipefail
@@ -39,7 +42,7 @@ site_file 'd:\www\host1\f.htm' "$(head -c 1023 /dev/zero | tr '\0' x)"
 site_conf "warn" "$port"
 if [ "$mpm" = prefork ]; then
   # One connection per child, as wrk's 20 need.
-  sed -i -e 's/mpm_event/mpm_prefork/' \
+  sed -i -e 's/mpm_event/mpm_prefork/g' \
     -e '/^\(StartServers\|ServerLimit\|ThreadsPerChild\|MaxRequestWorkers\|MaxSpareThreads\) /d' \
     "$site/conf/httpd.conf"
   printf '%s\n' "StartServers $connections" "MinSpareServers $connections" \
@@ -52,7 +55,7 @@ cp "$site/saved.cfg" "$config"
 compile() { "$build_dir/tools/mervane_map/mervane-map" --compile "$config" >/dev/null; }
 compile
 site_start
-echo "$(du -h "$config" | cut -f1) configuration, $hosts hosts, $mpm MPM, ${LIBRARY:-this build's filter}"
+echo "$(du -h "$config" | cut -f1) configuration, $hosts hosts, $mpm MPM, ${LIBRARY:-this build}, ${ORDER:-compiled after the replacement}"
 
 # Replaces the file every save_seconds until killed; counts its saves.
 save_forever() {
@@ -63,8 +66,14 @@ save_forever() {
     wait $!
     cp "$site/saved.cfg" "$config.next"
     chown --reference="$config" "$config.next"
-    mv "$config.next" "$config"
-    compile
+    if [ "${ORDER:-}" = index-first ]; then
+      "$build_dir/tools/mervane_map/mervane-map" --compile "$config.next" >/dev/null
+      mv "$config.next.index" "$config.index"
+      mv "$config.next" "$config"
+    else
+      mv "$config.next" "$config"
+      compile
+    fi
     saves=$((saves + 1))
   done
 }
