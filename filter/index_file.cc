@@ -97,9 +97,12 @@ IndexLoad LoadIndex(const std::string& text_path,
 
 bool IndexNamesText(const std::string& text_path,
                     const platform::FileStamp& text) {
-  std::FILE* file = platform::OpenFile(IndexPathOf(text_path).c_str(), "rb");
-  if (file == nullptr) return false;
+  // Every allocation before the open: a throw must not leave the file open,
+  // which on Windows would refuse the next save's rename.
+  const std::string index = IndexPathOf(text_path);
   std::vector<char> header(ImageHeaderSize());
+  std::FILE* file = platform::OpenFile(index.c_str(), "rb");
+  if (file == nullptr) return false;
   const size_t size = std::fread(header.data(), 1, header.size(), file);
   std::fclose(file);
   const ImageFault fault = CheckImageHeader(header.data(), size, text);

@@ -78,10 +78,11 @@ bool Fill(int fd, FileContentRep* content) {
 
 FileContent OpenFileContent(const char* path, FileStamp* stamp,
                             std::string* problem) {
+  // Allocated before the open, so that a throw leaves no descriptor behind.
   const std::string native = NativePath(path);
+  auto* content = new FileContentRep();
   const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st;
-  auto* content = new FileContentRep();
   bool filled = fd >= 0 && fstat(fd, &st) == 0;
   if (filled) {
     content->size = static_cast<std::size_t>(st.st_size);
