@@ -23,8 +23,9 @@
 #           processes, the administration's save
 #   index-million  the same at 1,000,000 hosts (about 270 MB of text)
 #   apache-saves  mod_mervane with 100,000 hosts under wrk, with and without
-#           the configuration file replaced (and compiled) every 2 s, with
-#           the event MPM and with prefork's 20 children
+#           the configuration file replaced every 2 s, compiled after the
+#           replacement (a hand edit) and with its index first (a save),
+#           with the event MPM and with prefork's 20 children
 #
 # BASELINE=PATH (a mervane.so built from an older revision) runs the index
 # and apache-saves suites with that library too, beside this build's.
@@ -62,9 +63,12 @@ for suite in "${suites[@]}"; do
     done
     ;;
   apache-saves)
-    for mpm in event prefork; do
-      for library in "" ${BASELINE:+"$BASELINE"}; do
-        MPM=$mpm LIBRARY=$library bench/apache/saves_under_load.sh "$dir"
+    for order in compile-after index-first; do
+      for mpm in event prefork; do
+        for library in "" ${BASELINE:+"$BASELINE"}; do
+          ORDER=$order MPM=$mpm LIBRARY=$library \
+            bench/apache/saves_under_load.sh "$dir"
+        done
       done
     done
     ;;
