@@ -105,6 +105,15 @@ status_of() {  # status_of CURL_ARGUMENT...
   curl -s -o /dev/null -w '%{http_code}' "$@"
 }
 
+# as_owner FOLDER COMMAND...: COMMAND as FOLDER's owner, who may plant
+# links there.
+as_owner() {
+  local folder=$1
+  shift
+  setpriv --reuid="$(stat -c %u "$folder")" --regid="$(stat -c %g "$folder")" \
+    --clear-groups -- "$@"
+}
+
 # The test's own changes, undone (the package's are the purge's business).
 undo_test_changes() {
   rm -f "$test_conf"
@@ -122,6 +131,7 @@ restore_tree() {
 
 cleanup() {
   set +e
+  for f in "$work"/hidden/*; do [ -e "$f" ] && mv "$f" /usr/sbin/; done
   stop_pid /run/mervane-admin/httpd.pid
   stop_pid "$(main_pid_file)"
   if dpkg-query -W mervane >/dev/null 2>&1; then
@@ -173,6 +183,21 @@ expect "unit not enabled by installing" no \
 systemctl enable -q mervane-admin.service
 expect "unit enabled by the administrator" yes \
   "$([ -L "/etc/systemd/system/$wants" ] && echo yes || echo no)"
+
+echo "== Links planted by mervane, then a reinstall"
+# Root's postinst must follow no link that mervane makes in its folders.
+for n in 1 2; do
+  echo "root's secret $n" >"$work/secret$n"
+  chmod 600 "$work/secret$n"
+done
+secrets() { stat -c '%U %a %s' "$work"/secret?; md5sum "$work"/secret?; }
+secrets_before=$(secrets)
+as_owner "$state" sh -ec 'rm "$1" "$2"; ln -s "$3" "$1.new"; ln -s "$4" "$2.new"' - \
+  "$state/mervane.cfg" "$key/Configuration File" "$work/secret1" "$work/secret2"
+dpkg -i "$deb" >/dev/null || true
+expect "the links' targets untouched" "$secrets_before" "$(secrets)"
+expect "configured after the reinstall" installed \
+  "$(dpkg-query -W -f='${db:Status-Status}' mervane)"
 expect "registry value names the configuration" "$state/mervane.cfg" \
   "$(tr -d '\0' <"$key/Configuration File")"
 expect "registry value ends with a zero byte" "00" \
@@ -301,7 +326,12 @@ expect "remove stops the administration" stopped \
 expect "remove keeps the configuration and logs" "yes yes" \
   "$(grep -q '{ gamma:' "$state/mervane.cfg" && echo yes) $([ -s /var/log/mervane/filter.log ] && echo yes)"
 expect "remove disables the module" "" "$(ls /etc/apache2/mods-enabled/mervane.* 2>/dev/null)"
-DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq mervane >/dev/null
+# adduser, which gives deluser, may be gone before the purge.
+mkdir "$work/hidden"
+mv /usr/sbin/deluser /usr/sbin/delgroup "$work/hidden/"
+expect "purge without deluser" 0 \
+  "$(DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq mervane >/dev/null; echo $?)"
+mv "$work"/hidden/* /usr/sbin/
 stop_pid "$(main_pid_file)"
 undo_test_changes
 # a2enmod and a2dismod leave their (empty) state folders behind.
