@@ -126,6 +126,16 @@ std::string NativePath(const char* path);
 
 // ---- Saving a file under a lock ------------------------------------------
 
+// The file that a save of `path` replaces: path itself, spelled as given,
+// when it is no symbolic link; else the file at the end of its chain of
+// links (a relative target counts from its link's folder), in native form
+// (POSIX; on Windows the system's final path), which may not exist yet
+// (POSIX). A save writes its temporary file beside that file, locks it there
+// and renames over it, so that the links stay and every path through them
+// sees the change. False, with the system's error, for a chain that loops
+// (and on Windows for a link whose target is missing).
+bool FinalFilePath(const char* path, std::string* final_path);
+
 // An exclusive lock on a lock file, held until UnlockFile. Opaque.
 struct FileLockRep;
 using FileLock = FileLockRep*;
