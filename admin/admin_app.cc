@@ -78,6 +78,12 @@ AdminApp::AdminApp() {
     return;
   }
   config_root_ = std::make_unique<ConfigFile>(path.get());
+}
+
+AdminApp::~AdminApp() = default;
+
+void AdminApp::LoadConfiguration() {
+  if (config_root_ == nullptr) return;
   if (!config_root_->Load() && !CreateMissingFile()) {
     init_error_ = 2;
     return;
@@ -85,15 +91,15 @@ AdminApp::AdminApp() {
   loaded_ = true;
 }
 
-AdminApp::~AdminApp() = default;
-
 bool AdminApp::CreateMissingFile() {
   // Only a missing file is created: one that exists but cannot be read
   // (locked, no permission, nested too deep) must not be replaced by an
   // empty one. Under the lock, so that the new file cannot replace one
   // that another request is saving.
-  ConfigFileLock lock(config_root_->Name());
-  return lock.Held() && !ConfigFileExists() && config_root_->Save();
+  if (lock_ == nullptr) {
+    lock_ = std::make_unique<ConfigFileLock>(config_root_->Name());
+  }
+  return lock_->Held() && !ConfigFileExists() && config_root_->Save();
 }
 
 bool AdminApp::ConfigFileExists() const {
@@ -113,36 +119,34 @@ void AdminApp::HandleAction(const char* action, const CgiVariableSet& post,
                             const CgiVariableSet& query,
                             const CgiVariableSet& /*cookies*/) {
   const Handler& handler = FindHandler(action);
+  // Only this program's own forms change anything: a link or an image on
+  // another site would otherwise act in the administrator's name.
+  const bool allowed = handler.action == nullptr ||
+                       MayChangeState(RequestSourceFromEnvironment());
+  // A change works on the file as it is once no other request is between
+  // its load and its save: its lock is held from before the one load of
+  // the request to the end of the process.
+  if (allowed && handler.action != nullptr && handler.needs_configuration &&
+      config_root_ != nullptr) {
+    lock_ = std::make_unique<ConfigFileLock>(config_root_->Name());
+  }
+  LoadConfiguration();
   // The default page is the registry page the error text sends the user to,
   // so it alone comes without the error text.
   if (!loaded_ && &handler != &kDefaultPage) PrintErrorPage(init_error_);
-  bool runs = loaded_ || !handler.needs_configuration;
-  if (handler.action != nullptr) {
-    message_ = RunAction(handler, runs, post, query);
-  } else if (runs) {
-    (this->*handler.page)(post, query);
+  const bool runs = loaded_ || !handler.needs_configuration;
+  if (handler.action == nullptr) {
+    if (runs) (this->*handler.page)(post, query);
+  } else if (!allowed) {
+    message_ = messages::kChangeRefused;
+  } else if (!runs) {
+    message_ = messages::kInitFailure;
+  } else if (lock_ != nullptr && !lock_->Held()) {
+    message_ = Failed(lock_->Failure());
+  } else {
+    message_ = (this->*handler.action)(post, query);
   }
   PrintMessage();
-}
-
-std::string AdminApp::RunAction(const Handler& handler, bool runs,
-                                const CgiVariableSet& post,
-                                const CgiVariableSet& query) {
-  // Only this program's own forms change anything: a link or an image on
-  // another site would otherwise act in the administrator's name.
-  if (!MayChangeState(RequestSourceFromEnvironment())) {
-    return messages::kChangeRefused;
-  }
-  if (!runs) return messages::kInitFailure;
-  if (!handler.needs_configuration) return (this->*handler.action)(post, query);
-  // The tree loaded at start-up may already be stale: the action works on
-  // the file as it is once no other request is between its load and save.
-  ConfigFileLock lock(config_root_->Name());
-  if (!lock.Held()) return Failed(lock.Failure());
-  auto fresh = std::make_unique<ConfigFile>(config_root_->Name());
-  if (!fresh->Load() && ConfigFileExists()) return messages::kInitFailure;
-  config_root_ = std::move(fresh);
-  return (this->*handler.action)(post, query);
 }
 
 void AdminApp::BeginPage(const CgiVariableSet& /*post*/,
@@ -194,6 +198,8 @@ void AdminApp::PrintMessage() {
   if (loaded_) std::fprintf(out(), "%s", message_.c_str());
 }
 
+// Every change reaches the file here, under the lock the request took before
+// its load.
 const char* AdminApp::Saved(const char* outcome) {
   std::string problem;
   if (!config_root_->Save(&problem)) return Failed(problem);
