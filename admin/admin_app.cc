@@ -135,18 +135,21 @@ void AdminApp::HandleAction(const char* action, const CgiVariableSet& post,
   // so it alone comes without the error text.
   if (!loaded_ && &handler != &kDefaultPage) PrintErrorPage(init_error_);
   const bool runs = loaded_ || !handler.needs_configuration;
-  if (handler.action == nullptr) {
-    if (runs) (this->*handler.page)(post, query);
-  } else if (!allowed) {
-    message_ = messages::kChangeRefused;
-  } else if (!runs) {
-    message_ = messages::kInitFailure;
-  } else if (lock_ != nullptr && !lock_->Held()) {
-    message_ = Failed(lock_->Failure());
-  } else {
-    message_ = (this->*handler.action)(post, query);
+  if (handler.action != nullptr) {
+    message_ = ActionOutcome(handler, allowed, runs, post, query);
+  } else if (runs) {
+    (this->*handler.page)(post, query);
   }
   PrintMessage();
+}
+
+std::string AdminApp::ActionOutcome(const Handler& handler, bool allowed,
+                                    bool runs, const CgiVariableSet& post,
+                                    const CgiVariableSet& query) {
+  if (!allowed) return messages::kChangeRefused;
+  if (!runs) return messages::kInitFailure;
+  if (lock_ != nullptr && !lock_->Held()) return Failed(lock_->Failure());
+  return (this->*handler.action)(post, query);
 }
 
 void AdminApp::BeginPage(const CgiVariableSet& /*post*/,

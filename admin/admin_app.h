@@ -99,6 +99,12 @@ class AdminApp : public CgiApp {
   static const Handler kDefaultPage;
   // The handler named action, or kDefaultPage.
   static const Handler& FindHandler(const char* action);
+  // The outcome of a form action: a refusal for a request that may not
+  // change anything (not `allowed`), or that cannot run, or whose lock
+  // failed; else what the action returns.
+  std::string ActionOutcome(const Handler& handler, bool allowed, bool runs,
+                            const CgiVariableSet& post,
+                            const CgiVariableSet& query);
   // Loads the configuration, the one load of the request, creating the file
   // empty when it does not exist; sets loaded_, or init_error_ to 2.
   void LoadConfiguration();
