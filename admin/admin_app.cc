@@ -99,7 +99,8 @@ bool AdminApp::CreateMissingFile() {
   if (lock_ == nullptr) {
     lock_ = std::make_unique<ConfigFileLock>(config_root_->Name());
   }
-  return lock_->Held() && !ConfigFileExists() && config_root_->Save();
+  std::string problem;
+  return lock_->Held() && !ConfigFileExists() && WriteFile(&problem);
 }
 
 bool AdminApp::ConfigFileExists() const {
@@ -201,11 +202,13 @@ void AdminApp::PrintMessage() {
   if (loaded_) std::fprintf(out(), "%s", message_.c_str());
 }
 
-// Every change reaches the file here, under the lock the request took before
-// its load.
+bool AdminApp::WriteFile(std::string* problem) {
+  return config_root_->Save(problem) != 0;
+}
+
 const char* AdminApp::Saved(const char* outcome) {
   std::string problem;
-  if (!config_root_->Save(&problem)) return Failed(problem);
+  if (!WriteFile(&problem)) return Failed(problem);
   if (problem.empty()) return outcome;
   return WithProblem(std::string(outcome) + " " + messages::kSavedNotFlushed,
                      problem);

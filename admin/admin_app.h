@@ -108,6 +108,10 @@ class AdminApp : public CgiApp {
   // Loads the configuration, the one load of the request, creating the file
   // empty when it does not exist; sets loaded_, or init_error_ to 2.
   void LoadConfiguration();
+  // The one place the program writes the configuration (a change, or the
+  // empty file it creates), always under lock_, taken before the request's
+  // load: ConfigSection::Save, *problem as Save gives it.
+  bool WriteFile(std::string* problem);
   // The save-failure text followed by the problem; valid until the next
   // call.
   const char* Failed(const std::string& problem);

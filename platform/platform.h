@@ -164,7 +164,8 @@ enum class Replacement {
 // left at `temp_path` is removed first; the fresh one is made with
 // O_EXCL | O_NOFOLLOW, so it is never a symbolic link planted there. An
 // existing target's owner, group and mode (POSIX: as far as the caller may
-// set them) or its access control list (Windows) pass to the new file. Line
+// set them) or its access control list (Windows) pass to the new file, which
+// is dated after the target even when the clock has not moved since. Line
 // feeds become the system's line ends (CR LF on Windows). A folder sync that
 // the file system does not support (EINVAL) counts as done. The caller keeps
 // other writers of `temp_path` away (a lock, or a name of its own). On
