@@ -198,8 +198,7 @@ TEST(AdminActionsTest, EveryAction) {
       {kEditHost,
        "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
        messages::kUnstorableText},
-      // A '*' only as the whole name or as the first label (the spellings are
-      // the host pattern's tests).
+      // A '*' only as the whole name or as the first label.
       {kEditHost,
        "IP=10.0.0.6&VHost=*.example.com%7C8080&UserDir=beta&Scheme=SchemeB",
        "Virtual host options saved!", true, "VIRTUAL_HOSTS:\n    }",

@@ -71,7 +71,9 @@ class TestInstallation {
                            "MERVANE_DRIVES=" + root_.File("drives")});
     std::string response = Run(env, body);
     std::string head =
-        "Content-Type: text/html\n\n" + Golden("frame_begin.html");
+        "X-Frame-Options: DENY\nContent-Security-Policy: frame-ancestors "
+        "'none'\nContent-Type: text/html\n\n" +
+        Golden("frame_begin.html");
     std::string tail = Golden("frame_end.html");
     if (response.size() < head.size() + tail.size() ||
         response.compare(0, head.size(), head) != 0 ||

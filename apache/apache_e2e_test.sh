@@ -131,6 +131,8 @@ test_admin() {
   site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
   expect "no password" 401 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/mervane-admin/mervanecfg")"
   expect "not under a hosted name" 404 "$(curl -s -o /dev/null -w '%{http_code}' -H 'Host: gamma' "$base/mervane-admin/mervanecfg")"
+  expect "never in another site's frame" 2 "$(admin ListIPs -- -D - -o /dev/null |
+    grep -c -e '^X-Frame-Options: DENY' -e "^Content-Security-Policy: frame-ancestors 'none'")"
   expect "only the program on its port" 403 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/index.htm")"
   expect "a change sent to another host name" 1 \
     "$(admin DoAddIP newIP=127.0.0.1 -- -H 'Host: gamma' | grep -c "Changes are accepted only from the forms")"
