@@ -1,52 +1,37 @@
-/* A stand-in for IIS's appcmd.exe, for the tests of the registration
- * scripts: it appends its arguments, exactly as the script wrote them, as
- * one line to appcmd.log in the Windows folder, which the 32-bit and the
- * 64-bit copy share. A command that holds the text in appcmd.fail there
- * fails as appcmd does: a message on stdout and a nonzero exit status. */
+/* A stand-in for IIS's appcmd.exe in the registration scripts' tests: it
+ * appends its arguments, as the script wrote them, as a line to appcmd.log
+ * in the Windows folder (one for the 32-bit and the 64-bit copy), and fails
+ * as appcmd does, with a message and a nonzero status, a command that holds
+ * the text of appcmd.fail there. */
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
 
-/* The command line after the program's name, which may be quoted. */
-static const char* Arguments(void) {
-  const char* line = GetCommandLineA();
-  if (*line == '"') {
-    line = strchr(line + 1, '"');
-    line = line ? line + 1 : "";
-  } else {
-    while (*line && *line != ' ') ++line;
-  }
-  while (*line == ' ') ++line;
-  return line;
-}
-
-/* name in the Windows folder. */
-static void InWindows(const char* name, char* path, size_t size) {
-  char windows[MAX_PATH];
-  GetWindowsDirectoryA(windows, MAX_PATH);
-  snprintf(path, size, "%s\\%s", windows, name);
+static FILE* OpenInWindows(const char* name, const char* mode) {
+  char path[MAX_PATH + 16];
+  GetWindowsDirectoryA(path, MAX_PATH);
+  strcat(path, "\\");
+  return fopen(strcat(path, name), mode);
 }
 
 int main(void) {
-  const char* arguments = Arguments();
-  char path[MAX_PATH + 16];
+  const char* arguments = GetCommandLineA();
   char failing[512] = "";
   FILE* file;
+  /* After the program's name, which may be quoted. */
+  if (*arguments == '"') arguments = strchr(arguments + 1, '"') + 1;
+  arguments += strcspn(arguments, " ");
+  arguments += strspn(arguments, " ");
 
-  InWindows("appcmd.log", path, sizeof path);
-  if ((file = fopen(path, "ab")) == NULL) return 2;
+  if ((file = OpenInWindows("appcmd.log", "ab")) == NULL) return 2;
   fprintf(file, "%s\n", arguments);
   fclose(file);
-
-  InWindows("appcmd.fail", path, sizeof path);
-  if ((file = fopen(path, "rb")) != NULL) {
+  if ((file = OpenInWindows("appcmd.fail", "rb")) != NULL) {
     if (fgets(failing, sizeof failing, file) == NULL) failing[0] = '\0';
     failing[strcspn(failing, "\r\n")] = '\0';
     fclose(file);
   }
-  if (failing[0] != '\0' && strstr(arguments, failing) != NULL) {
-    printf("ERROR ( message:stand-in failure of '%s' )\n", failing);
-    return 183;
-  }
-  return 0;
+  if (failing[0] == '\0' || strstr(arguments, failing) == NULL) return 0;
+  printf("ERROR ( message:stand-in failure of '%s' )\n", failing);
+  return 183;
 }

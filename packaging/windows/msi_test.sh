@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Installs one architecture's MSI with Wine's msiexec in a Wine prefix made
-# afresh, and checks what an IIS administrator relies on: the files and the
-# registry value of that architecture's view, the installed programs at
-# work, CONFIGFILE, a configuration kept by a reinstall, an upgrade and an
-# uninstall, the other architecture side by side, and the IIS registration
-# (the README's appcmd commands, recorded by a stand-in appcmd.exe, by hand
-# and through REGISTERIIS=1, whose failure rolls the installation back).
+# One architecture's MSI under Wine's msiexec, in a prefix made afresh: its
+# tables, files and registry view, the installed programs at work, a
+# configuration kept by a reinstall, an upgrade and an uninstall, the other
+# architecture beside it, and the README's appcmd commands as a stand-in
+# appcmd.exe records them from the scripts and from REGISTERIIS=1.
 #
 # Usage: msi_test.sh x64|x86 PACKAGES VERSION UPGRADE_VERSION WORK
 #   PACKAGES holds both architectures' MSIs of VERSION and this one's of
@@ -88,13 +86,16 @@ printf %s "$body" | CONTENT_LENGTH=${#body} QUERY_STRING=Action=DoAddIP \
   grep -q 'IP successfuly added!' || fail "the installed mervanecfg did not save"
 cp "$c/farm/mervane.cfg" "$work/changed-$arch.cfg"
 grep -q '10.0.0.9' "$work/changed-$arch.cfg" || fail "the change is not in the file"
+# kept WHAT VALUE: the changed configuration and the registry value after WHAT.
+kept() {
+  cmp -s "$c/farm/mervane.cfg" "$work/changed-$arch.cfg" || fail "$1 changed the configuration"
+  expect "value after $1" "$(value "$view")" "$2"
+}
 
 msiexec /i "$msi" REINSTALL=ALL REINSTALLMODE=vomus || fail "reinstall"
-cmp -s "$c/farm/mervane.cfg" "$work/changed-$arch.cfg" || fail "reinstall changed the configuration"
-expect "value after reinstall" "$(value "$view")" 'C:\farm\mervane.cfg'
+kept reinstall 'C:\farm\mervane.cfg'
 msiexec /i "$packages/mervane-$upgrade-$arch.msi" || fail "upgrade"
-cmp -s "$c/farm/mervane.cfg" "$work/changed-$arch.cfg" || fail "the upgrade changed the configuration"
-expect "value after upgrade" "$(value "$view")" 'C:\farm\mervane.cfg'
+kept upgrade 'C:\farm\mervane.cfg'
 expect "installed versions" "$(wine reg query \
   'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s "/reg:$view" 2>/dev/null |
   tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_SZ *//p')" "$upgrade"
@@ -102,8 +103,7 @@ expect "installed versions" "$(wine reg query \
 echo "== $arch: uninstall keeps the configuration"
 msiexec /x "$packages/mervane-$upgrade-$arch.msi" || fail "uninstall"
 [ ! -e "$installed" ] || fail "$installed is left"
-cmp -s "$c/farm/mervane.cfg" "$work/changed-$arch.cfg" || fail "uninstall changed the configuration"
-expect "value after uninstall" "$(value "$view")" ""
+kept uninstall ""
 
 echo "== $arch: REGISTERIIS=1, the scripts by hand"
 for system in system32 syswow64; do
