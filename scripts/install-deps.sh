@@ -9,7 +9,8 @@
 # Usage: install-deps.sh [native|deb|windows]
 #   native:  only what the Linux build needs
 #   deb:     that and Debian's packaging tools with lintian (package.sh deb)
-#   windows: that and the cross compilers (package.sh windows)
+#   windows: that, the cross compilers and wixl with msitools, which build
+#            and read the installers (package.sh windows)
 set -euo pipefail
 
 packages=(
@@ -17,15 +18,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   apache2 apache2-dev apache2-utils curl
 )
-cross_compilers=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  binutils-mingw-w64)
+windows_tools=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64 wixl msitools)
 if [ "${1:-}" = deb ]; then
   packages+=(dpkg-dev lintian)
 elif [ "${1:-}" = windows ]; then
-  packages+=("${cross_compilers[@]}")
+  packages+=("${windows_tools[@]}")
 elif [ "${1:-}" != native ]; then
   packages+=(
-    googletest "${cross_compilers[@]}"
+    googletest "${windows_tools[@]}"
     wine wine64 wine32:i386
     chromium wrk
   )
