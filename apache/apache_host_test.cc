@@ -111,12 +111,9 @@ TEST(SiteVariablesTest, NativeFoldersAndOnlySafeUserDirs) {
        "beta|/srv/users/beta|/img|/srv/img/beta"},
       {"a-b_c.1", "\\", "", "", "a-b_c.1|/||"},
       {"d:\\sites\\gamma", "\\sites\\gamma", "", "", "|/sites/gamma||"},
-      {"..", "\\srv", "", "", "|/srv||"},
       {".hidden", "\\srv", "", "", "|/srv||"},
-      {"a/b", "\\srv", "", "", "|/srv||"},
-      {"a b", "\\srv", "", "", "|/srv||"},
+      {"a/../b", "\\srv", "", "", "|/srv||"},
       {"\xc3\xa9t\xc3\xa9", "\\srv", "", "", "|/srv||"},
-      {"", "\\srv", "", "", "|/srv||"},
   };
   for (const Case& c : cases) {
     const isapi::SiteReport report = {sizeof report,    "entry",

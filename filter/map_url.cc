@@ -136,6 +136,21 @@ std::string HomeFolder(const SchemeSettings& settings,
   return home;
 }
 
+// Fills *site for the request that the host entry `entry` served;
+// context_root is the folder its first URL segment mapped to, empty when
+// the scheme mapped it below the host's "/".
+void DescribeSite(const char* entry, const SchemeSettings& settings,
+                  const RequestPath& request, std::string context_root,
+                  MappedSite* site) {
+  site->entry = entry;
+  site->user_dir = settings.user_dir;
+  site->document_root = HomeFolder(settings, request);
+  if (!context_root.empty()) {
+    site->context_prefix = "/" + request.url_subdir;
+    site->context_root = std::move(context_root);
+  }
+}
+
 // Puts path and its terminator into the record: into the server's buffer
 // when they fit, else into request memory that replaces it. Returns false,
 // leaving the record alone, when no memory can be had.
@@ -222,13 +237,8 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
   log->Write("     Mapping to physical path '%s'", mapped_path.c_str());
   if (site != nullptr) {
-    site->entry = Text(host->name);
-    site->user_dir = settings.user_dir;
-    site->document_root = HomeFolder(settings, request);
-    if (!context_root.empty()) {
-      site->context_prefix = "/" + request.url_subdir;
-      site->context_root = std::move(context_root);
-    }
+    DescribeSite(Text(host->name), settings, request, std::move(context_root),
+                 site);
   }
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
 }
