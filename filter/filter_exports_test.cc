@@ -267,6 +267,37 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
   });
 }
 
+// What a mapped request reports to a server that asks: entry, UserDir, the
+// folder of the host's "/", and the URL prefix mapped on its own with its
+// folder.
+TEST_F(FilterExportsTest, ReportsTheEntryAndFoldersThatServed) {
+  const struct {
+    const char* ip;
+    const char* host;
+    const char* url;
+    const char* site;  // empty: no report
+  } cases[] = {
+      {"10.0.0.5", "alpha", "/a/b.htm", "alpha|alpha|d:\\www\\alpha||"},
+      {"10.0.0.5", "alpha", "/docs/x/y.txt",
+       "alpha|alpha|d:\\www\\alpha|/docs|d:\\shared\\docs"},
+      {"10.0.0.5", "alpha", "/cgi-bin/run.exe",
+       "alpha|alpha|d:\\www\\alpha|/cgi-bin|d:\\www\\cgi-bin"},
+      {"10.0.0.5", "beta", "/img/logo.gif",
+       "beta|beta|d:\\www\\users\\beta|/img|d:\\www\\img\\beta"},
+      {"10.0.0.5", "beta", "/index.htm", "beta|beta|d:\\www\\users\\beta||"},
+      {"10.0.2.1", "other.org", "/a.htm", "*|parking|d:\\www\\parking||"},
+      {"10.0.1.5", "full", "/a.htm", "full|e:\\sites\\full|e:\\sites\\full||"},
+      {"10.0.1.5", "lower", "/a.htm", "lower|lower|d:\\www\\||"},
+      {"10.0.0.5", "gamma", "/a.htm", ""},
+  };
+  for (const auto& c : cases) {
+    const FilterHost::Result result = host_->MapUrl(
+        {c.ip, "80", c.host, c.url, environment_->Path(WwwrootPath(c.url))});
+    EXPECT_EQ(environment_->Relocated(c.site), result.site)
+        << c.ip << " " << c.host << c.url;
+  }
+}
+
 TEST_F(FilterExportsTest, LogsTheWildcardOrDefaultEntryThatServed) {
   for (const auto& [host, port] : {std::pair{"www.example.com", "80"},
                                    {"blog.Example.com", "8080"},

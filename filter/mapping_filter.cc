@@ -122,8 +122,8 @@ std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()
 }
 
 DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
-                            RequestMemory* memory,
-                            HTTP_FILTER_URL_MAP* record) {
+                            RequestMemory* memory, HTTP_FILTER_URL_MAP* record,
+                            MappedSite* site) {
   const uint64_t now = hooks_.clock();
   if (now >= next_check_.load(std::memory_order_relaxed)) {
     ReloadIfChanged(now);
@@ -134,7 +134,7 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }
   MappingLog log;
-  return state->snapshot->MapUrl(variables, memory, record, &log);
+  return state->snapshot->MapUrl(variables, memory, record, &log, site);
 }
 
 }  // namespace mervane

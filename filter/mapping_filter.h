@@ -84,9 +84,10 @@ class MappingFilter {
   // SF_STATUS_REQ_HANDLED_NOTIFICATION when it replaced record's physical
   // path (copied into the server's buffer when it fits, else into memory
   // from `memory`), SF_STATUS_REQ_NEXT_NOTIFICATION with record untouched
-  // otherwise. Throws what the mapping throws (std::bad_alloc).
+  // otherwise; what served a mapped request goes to *site, if given.
+  // Throws what the mapping throws (std::bad_alloc).
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
-               HTTP_FILTER_URL_MAP* record);
+               HTTP_FILTER_URL_MAP* record, MappedSite* site = nullptr);
 
  private:
   // What a request maps with, and what it was loaded from.

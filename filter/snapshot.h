@@ -26,6 +26,7 @@
 #include <memory>
 #include <string>
 
+#include "filter/mapped_site.h"
 #include "filter/mapping_log.h"
 #include "filter/name_table.h"
 #include "filter/page_allocator.h"
@@ -55,9 +56,11 @@ class Snapshot {
   // SF_STATUS_REQ_HANDLED_NOTIFICATION when it replaced record's physical
   // path (copied into the server's buffer when it fits, else into memory
   // from `memory`), SF_STATUS_REQ_NEXT_NOTIFICATION with record untouched
-  // otherwise. The request's log lines go to *log.
+  // otherwise. The request's log lines go to *log; what served a mapped
+  // request goes to *site, if given.
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
-               HTTP_FILTER_URL_MAP* record, MappingLog* log) const;
+               HTTP_FILTER_URL_MAP* record, MappingLog* log,
+               MappedSite* site = nullptr) const;
 
  private:
   class Builder;

@@ -4,7 +4,8 @@
 # compilers with Wine for the Windows builds, including the 32-bit Wine
 # (wine32, from the i386 architecture, which is enabled for it) that runs the
 # 32-bit tests; that part takes about a minute here. Installs only what is
-# missing.
+# missing. PHP-FPM, which the PHP end-to-end test starts on sockets of its
+# own, is installed without starting Debian's php8.2-fpm service.
 #
 # Usage: install-deps.sh [native|deb|windows]
 #   native:  only what the Linux build needs
@@ -28,7 +29,7 @@ elif [ "${1:-}" != native ]; then
   packages+=(
     googletest "${windows_tools[@]}"
     wine wine64 wine32:i386
-    chromium wrk
+    chromium wrk php8.2-fpm
   )
   # Node.js may come from elsewhere (it bundles npm); Debian's otherwise.
   command -v npm >/dev/null || packages+=(nodejs npm)
@@ -61,6 +62,28 @@ if [[ " ${missing[*]} " == *:i386\ * ]] &&
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-  "${missing[@]}" >/dev/null
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+    --no-install-recommends "$@" >/dev/null
+}
+others=() php=()
+for p in "${missing[@]}"; do
+  if [ "$p" = php8.2-fpm ]; then php+=("$p"); else others+=("$p"); fi
+done
+[ ${#others[@]} -eq 0 ] || apt_install "${others[@]}"
+# Alone, under a policy-rc.d that forbids starting services (unless the
+# machine has its own), so that only php8.2-fpm's service stays stopped.
+if [ ${#php[@]} -gt 0 ]; then
+  policy=/usr/sbin/policy-rc.d
+  if [ -e "$policy" ]; then
+    apt_install "${php[@]}"
+  else
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+    status=0
+    apt_install "${php[@]}" || status=$?
+    $sudo rm -f "$policy"
+    [ "$status" -eq 0 ] || exit "$status"
+  fi
+fi
 install_npm_packages "${1:-}"
