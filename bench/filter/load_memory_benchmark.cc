@@ -2,7 +2,9 @@
 // hosts: once the configuration is loaded, at the peak of a reload (the
 // snapshot in use and the next one being loaded), and after the reload.
 // Resident, not allocated: what the system counts against the server.
-// Prints each figure in MB and as a multiple of the file's size.
+// Prints each figure in MB and as a multiple of the file's size, and the
+// time of the load (the library's start and its first request) and of the
+// reload (from the file's replacement to the first request it maps).
 //
 //   load_memory_bench [--library PATH] [HOSTS]
 //
@@ -12,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +67,10 @@ void WriteConfiguration(const std::string& path, int hosts,
   file.Save();
 }
 
+double Milliseconds(std::chrono::steady_clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
+
 void Print(const char* what, size_t bytes, size_t file_size) {
   std::printf("  %-34s %8.1f MB  %5.2fx the file\n", what, bytes / kMegabyte,
               static_cast<double>(bytes) / file_size);
@@ -89,20 +96,24 @@ int Run(const char* library, int hosts) {
                                        "/a.htm", WwwrootPath("/a.htm")};
 
   const size_t before = ResidentNow();
+  const auto load_start = std::chrono::steady_clock::now();
   const FilterHost host(library);
   if (!host.IsLoaded() ||
       host.MapUrl(request).physical_path.rfind("d:\\old", 0) != 0) {
     std::fprintf(stderr, "%s does not map with the configuration\n", library);
     return 1;
   }
+  const auto load_end = std::chrono::steady_clock::now();
   const size_t loaded = ResidentNow() - before;
 
   ResetPeak();
+  const auto reload_start = std::chrono::steady_clock::now();
   std::filesystem::rename(environment.Native(kNextPath),
                           environment.Native(kConfigPath));
   while (host.MapUrl(request).physical_path.rfind("d:\\new", 0) != 0) {
     usleep(100);
   }
+  const auto reload_end = std::chrono::steady_clock::now();
   const size_t peak = ResidentPeak() - before;
   const size_t reloaded = ResidentNow() - before;
 
@@ -111,6 +122,10 @@ int Run(const char* library, int hosts) {
   Print("resident gained once loaded", loaded, file_size);
   Print("resident gained at a reload's peak", peak, file_size);
   Print("resident gained after the reload", reloaded, file_size);
+  std::printf("  %-34s %8.0f ms\n", "load",
+              Milliseconds(load_end - load_start));
+  std::printf("  %-34s %8.0f ms\n", "reload",
+              Milliseconds(reload_end - reload_start));
   return 0;
 }
 
