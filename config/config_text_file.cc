@@ -106,7 +106,11 @@ ConfigTextFile::~ConfigTextFile() { Close(); }
 int ConfigTextFile::Close() {
   if (!open_) return 0;
   open_ = false;
-  if (!writing_) return 1;
+  if (!writing_) {
+    input_ = {};
+    std::string().swap(text_);
+    return 1;
+  }
   bool ok = Flush();
   if (file_ != nullptr) {
     if (std::fflush(file_) != 0) ok = false;

@@ -64,8 +64,8 @@ class ConfigTextFile : public ConfigStream {
 
   // Ends the stream. For a writing stream: writes out what is buffered,
   // flushes and closes the file, and returns 1 only when all of that and
-  // every earlier write succeeded. For a reading stream: 1. Returns 0 when
-  // the stream is not open.
+  // every earlier write succeeded. For a reading stream: frees the text it
+  // holds and returns 1. Returns 0 when the stream is not open.
   int Close();
 
   int IsOpen() const override { return open_ ? 1 : 0; }

@@ -143,6 +143,11 @@ std::shared_ptr<Snapshot> Snapshot::Builder::Build(ConfigTextFile* stream,
         "nested deeper than " + std::to_string(kDeepestNesting) + " sections";
     return nullptr;
   }
+  // What only the reading needed leaves before the snapshot's last copy.
+  stream->Close();
+  builder.stream_ = nullptr;
+  builder.places_ = NameTable<Place>();
+  builder.later_parts_.clear();
   std::shared_ptr<Snapshot> snapshot = builder.Finish(root);
   if (snapshot == nullptr) *reason = kTooLarge;
   return snapshot;

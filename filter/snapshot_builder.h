@@ -38,8 +38,9 @@ namespace mervane {
 class Snapshot::Builder {
  public:
   // Reads the configuration text that stream (reading, at its start) holds
-  // into a new snapshot. Null, with the reason in *reason, when the text is
-  // nested deeper than kDeepestNesting sections or holds 4 GiB or more.
+  // into a new snapshot, and closes the stream. Null, with the reason in
+  // *reason, when the text is nested deeper than kDeepestNesting sections
+  // or holds 4 GiB or more.
   static std::shared_ptr<Snapshot> Build(ConfigTextFile* stream,
                                          std::string* reason);
 
