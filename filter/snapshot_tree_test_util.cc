@@ -16,14 +16,16 @@ namespace mervane {
 namespace {
 
 // The snapshot of the tree loaded whole from text; null when the tree
-// cannot be loaded.
-std::shared_ptr<const Snapshot> TreeSnapshot(const std::string& text) {
+// cannot be loaded. *ips receives the names of the root's children.
+std::shared_ptr<const Snapshot> TreeSnapshot(const std::string& text,
+                                             std::vector<std::string>* ips) {
   ConfigTextFile stream(text, 0, 0);
   ConfigSection root("root");
   root.LoadFrom(&stream);
   if (stream.Failed()) return nullptr;
   Snapshot::Builder builder;
   for (int i = 1; i <= root.Count(); ++i) {
+    ips->push_back(root.At(i)->Name());
     const ConfigSection& ip = *root.GetSectionAt(i);
     const ConfigSection& hosts = *ip.GetSection(schema::kVirtualHosts);
     for (int j = 1; j <= hosts.Count(); ++j) {
@@ -111,12 +113,13 @@ std::string Respelled(std::string name, Random& random) {
 std::string CompareWithTree(const std::string& text, uint32_t seed,
                             int requests) {
   const std::shared_ptr<const Snapshot> built = BuiltSnapshot(text);
-  const std::shared_ptr<const Snapshot> tree = TreeSnapshot(text);
+  std::vector<std::string> ips = {"10.9.9.9"};
+  const std::shared_ptr<const Snapshot> tree = TreeSnapshot(text, &ips);
   const std::vector<std::string> names = NamesIn(text);
   const std::vector<std::string> ports = {"80", "8080", "080"};
   std::minstd_rand random(seed);
   for (int i = 0; i < requests; ++i) {
-    const std::string ip = Pick(names, random);
+    const std::string ip = Pick(ips, random);
     std::string host = Respelled(Pick(names, random), random);
     std::string port = Pick(ports, random);
     const size_t bar = host.find('|');
@@ -139,132 +142,74 @@ std::string CompareWithTree(const std::string& text, uint32_t seed,
 
 namespace {
 
-// Writes random configuration texts: sections in the schema's places as a
-// rule, and now and then any name anywhere, a line left out or a wrong end
-// line.
+// Writes random configuration texts: sections and values in the schema's
+// places as a rule, and now and then any name anywhere, any letter case, a
+// wrong end line or none.
 class ConfigurationWriter {
  public:
   explicit ConfigurationWriter(uint32_t seed) : random_(seed) {}
 
   std::string Write() {
-    for (int count = 1 + random_() % 3; count > 0; --count) {
-      Section(kIps, [&] {
-        for (int part = random_() % 4; part >= 0; --part) {
-          if (random_() % 2 == 0) {
-            Section(kHostsSections, [&] { Hosts(); });
-          } else {
-            Section(kMains, [&] { Main(); });
-          }
-        }
-      });
-    }
+    Body(kRoot);
     return text_;
   }
 
  private:
-  enum Pool {
-    kIps,
-    kHostsSections,
-    kHosts,
-    kMains,
-    kSettings,
-    kSubdirs,
-    kPools
-  };
+  // Pools of names: "parts" are VIRTUAL_HOSTS and MAIN, which hold hosts,
+  // COMMON_PATHS and MAIN's settings; these hold UserDir, MapScheme,
+  // FolderExceptions, SchemeA and SchemeB, which hold subdirectories.
+  enum Pool { kRoot, kIps, kParts, kHosts, kSettings, kSubdirs, kPools };
 
-  void Hosts() {
-    for (int count = random_() % 6; count >= 0; --count) {
-      if (random_() % 5 == 0) {
-        Value(kHosts);
-        continue;
+  // A section of pool holds sections of kHolds[pool][0] and values of
+  // kHolds[pool][1], fewer sections the deeper it is.
+  void Body(Pool pool) {
+    static constexpr Pool kHolds[kPools][2] = {
+        {kIps, kIps},           {kParts, kSettings},  {kHosts, kHosts},
+        {kSettings, kSettings}, {kSubdirs, kSubdirs}, {kSubdirs, kSubdirs}};
+    for (int item = random_() % 6; item >= 0; --item) {
+      if (random_() % (depth_ + 2) < 2) {
+        Section(kHolds[pool][0]);
+      } else {
+        Value(kHolds[pool][1]);
       }
-      Section(kHosts, [&] {
-        for (int item = random_() % 4; item >= 0; --item) {
-          if (random_() % 3 == 0) {
-            Section(kSettings, [&] { Entries(); });
-          } else {
-            Value(kSettings);
-          }
-        }
-      });
     }
-  }
-
-  void Main() {
-    for (int item = random_() % 5; item >= 0; --item) {
-      if (random_() % 3 != 0) {
-        Value(kSettings);
-        continue;
-      }
-      Section(kMains, [&] {
-        for (int scheme = random_() % 3; scheme >= 0; --scheme) {
-          Section(kSettings, [&] { Entries(); });
-        }
-      });
-    }
-  }
-
-  void Entries() {
-    for (int entry = random_() % 3; entry >= 0; --entry) Value(kSubdirs);
   }
 
   // A name of the pool as a rule, else of any pool; in any letter case.
   std::string Name(Pool pool) {
-    if (random_() % 8 == 0) pool = static_cast<Pool>(random_() % kPools);
+    if (random_() % 8 == 0) pool = static_cast<Pool>(1 + random_() % 5);
     const std::vector<std::string>& names = names_[pool];
     std::string name = names[random_() % names.size()];
     return random_() % 4 == 0 ? Respelled(name, random_) : name;
   }
 
-  template <typename Body>
-  void Section(Pool pool, Body body) {
+  void Section(Pool pool) {
     const std::string name = Name(pool);
     Line("{ " + name + ":");
     ++depth_;
-    if (depth_ < 8) body();
-    Junk();
+    if (depth_ < 8) Body(pool);
+    Ignored();
     --depth_;
-    switch (random_() % 12) {
-      case 0:
-        break;  // no end line: the next lines join this section
-      case 1:
-        Line("} " + Name(pool) + ";");
-        break;
-      default:
-        Line("} " + name + ";");
-        break;
-    }
+    // Without its end line, the lines after a section join it.
+    const int end = random_() % 12;
+    if (end != 0) Line("} " + (end == 1 ? Name(pool) : name) + ";");
   }
 
   void Value(Pool pool) {
-    static const char* const kTypes[] = {"string", "string", "string",
-                                         "int",    "STRING", "float"};
-    static const char* const kValues[] = {
-        "SchemeA", "SchemeB", "schemea", "d:\\p1", "d:\\p2", "x:y", "1", "0x1"};
-    const std::string value_name =
-        random_() % 6 == 0 ? "[v" + std::to_string(random_() % 2) + "]" : "";
-    Line(std::string("(") + kTypes[random_() % 6] + ")" + Name(pool) +
-         value_name + "=" + kValues[random_() % 8]);
+    static const char* const kTypes[] = {"string", "string", "STRING", "int"};
+    static const char* const kTexts[] = {"SchemeA", "SchemeB", "schemea",
+                                         "d:\\p1",  "x:y",     "1"};
+    const std::string value_name = random_() % 6 == 0 ? "[v]" : "";
+    Line(std::string("(") + kTypes[random_() % 4] + ")" + Name(pool) +
+         value_name + "=" + kTexts[random_() % 6]);
   }
 
-  // Now and then a line the reader ignores or a blob.
-  void Junk() {
-    switch (random_() % 16) {
-      case 0:
-        Line("[ " + Name(kSettings) + ":");
-        Line("1F");
-        Line("] " + Name(kSettings) + ";");
-        break;
-      case 1:
-        Line("{" + Name(kHosts) + ":");
-        break;
-      case 2:
-        Line("(string)=x");
-        break;
-      case 3:
-        Line("; note");
-        break;
-    }
+  // Now and then a blob, or a line the reader ignores.
+  void Ignored() {
+    const std::string lines[] = {
+        "[ " + Name(kSettings) + ":\n1F\n] " + Name(kSettings) + ";",
+        "{" + Name(kHosts) + ":", "(string)=x"};
+    if (random_() % 6 == 0) Line(lines[random_() % 3]);
   }
 
   void Line(const std::string& line) {
@@ -276,15 +221,15 @@ class ConfigurationWriter {
   int depth_ = 0;
   const std::string long_name_ = std::string(255, 'h');
   const std::vector<std::string> names_[kPools] = {
+      {},
       {"10.0.0.5", "10.0.0.6"},
-      {schema::kVirtualHosts},
+      {schema::kVirtualHosts, schema::kMain},
       {"a.com", "b.com|8080", "*.com", "*", "x*y.com", "h\xe9.com", long_name_,
-       long_name_ + "tail", schema::kFolderExceptions},
-      {schema::kMain, schema::kCommonPaths},
+       long_name_ + "tail", schema::kCommonPaths, schema::kWebRoot,
+       schema::kLog, schema::kSchemeBRootDir, schema::kDisable},
       {schema::kUserDir, schema::kMapScheme, schema::kFolderExceptions,
-       schema::kSchemeA, schema::kSchemeB, schema::kWebRoot, schema::kLog,
-       schema::kSchemeBRootDir, schema::kDisable},
-      {"docs", "cgi-bin", "sub", "a.com"},
+       schema::kSchemeA, schema::kSchemeB},
+      {"docs", "cgi-bin", "a.com"},
   };
 };
 
