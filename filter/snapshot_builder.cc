@@ -39,6 +39,10 @@ void ForEachIp(const ConfigSection& root, Visit visit) {
 
 constexpr char kTooLarge[] = "the configuration holds more than 4 GiB of text";
 
+// How many sections of one host name are read again before the host is
+// kept whole instead.
+constexpr size_t kMostSectionsReadAgain = 16;
+
 }  // namespace
 
 // The root of the tree being read: its sections are IPs.
@@ -147,7 +151,7 @@ std::shared_ptr<Snapshot> Snapshot::Builder::Build(ConfigTextFile* stream,
   stream->Close();
   builder.stream_ = nullptr;
   builder.places_ = NameTable<Place>();
-  builder.later_parts_.clear();
+  builder.joined_.clear();
   std::shared_ptr<Snapshot> snapshot = builder.Finish(root);
   if (snapshot == nullptr) *reason = kTooLarge;
   return snapshot;
@@ -164,20 +168,32 @@ void Snapshot::Builder::ReadHost(const ConfigSection& ip, Part part) {
   // A name an array took: the tree's AddSection refuses the section, and
   // its lines go to "VIRTUAL_HOSTS".
   if (place != nullptr && place->record.is_array) return;
-  uint32_t key;
-  ConfigSection host(place != nullptr ? snapshot_->Text(place->name) : name);
   if (place == nullptr) {
-    key = Append(name);
+    const uint32_t key = Append(name);
     places_.Insert(snapshot_->arena_, scope, key, Place{part, false});
-  } else {
-    key = place->name;
-    ReadAgain(&host, place->record.first);
-    std::vector<Part>& later = later_parts_[key];
-    for (const Part& earlier : later) ReadAgain(&host, earlier);
-    later.push_back(part);
+    ConfigSection host(name);
+    host.LoadFrom(stream_);
+    PutHost(scope, key, host);
+    return;
   }
-  host.LoadFrom(stream_);
-  PutHost(scope, key, host);
+  // The tree joins a later section of the name to the host.
+  const uint32_t key = place->name;
+  Joined& joined = joined_[key];
+  std::unique_ptr<ConfigSection> host = std::move(joined.host);
+  if (host == nullptr) {
+    host = std::make_unique<ConfigSection>(snapshot_->Text(key));
+    ReadAgain(host.get(), place->record.first);
+    for (const Part& earlier : joined.later) ReadAgain(host.get(), earlier);
+  }
+  host->LoadFrom(stream_);
+  PutHost(scope, key, *host);
+  // A host of many sections is kept rather than read again each time,
+  // which would take time that grows with the square of their number.
+  if (joined.later.size() < kMostSectionsReadAgain) {
+    joined.later.push_back(part);
+  } else {
+    joined.host = std::move(host);
+  }
 }
 
 void Snapshot::Builder::AddHostsArray(const ConfigSection& ip,

@@ -10,8 +10,8 @@
 // section or by an array (which decides what a later line of that name
 // does), and where each of its sections began. A later section of the same
 // name, which the tree joins to the first, is read into the host after its
-// earlier sections are read again from the text, and the host's records are
-// made anew.
+// earlier sections are read again from the text (a host of many sections is
+// kept instead), and the host's records are made anew.
 //
 // A file of 100,000 hosts thus holds, besides its text and the snapshot, one
 // small entry per host while it is read.
@@ -104,9 +104,13 @@ class Snapshot::Builder {
   std::shared_ptr<Snapshot> snapshot_;
   ConfigTextFile* stream_ = nullptr;  // while Build reads
   NameTable<Place> places_;           // in the scope of the IP name's offset
-  // The sections after the first of a host name met more than once, by the
-  // name's offset.
-  std::unordered_map<uint32_t, std::vector<Part>> later_parts_;
+  // A host name met more than once: where its sections after the first
+  // began, or once there were many, the host itself.
+  struct Joined {
+    std::vector<Part> later;
+    std::unique_ptr<ConfigSection> host;
+  };
+  std::unordered_map<uint32_t, Joined> joined_;  // by the name's offset
   std::unordered_map<const ConfigSection*, uint32_t> ip_scopes_;
   std::unordered_set<uint32_t> ips_with_patterns_;
   bool too_large_ = false;
