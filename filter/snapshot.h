@@ -3,18 +3,17 @@
 // started, while a reload builds the next one aside.
 //
 // It is not the configuration tree but an index made for a request's
-// answers, computed from the tree as the file is read: each virtual host's
-// section as soon as it is read, after which it is dropped, and the rest
-// once the file is read, after which the tree is freed. It holds, for each real
-// site IP, its log file, Disable, WebRoot and SchemeBRootDir and its common
-// paths; for each virtual host of an IP, its UserDir, its scheme (SchemeA,
-// SchemeB or none, and which of the IP's common path sections its MapScheme
-// names) and its folder exceptions. All texts sit in one arena; four flat hash
-// tables of offsets find an IP, a host of an IP, and an entry of a host's
-// exceptions or an IP's common paths, each by its name without regard to letter
-// case. They take their memory as whole pages, which leave the process with the
-// snapshot. A host entry whose name no request can match (a '*' elsewhere
-// than in "*" or a leading "*.") is left out.
+// answers, computed as the file is read (Snapshot::Builder, which gives the
+// answers of the tree loaded whole without ever holding all of it). It holds,
+// for each real site IP, its log file, Disable, WebRoot and SchemeBRootDir and
+// its common paths; for each virtual host of an IP, its UserDir, its scheme
+// (SchemeA, SchemeB or none, and which of the IP's common path sections its
+// MapScheme names) and its folder exceptions. All texts sit in one arena;
+// four flat hash tables of offsets find an IP, a host of an IP, and an entry
+// of a host's exceptions or an IP's common paths, each by its name without
+// regard to letter case. They take their memory as whole pages, which leave
+// the process with the snapshot. A host entry whose name no request can
+// match (a '*' elsewhere than in "*" or a leading "*.") is left out.
 //
 // Thread safety: any number of threads may call MapUrl on one snapshot at
 // once; nothing in it is written after Load returns.
@@ -41,6 +40,9 @@ enum class HostScheme : uint8_t { kNone, kSchemeA, kSchemeB };
 
 class Snapshot {
  public:
+  // Reads a configuration text into a snapshot (snapshot_builder.h).
+  class Builder;
+
   // Reads the configuration file at path (in Windows or native form) and
   // builds its snapshot. Returns null, with the reason in *reason, when the
   // file cannot be read whole.
@@ -63,8 +65,6 @@ class Snapshot {
                MappedSite* site = nullptr) const;
 
  private:
-  class Builder;
-
   // What the mapping reads of a real site IP. Texts are arena offsets; 0 is
   // the empty text, which also stands for a missing setting.
   struct IpRecord {
@@ -86,13 +86,6 @@ class Snapshot {
   };
 
   Snapshot();
-
-  // Reads the file at path into a new snapshot, streaming its hosts unless
-  // whole_tree. Null with *reason when the file cannot be loaded; null
-  // without a reason when the streamed hosts cannot stand for the whole
-  // tree's.
-  static std::shared_ptr<Snapshot> Read(const std::string& path,
-                                        bool whole_tree, std::string* reason);
 
   const char* Text(uint32_t offset) const { return arena_.data() + offset; }
   // The IP whose section the address text ip names: an IPv6 address in any

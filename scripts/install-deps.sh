@@ -16,6 +16,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make clang-format
+  clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   apache2 apache2-dev apache2-utils curl
 )

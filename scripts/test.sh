@@ -67,6 +67,22 @@ echo "== TSan build and tests"
 build build/tsan -DMERVANE_SANITIZE=thread
 TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan || status=1
 
+# A bounded run of the fuzzer that holds the snapshot against the whole
+# tree, from the hand-written files as seeds; counted as one test.
+echo "== Fuzzer: snapshot against the whole tree (30 s)"
+cmake -S "$top" -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DMERVANE_TESTS=OFF -DMERVANE_FUZZ=ON >/dev/null
+fuzz_corpus=$(mktemp -d)
+if cmake --build build/fuzz -j"$jobs" --target snapshot_tree_fuzzer &&
+  build/fuzz/filter/snapshot_tree_fuzzer -max_total_time=30 "$fuzz_corpus" \
+    filter/testdata; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  status=1
+fi
+rm -rf "$fuzz_corpus"
+
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows builds under Wine"
   run_counted scripts/test-windows.sh || status=1
