@@ -94,7 +94,6 @@ TEST_F(PosixPlatformTest, NativePathTranslatesDrivesAndBackslashes) {
       {"c:relative\\x", "@/c/relative/x"},
       {"\\\\server\\share", "//server/share"},
       {"/srv/www/a.cfg", "/srv/www/a.cfg"},
-      {"relative\\x", "relative/x"},
       {"1:\\x", "1:/x"},
       {"", ""},
   };
@@ -288,11 +287,10 @@ TEST(TimeFormatWithoutSecondsTest, DropsSecondsAndTheirSeparator) {
     const char* am_pm_format;
     const char* expected;
   } cases[] = {
-      {"%H:%M:%S", "%I:%M:%S %p", "%H:%M"},   // C, de_DE
-      {"%r", "%I:%M:%S %p", "%I:%M %p"},      // en_US
-      {"%r", "", "%I:%M %p"},                 // no AM/PM format
-      {"%l:%M:%S %p %Z", "", "%l:%M %p %Z"},  // en_US.UTF-8 on glibc
-      {"%Hh%Mm%Ss", "", "%Hh%Mm"},            // units stay with minutes
+      {"%H:%M:%S", "%I:%M:%S %p", "%H:%M"},  // C, de_DE
+      {"%r", "%I:%M:%S %p", "%I:%M %p"},     // en_US
+      {"%r", "", "%I:%M %p"},                // no AM/PM format
+      {"%Hh%Mm%Ss", "", "%Hh%Mm"},           // units stay with minutes
       {"%H.%M.%OS", "", "%H.%M"},
       {"100%% %H:%M:%S", "", "100%% %H:%M"},
       {"%r", "%r", "%I:%M %p"},    // no endless expansion
