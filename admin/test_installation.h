@@ -91,7 +91,6 @@ class TestInstallation {
         "Configuration File");
   }
 
-  // Runs mervanecfg with env, input on standard input; returns its output.
   std::string Run(std::vector<std::string> env, const std::string& input) {
     // Named per process: tests run requests from several processes at once.
     const std::string io = root_.File("io" + std::to_string(getpid()));

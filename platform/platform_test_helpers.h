@@ -23,7 +23,6 @@ inline std::string ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A registry value's data as stored.
 inline std::string ReadValueData(RegistryHandle key, const char* name) {
   uint32_t size = 0;
   if (!QueryRegistryValueSize(key, name, &size)) return "<missing>";
