@@ -5,7 +5,6 @@
 #include <new>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -68,7 +67,10 @@ class Snapshot::Builder : public HostSink {
     const HostPattern pattern = HostPatternOf(name);
     if (pattern == HostPattern::kInvalid) return;
     const uint32_t ip_scope = IpScope(ip);
-    if (pattern != HostPattern::kExact) ips_with_patterns_.insert(ip_scope);
+    if (pattern != HostPattern::kExact) {
+      WildcardLabels& labels = patterns_by_ip_[ip_scope];
+      if (pattern == HostPattern::kWildcard) labels.Add(name);
+    }
     if (snapshot_.hosts_.Find(Arena(), ip_scope, name) != nullptr) {
       met_host_twice_ = true;
       return;
@@ -109,12 +111,15 @@ class Snapshot::Builder : public HostSink {
     ForEachIp(root, [&](const ConfigSection& ip) {
       const uint32_t scope = IpScope(ip);
       const ConfigSection& main = *ip.GetSection(schema::kMain);
+      const auto patterns = patterns_by_ip_.find(scope);
       const IpRecord record = {
           Append(TextOf(*main.GetArray(schema::kLog))),
           Append(TextOf(*main.GetArray(schema::kWebRoot))),
           Append(TextOf(*main.GetArray(schema::kSchemeBRootDir))),
           main.GetArray(schema::kDisable)->FirstInt() == 1,
-          ips_with_patterns_.count(scope) != 0};
+          patterns != patterns_by_ip_.end(),
+          patterns != patterns_by_ip_.end() ? patterns->second
+                                            : WildcardLabels{}};
       snapshot_.ips_.Insert(Arena(), 0, scope, record);
       common_by_ip.emplace(
           scope, AddCommonPaths(*main.GetSection(schema::kCommonPaths)));
@@ -200,7 +205,9 @@ class Snapshot::Builder : public HostSink {
 
   Snapshot& snapshot_;
   std::unordered_map<const ConfigSection*, uint32_t> ip_scopes_;
-  std::unordered_set<uint32_t> ips_with_patterns_;
+  // The IPs with a wildcard or default host, by scope, and the label counts
+  // of their wildcards.
+  std::unordered_map<uint32_t, WildcardLabels> patterns_by_ip_;
   bool met_host_twice_ = false;
   bool too_large_ = false;
 };

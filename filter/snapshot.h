@@ -26,6 +26,7 @@
 #include <memory>
 #include <string>
 
+#include "config/wildcard_labels.h"
 #include "filter/mapping_log.h"
 #include "filter/name_table.h"
 #include "filter/page_allocator.h"
@@ -70,6 +71,8 @@ class Snapshot {
     uint32_t scheme_b_root;
     bool disabled;      // "Disable", read as an int, is 1
     bool has_patterns;  // a wildcard or default host is among its hosts
+    // The label counts of its wildcard hosts' names.
+    WildcardLabels wildcard_labels;
   };
   // What the mapping reads of a virtual host. Its folder exceptions are
   // found in the scope of its name's offset.
