@@ -35,12 +35,25 @@ void ForEachName(const ConfigSection& section, Visit visit) {
   }
 }
 
-// Why the file at path could not be loaded: the system's error when it
-// cannot be opened; else its nesting, the one other failure of a load.
-std::string LoadFailure(const std::string& path) {
-  const ConfigTextFile file(path.c_str(), ConfigTextFile::kRead);
-  if (!file.IsOpen()) return platform::LastErrorText();
-  return "nested deeper than " + std::to_string(kDeepestNesting) + " sections";
+// Reads the file at path into root, as root->Load() would, but keeps why
+// it failed in *failure, as it failed: read a second time, the file may
+// open, or be another version. The file's text is freed on return.
+bool ReadFile(const std::string& path, ConfigSection* root,
+              Snapshot::LoadFailure* failure) {
+  ConfigTextFile file(path.c_str(), ConfigTextFile::kRead);
+  if (!file.IsOpen()) {
+    failure->reason = file.ReadFailure();
+    if (failure->reason.empty()) failure->reason = "the file cannot be read";
+    return false;
+  }
+  root->LoadFrom(&file);
+  if (file.Failed()) {
+    *failure = {
+        "nested deeper than " + std::to_string(kDeepestNesting) + " sections",
+        true};
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -213,19 +226,19 @@ class Snapshot::Builder : public HostSink {
 };
 
 std::shared_ptr<const Snapshot> Snapshot::Load(const std::string& path,
-                                               std::string* reason) {
+                                               LoadFailure* failure) {
   std::shared_ptr<Snapshot> snapshot;
   try {
-    std::string streamed_reason;
-    snapshot = Read(path, false, &streamed_reason);
-    if (snapshot == nullptr && !streamed_reason.empty()) {
-      *reason = streamed_reason;
+    LoadFailure streamed;
+    snapshot = Read(path, false, &streamed);
+    if (snapshot == nullptr && !streamed.reason.empty()) {
+      *failure = streamed;
     } else if (snapshot == nullptr) {
       // Rare: only a file written by hand holds such names.
-      snapshot = Read(path, true, reason);
+      snapshot = Read(path, true, failure);
     }
   } catch (const std::bad_alloc&) {
-    *reason = "out of memory";
+    *failure = {"out of memory", false};
     snapshot.reset();
   }
   // The tree's freed blocks would otherwise stay with the process.
@@ -234,7 +247,8 @@ std::shared_ptr<const Snapshot> Snapshot::Load(const std::string& path,
 }
 
 std::shared_ptr<Snapshot> Snapshot::Read(const std::string& path,
-                                         bool whole_tree, std::string* reason) {
+                                         bool whole_tree,
+                                         LoadFailure* failure) {
   std::shared_ptr<Snapshot> snapshot(new Snapshot());
   Builder builder(snapshot.get());
   std::unique_ptr<ConfigFile> root;
@@ -243,14 +257,11 @@ std::shared_ptr<Snapshot> Snapshot::Read(const std::string& path,
   } else {
     root = std::make_unique<StreamedHostsFile>(path.c_str(), &builder);
   }
-  if (!root->Load()) {
-    *reason = LoadFailure(path);
-    return nullptr;
-  }
+  if (!ReadFile(path, root.get(), failure)) return nullptr;
   if (whole_tree) builder.AddHostsOf(*root);
   if (builder.met_host_twice()) return nullptr;
   if (!builder.Finish(*root)) {
-    *reason = "the configuration holds more than 4 GiB of text";
+    *failure = {"the configuration holds more than 4 GiB of text", true};
     return nullptr;
   }
   return snapshot;

@@ -41,11 +41,21 @@ enum class HostScheme : uint8_t { kNone, kSchemeA, kSchemeB };
 
 class Snapshot {
  public:
+  // Why a file could not be loaded.
+  struct LoadFailure {
+    std::string reason;  // for people: the system's text, or the content's
+    // True when the file's content refused it (nested too deep, too much
+    // text), so that only another version of the file can load. Otherwise
+    // the system failed the read (the open or a read, memory), and the same
+    // file may load when read again.
+    bool in_content = false;
+  };
+
   // Reads the configuration file at path (in Windows or native form) and
-  // builds its snapshot. Returns null, with the reason in *reason, when the
-  // file cannot be read whole.
+  // builds its snapshot. Returns null, with *failure filled, when the file
+  // cannot be read whole.
   static std::shared_ptr<const Snapshot> Load(const std::string& path,
-                                              std::string* reason);
+                                              LoadFailure* failure);
 
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
@@ -88,11 +98,11 @@ class Snapshot {
   Snapshot();
 
   // Reads the file at path into a new snapshot, streaming its hosts unless
-  // whole_tree. Null with *reason when the file cannot be loaded; null
-  // without a reason when the streamed hosts cannot stand for the whole
-  // tree's.
+  // whole_tree. Null with *failure filled when the file cannot be loaded;
+  // null with *failure untouched when the streamed hosts cannot stand for
+  // the whole tree's.
   static std::shared_ptr<Snapshot> Read(const std::string& path,
-                                        bool whole_tree, std::string* reason);
+                                        bool whole_tree, LoadFailure* failure);
 
   const char* Text(uint32_t offset) const { return arena_.data() + offset; }
   // The IP whose section the address text ip names: an IPv6 address in any

@@ -23,21 +23,23 @@ TEST(SnapshotLoadTest, RefusedFilesSayWhy) {
     const char* path;
     bool loaded;
     const char* reason;  // null: the system's text for a missing file
+    bool in_content;
   } cases[] = {
-      {"c:\\good.cfg", true, ""},
-      {"c:\\missing.cfg", false, nullptr},
-      {"c:\\deep.cfg", false, "nested deeper than 64 sections"},
+      {"c:\\good.cfg", true, "", false},
+      {"c:\\missing.cfg", false, nullptr, false},
+      {"c:\\deep.cfg", false, "nested deeper than 64 sections", true},
   };
   for (const auto& c : cases) {
-    std::string reason;
+    Snapshot::LoadFailure failure;
     const bool loaded =
-        Snapshot::Load(environment.Path(c.path), &reason) != nullptr;
+        Snapshot::Load(environment.Path(c.path), &failure) != nullptr;
     EXPECT_EQ(c.loaded, loaded) << c.path;
     if (c.reason != nullptr) {
-      EXPECT_EQ(c.reason, reason) << c.path;
+      EXPECT_EQ(c.reason, failure.reason) << c.path;
     } else {
-      EXPECT_FALSE(reason.empty()) << c.path;
+      EXPECT_FALSE(failure.reason.empty()) << c.path;
     }
+    EXPECT_EQ(c.in_content, failure.in_content) << c.path;
   }
 }
 
@@ -49,10 +51,10 @@ TEST(SnapshotLoadTest, HostsOfOneNameJoinAsInTheTree) {
   std::ifstream in(MERVANE_TESTDATA "/duplicates.cfg");
   environment.WriteFile("c:\\duplicates.cfg",
                         {std::istreambuf_iterator<char>(in), {}});
-  std::string reason;
+  Snapshot::LoadFailure failure;
   const std::shared_ptr<const Snapshot> snapshot =
-      Snapshot::Load(environment.Path("c:\\duplicates.cfg"), &reason);
-  ASSERT_NE(nullptr, snapshot) << reason;
+      Snapshot::Load(environment.Path("c:\\duplicates.cfg"), &failure);
+  ASSERT_NE(nullptr, snapshot) << failure.reason;
   const struct {
     const char* host;
     const char* url;

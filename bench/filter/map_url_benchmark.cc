@@ -116,8 +116,8 @@ class Fixture {
     std::shared_ptr<const Snapshot>& snapshot =
         snapshots_[{hosts, log, patterns}];
     if (snapshot == nullptr) {
-      std::string reason;
-      snapshot = Snapshot::Load(ConfigPath(hosts, log, patterns), &reason);
+      Snapshot::LoadFailure failure;
+      snapshot = Snapshot::Load(ConfigPath(hosts, log, patterns), &failure);
     }
     return snapshot.get();
   }
