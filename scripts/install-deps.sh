@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine: the native
-# toolchain with GoogleTest and Google Benchmark, and the MinGW-w64 cross
-# compilers with Wine for the Windows builds, including the 32-bit Wine
-# (wine32, from the i386 architecture, which is enabled for it) that runs the
-# 32-bit tests; that part takes about a minute here. Installs only what is
-# missing.
+# toolchains (GCC and Clang) with GoogleTest and Google Benchmark, and the
+# MinGW-w64 cross compilers with Wine for the Windows builds, including the
+# 32-bit Wine (wine32, from the i386 architecture, which is enabled for it)
+# that runs the 32-bit tests; that part takes about a minute here. Installs
+# only what is missing.
 #
 # Usage: install-deps.sh [native|deb|windows]
 #   native:  only what the Linux build needs
@@ -13,7 +13,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make clang-format
+  cmake ninja-build g++ clang make clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   apache2 apache2-dev apache2-utils curl
 )
