@@ -23,11 +23,10 @@ TEST(SnapshotLoadTest, RefusedFilesSayWhy) {
     const char* path;
     bool loaded;
     const char* reason;  // null: the system's text for a missing file
-    bool in_content;
   } cases[] = {
-      {"c:\\good.cfg", true, "", false},
-      {"c:\\missing.cfg", false, nullptr, false},
-      {"c:\\deep.cfg", false, "nested deeper than 64 sections", true},
+      {"c:\\good.cfg", true, ""},
+      {"c:\\missing.cfg", false, nullptr},
+      {"c:\\deep.cfg", false, "nested deeper than 64 sections"},
   };
   for (const auto& c : cases) {
     Snapshot::LoadFailure failure;
@@ -39,7 +38,6 @@ TEST(SnapshotLoadTest, RefusedFilesSayWhy) {
     } else {
       EXPECT_FALSE(failure.reason.empty()) << c.path;
     }
-    EXPECT_EQ(c.in_content, failure.in_content) << c.path;
   }
 }
 
