@@ -39,13 +39,8 @@ bool HostKeyCandidates::Next() {
       }
       [[fallthrough]];
     case Stage::kFirstWildcard:
-      // Counted only now: most requests are served by their exact key.
-      if (name_length_ > next_label_) {
-        name_dots_ =
-            std::count(exact_ + next_label_, exact_ + name_length_, '.');
-      }
-      suffix_dots_ =
-          std::count(port_suffix_, port_suffix_ + suffix_length_, '.');
+      // Only now: most requests are served by their exact key.
+      SkipLabelsOfNoWildcard();
       stage_ = Stage::kWildcards;
       [[fallthrough]];
     case Stage::kWildcards:
@@ -63,6 +58,23 @@ bool HostKeyCandidates::Next() {
       break;
   }
   return false;
+}
+
+void HostKeyCandidates::SkipLabelsOfNoWildcard() {
+  suffix_dots_ = std::count(port_suffix_, port_suffix_ + suffix_length_, '.');
+  const size_t most = wildcards_.Most();
+  // From the end, so that the labels of a long name that no wildcard has
+  // that many of are passed over unread.
+  size_t at = name_length_;
+  while (at > next_label_) {
+    if (exact_[--at] != '.') continue;
+    if (most < WildcardLabels::kLastCount &&
+        name_dots_ + 1 + suffix_dots_ > most) {
+      next_label_ = at + 1;
+      return;
+    }
+    ++name_dots_;
+  }
 }
 
 bool HostKeyCandidates::NextWildcard() {

@@ -61,6 +61,9 @@ class HostKeyCandidates {
  private:
   enum class Stage { kExact, kFirstWildcard, kWildcards, kDefault, kDone };
 
+  // Moves next_label_ past the dots whose wildcard keys hold more dots
+  // than any count of wildcards_, and counts the name's dots after it.
+  void SkipLabelsOfNoWildcard();
   // Moves key() to the next wildcard key that fits and has a count of
   // wildcards_; false when there is none left.
   bool NextWildcard();

@@ -40,6 +40,20 @@ struct WildcardLabels {
     const size_t bit = BitOf(dots);
     return (bits[bit / 64] >> (bit % 64) & 1) != 0;
   }
+  // The largest count held; kLastCount stands for any larger one too, 0
+  // when none is held.
+  size_t Most() const {
+    const bool high = bits[1] != 0;
+    uint64_t word = high ? bits[1] : bits[0];
+    size_t bit = high ? 64 : 0;
+    for (size_t shift = 32; shift > 0; shift /= 2) {
+      if ((word >> shift) != 0) {
+        word >>= shift;
+        bit += shift;
+      }
+    }
+    return bit;
+  }
   static size_t BitOf(size_t dots) { return std::min(dots, kLastCount); }
 
   uint64_t bits[2];  // count n: bit n % 64 of bits[n / 64]

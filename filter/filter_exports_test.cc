@@ -269,7 +269,7 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
        "d:\\www\\parking8080\\a.htm"},
       {"10.0.2.1", "8080", long_shop.c_str(), "/a.htm",
        "d:\\www\\example8080\\a.htm"},
-      {"10.0.2.1", "80", deep.c_str(), "/a.htm", "d:\\www\\deep\\a.htm"},
+      {"10.0.2.4", "80", deep.c_str(), "/a.htm", "d:\\www\\deep\\a.htm"},
       // A name with a '*' is served as any other name, never by an entry
       // that spells it.
       {"10.0.2.1", "80", "a*.example.com", "/a.htm", "d:\\www\\example\\a.htm"},
