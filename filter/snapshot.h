@@ -81,7 +81,8 @@ class Snapshot {
     uint32_t scheme_b_root;
     bool disabled;      // "Disable", read as an int, is 1
     bool has_patterns;  // a wildcard or default host is among its hosts
-    // The label counts of its wildcard hosts' names.
+    // The label counts of its wildcard hosts' names, each added whole
+    // (port included) as the file spells it; none without a wildcard.
     WildcardLabels wildcard_labels;
   };
   // What the mapping reads of a virtual host. Its folder exceptions are
