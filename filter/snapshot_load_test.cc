@@ -1,5 +1,5 @@
-// Loading a snapshot: files that cannot be loaded say why, and hosts read
-// one by one map as the whole tree would.
+// Loading a snapshot: hosts read one by one map as the whole tree would.
+// Why a file is refused is tested with the filter's reloads.
 
 #include <cstring>
 #include <fstream>
@@ -12,34 +12,6 @@
 
 namespace mervane {
 namespace {
-
-TEST(SnapshotLoadTest, RefusedFilesSayWhy) {
-  TestEnvironment environment;
-  std::string deep;
-  for (int level = 0; level < 65; ++level) deep += "{ s:\n";
-  environment.WriteFile("c:\\deep.cfg", deep);
-  environment.WriteFile("c:\\good.cfg", "{ 10.0.0.5:\n} 10.0.0.5;\n");
-  const struct {
-    const char* path;
-    bool loaded;
-    const char* reason;  // null: the system's text for a missing file
-  } cases[] = {
-      {"c:\\good.cfg", true, ""},
-      {"c:\\missing.cfg", false, nullptr},
-      {"c:\\deep.cfg", false, "nested deeper than 64 sections"},
-  };
-  for (const auto& c : cases) {
-    Snapshot::LoadFailure failure;
-    const bool loaded =
-        Snapshot::Load(environment.Path(c.path), &failure) != nullptr;
-    EXPECT_EQ(c.loaded, loaded) << c.path;
-    if (c.reason != nullptr) {
-      EXPECT_EQ(c.reason, failure.reason) << c.path;
-    } else {
-      EXPECT_FALSE(failure.reason.empty()) << c.path;
-    }
-  }
-}
 
 // Regression: hosts handed over as they were read lost the lines of a later
 // section whose name differs only in case, which the tree joins to the
