@@ -74,7 +74,10 @@ ConfigTextFile::ConfigTextFile(const char* path, int mode)
   // would refuse every later save on Windows.
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
       platform::OpenFile(path, "rt"), std::fclose);
-  if (file == nullptr) return;
+  if (file == nullptr) {
+    read_failure_ = platform::LastErrorText();
+    return;
+  }
   // Read straight into the buffer: the filter reloads on a request thread,
   // whose stack is small.
   size_t size = 0;
@@ -88,6 +91,7 @@ ConfigTextFile::ConfigTextFile(const char* path, int mode)
   input_ = text_;
   // A file that could not be read whole is not loaded at all.
   open_ = std::ferror(file.get()) == 0;
+  if (!open_) read_failure_ = platform::LastErrorText();
 }
 
 ConfigTextFile::ConfigTextFile(std::string_view text, size_t position,

@@ -69,6 +69,9 @@ class ConfigTextFile : public ConfigStream {
   int Close();
 
   int IsOpen() const override { return open_ ? 1 : 0; }
+  // Why a reading stream is not open: the system's text for the open or
+  // the read that failed, taken as it failed. Empty otherwise.
+  const std::string& ReadFailure() const { return read_failure_; }
   // True when reading stopped at a section nested too deep.
   bool Failed() const { return too_deep_; }
   // The text being read, where its next line starts, and how many sections
@@ -173,6 +176,7 @@ class ConfigTextFile : public ConfigStream {
   bool open_ = false;
   bool write_failed_ = false;
   bool too_deep_ = false;
+  std::string read_failure_;
   std::string output_;  // written but not yet handed to file_
   size_t written_ = 0;  // bytes written so far
 

@@ -227,6 +227,12 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
   // two characters: no wildcard key outgrows it.
   std::string dotted;
   while (dotted.size() < 250) dotted += ".a";
+  // Too long for an exact key on port 8080, not for a wildcard or default
+  // one; and a wildcard of as many labels as a name can have.
+  const std::string long_name(251, 'h');
+  const std::string long_shop = std::string(243, 'h') + ".example.com";
+  std::string deep = "x";
+  while (deep.size() < 255) deep += ".a";
   ExpectMappings({
       // An exact entry wins, whatever the letter case.
       {"10.0.2.1", "80", "www.example.com", "/a.htm", "d:\\www\\www\\a.htm"},
@@ -258,6 +264,12 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
       {"10.0.2.1", "8081", "blog.example.com", "/a.htm", kUnchanged},
       {"10.0.2.1", "8080", dotted.c_str(), "/a.htm",
        "d:\\www\\parking8080\\a.htm"},
+      // Regression: a name too long for its exact key tried no key at all.
+      {"10.0.2.1", "8080", long_name.c_str(), "/a.htm",
+       "d:\\www\\parking8080\\a.htm"},
+      {"10.0.2.1", "8080", long_shop.c_str(), "/a.htm",
+       "d:\\www\\example8080\\a.htm"},
+      {"10.0.2.4", "80", deep.c_str(), "/a.htm", "d:\\www\\deep\\a.htm"},
       // A name with a '*' is served as any other name, never by an entry
       // that spells it.
       {"10.0.2.1", "80", "a*.example.com", "/a.htm", "d:\\www\\example\\a.htm"},

@@ -199,11 +199,11 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                                     sizeof host_name)) {
     return kPass;
   }
-  HostKeyCandidates keys(host_name, port);
-  if (!keys.fits()) return kPass;
+  HostKeyCandidates keys(host_name, port, ip_record.wildcard_labels,
+                         ip_record.has_patterns);
   log->Write("     Full URL: '%s%s'", keys.exact_key(), record->pszURL);
-  const auto* host = hosts_.Find(arena_.data(), ip_entry->name, keys.key());
-  while (host == nullptr && ip_record.has_patterns && keys.Next()) {
+  const NameTable<HostRecord>::Entry* host = nullptr;
+  while (host == nullptr && keys.Next()) {
     host = hosts_.Find(arena_.data(), ip_entry->name, keys.key());
   }
   if (host == nullptr) {

@@ -1,5 +1,6 @@
 #include "filter/mapping_filter.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -67,16 +68,16 @@ bool MappingFilter::Refresh(uint64_t now) {
   platform::FileStamp stamp;
   // Taken before the read: a save during the read is a change next time.
   const bool exists = platform::QueryFileStamp(next.path.c_str(), &stamp);
-  if (!path_changed && (!exists || (next.has_stamp && stamp == next.stamp))) {
-    return false;
-  }
+  const bool changed =
+      path_changed || (exists && !(next.has_stamp && stamp == next.stamp));
+  const bool retry_due = exists && next.retry_at != 0 && now >= next.retry_at;
+  if (!changed && !retry_due) return false;
   next.has_stamp = exists;
   next.stamp = stamp;
-  std::shared_ptr<const Snapshot> loaded;
+  next.retry_at = 0;
   if (exists) {
     hooks_.before_read();
-    loaded = Load(next.path);
-    if (loaded != nullptr) next.snapshot = std::move(loaded);
+    Load(changed, now, &next);
   }
   const bool replaced =
       next.snapshot != (current != nullptr ? current->snapshot : nullptr);
@@ -95,16 +96,28 @@ bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
   return true;
 }
 
-std::shared_ptr<const Snapshot> MappingFilter::Load(
-    const std::string& path) const {
-  std::string reason;
+void MappingFilter::Load(bool new_stamp, uint64_t now, State* next) const {
+  Snapshot::LoadFailure failure;
   std::shared_ptr<const Snapshot> loaded;
   try {
-    loaded = Snapshot::Load(path, &reason);
+    loaded = Snapshot::Load(next->path, &failure);
   } catch (const std::bad_alloc&) {
-    reason = "out of memory";
+    failure = {"out of memory", false};
   }
-  if (loaded != nullptr) return loaded;
+  if (loaded != nullptr) {
+    next->snapshot = std::move(loaded);
+    return;
+  }
+  if (new_stamp) ReportFailure(next->path, failure.reason);
+  if (failure.in_content) return;
+  next->retry_delay =
+      new_stamp ? kFirstRetryMilliseconds
+                : std::min(2 * next->retry_delay, kLastRetryMilliseconds);
+  next->retry_at = now + next->retry_delay;
+}
+
+void MappingFilter::ReportFailure(const std::string& path,
+                                  const std::string& reason) const {
   try {
     const std::string line = "the configuration file " + path +
                              " was not loaded (" + reason +
@@ -113,7 +126,6 @@ std::shared_ptr<const Snapshot> MappingFilter::Load(
   } catch (const std::bad_alloc&) {
     hooks_.report("a configuration file was not loaded (out of memory)");
   }
-  return nullptr;
 }
 
 std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()

@@ -10,17 +10,22 @@
 namespace mervane {
 
 std::shared_ptr<const Snapshot> Snapshot::Load(const std::string& path,
-                                               std::string* reason) {
+                                               LoadFailure* failure) {
   std::shared_ptr<const Snapshot> snapshot;
   try {
     ConfigTextFile file(path.c_str(), ConfigTextFile::kRead);
-    if (file.IsOpen()) {
-      snapshot = Builder::Build(&file, reason);
+    if (!file.IsOpen()) {
+      // The system's text as the open or read failed: read a second time,
+      // the file may open, or be another version.
+      failure->reason = file.ReadFailure();
+      if (failure->reason.empty()) failure->reason = "the file cannot be read";
     } else {
-      *reason = platform::LastErrorText();
+      // The builder refuses only for what the text holds.
+      snapshot = Builder::Build(&file, &failure->reason);
+      failure->in_content = snapshot == nullptr;
     }
   } catch (const std::bad_alloc&) {
-    *reason = "out of memory";
+    *failure = {"out of memory", false};
     snapshot.reset();
   }
   // The freed blocks of what the reading held would otherwise stay with

@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "config/wildcard_labels.h"
 #include "filter/mapped_site.h"
 #include "filter/mapping_log.h"
 #include "filter/name_table.h"
@@ -43,11 +44,21 @@ class Snapshot {
   // Reads a configuration text into a snapshot (snapshot_builder.h).
   class Builder;
 
+  // Why a file could not be loaded.
+  struct LoadFailure {
+    std::string reason;  // for people: the system's text, or the content's
+    // True when the file's content refused it (nested too deep, too much
+    // text), so that only another version of the file can load. Otherwise
+    // the system failed the read (the open or a read, memory), and the same
+    // file may load when read again.
+    bool in_content = false;
+  };
+
   // Reads the configuration file at path (in Windows or native form) and
-  // builds its snapshot. Returns null, with the reason in *reason, when the
-  // file cannot be read whole.
+  // builds its snapshot. Returns null, with *failure filled, when the file
+  // cannot be read whole.
   static std::shared_ptr<const Snapshot> Load(const std::string& path,
-                                              std::string* reason);
+                                              LoadFailure* failure);
 
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
@@ -73,6 +84,9 @@ class Snapshot {
     uint32_t scheme_b_root;
     bool disabled;      // "Disable", read as an int, is 1
     bool has_patterns;  // a wildcard or default host is among its hosts
+    // The label counts of its wildcard hosts' names, each added whole
+    // (port included) as the file spells it; none without a wildcard.
+    WildcardLabels wildcard_labels;
   };
   // What the mapping reads of a virtual host. Its folder exceptions are
   // found in the scope of its name's offset.

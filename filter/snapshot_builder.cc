@@ -226,7 +226,10 @@ void Snapshot::Builder::PutHost(uint32_t ip_scope, uint32_t key,
   // not even a host name that spells it finds it.
   const HostPattern pattern = HostPatternOf(snapshot_->Text(key));
   if (pattern == HostPattern::kInvalid) return;
-  if (pattern != HostPattern::kExact) ips_with_patterns_.insert(ip_scope);
+  if (pattern != HostPattern::kExact) {
+    WildcardLabels& labels = patterns_by_ip_[ip_scope];
+    if (pattern == HostPattern::kWildcard) labels.Add(snapshot_->Text(key));
+  }
   HostRecord record;
   record.user_dir = Append(TextOf(*host.GetArray(schema::kUserDir)));
   const char* scheme = TextOf(*host.GetArray(schema::kMapScheme));
@@ -249,12 +252,15 @@ std::shared_ptr<Snapshot> Snapshot::Builder::Finish(const ConfigSection& root) {
   ForEachIp(root, [&](const ConfigSection& ip) {
     const uint32_t scope = IpScope(ip);
     const ConfigSection& main = *ip.GetSection(schema::kMain);
+    const auto patterns = patterns_by_ip_.find(scope);
     const IpRecord record = {
         Append(TextOf(*main.GetArray(schema::kLog))),
         Append(TextOf(*main.GetArray(schema::kWebRoot))),
         Append(TextOf(*main.GetArray(schema::kSchemeBRootDir))),
         main.GetArray(schema::kDisable)->FirstInt() == 1,
-        ips_with_patterns_.count(scope) != 0};
+        patterns != patterns_by_ip_.end(),
+        patterns != patterns_by_ip_.end() ? patterns->second
+                                          : WildcardLabels{}};
     snapshot.ips_.Insert(snapshot.arena_, 0, scope, record);
     common_by_ip.emplace(
         scope, AddCommonPaths(*main.GetSection(schema::kCommonPaths)));

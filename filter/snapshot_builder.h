@@ -25,7 +25,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "config/config_section.h"
@@ -112,7 +111,9 @@ class Snapshot::Builder {
   };
   std::unordered_map<uint32_t, Joined> joined_;  // by the name's offset
   std::unordered_map<const ConfigSection*, uint32_t> ip_scopes_;
-  std::unordered_set<uint32_t> ips_with_patterns_;
+  // The IPs with a wildcard or default host, by scope, and the label counts
+  // of their wildcards.
+  std::unordered_map<uint32_t, WildcardLabels> patterns_by_ip_;
   bool too_large_ = false;
 };
 

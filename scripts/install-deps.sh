@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine: the native
-# toolchain with GoogleTest and Google Benchmark, and the MinGW-w64 cross
-# compilers with Wine for the Windows builds, including the 32-bit Wine
-# (wine32, from the i386 architecture, which is enabled for it) that runs the
-# 32-bit tests; that part takes about a minute here. Installs only what is
-# missing. PHP-FPM, which the PHP end-to-end test starts on sockets of its
-# own, is installed without starting Debian's php8.2-fpm service.
+# toolchains (GCC and Clang) with GoogleTest and Google Benchmark, and the
+# MinGW-w64 cross compilers with Wine for the Windows builds, including the
+# 32-bit Wine (wine32, from the i386 architecture, which is enabled for it)
+# that runs the 32-bit tests; that part takes about a minute here. Installs
+# only what is missing. PHP-FPM, which the PHP end-to-end test starts on
+# sockets of its own, is installed without starting Debian's php8.2-fpm
+# service.
 #
 # Usage: install-deps.sh [native|deb|windows]
 #   native:  only what the Linux build needs
