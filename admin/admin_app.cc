@@ -79,6 +79,12 @@ AdminApp::AdminApp() {
     return;
   }
   config_root_ = std::make_unique<ConfigFile>(path.get());
+}
+
+AdminApp::~AdminApp() = default;
+
+void AdminApp::LoadConfiguration() {
+  if (config_root_ == nullptr) return;
   if (!config_root_->Load() && !CreateMissingFile()) {
     init_error_ = 2;
     return;
@@ -86,16 +92,16 @@ AdminApp::AdminApp() {
   loaded_ = true;
 }
 
-AdminApp::~AdminApp() = default;
-
 bool AdminApp::CreateMissingFile() {
   // Only a missing file is created: one that exists but cannot be read
   // (locked, no permission, nested too deep) must not be replaced by an
   // empty one. Under the lock, so that the new file cannot replace one
   // that another request is saving.
-  ConfigFileLock lock(config_root_->Name());
-  return lock.Held() && !ConfigFileExists() &&
-         config_root_->Save(nullptr, IndexWritingSteps(config_root_->Name()));
+  if (lock_ == nullptr) {
+    lock_ = std::make_unique<ConfigFileLock>(config_root_->Name());
+  }
+  std::string problem;
+  return lock_->Held() && !ConfigFileExists() && WriteFile(&problem);
 }
 
 bool AdminApp::ConfigFileExists() const {
@@ -115,35 +121,36 @@ void AdminApp::HandleAction(const char* action, const CgiVariableSet& post,
                             const CgiVariableSet& query,
                             const CgiVariableSet& /*cookies*/) {
   const Handler& handler = FindHandler(action);
+  // Only this program's own forms change anything: a link or an image on
+  // another site would otherwise act in the administrator's name.
+  const bool allowed = handler.action == nullptr ||
+                       MayChangeState(RequestSourceFromEnvironment());
+  // A change works on the file as it is once no other request is between
+  // its load and its save: its lock is held from before the one load of
+  // the request to the end of the process.
+  if (allowed && handler.action != nullptr && handler.needs_configuration &&
+      config_root_ != nullptr) {
+    lock_ = std::make_unique<ConfigFileLock>(config_root_->Name());
+  }
+  LoadConfiguration();
   // The default page is the registry page the error text sends the user to,
   // so it alone comes without the error text.
   if (!loaded_ && &handler != &kDefaultPage) PrintErrorPage(init_error_);
-  bool runs = loaded_ || !handler.needs_configuration;
+  const bool runs = loaded_ || !handler.needs_configuration;
   if (handler.action != nullptr) {
-    message_ = RunAction(handler, runs, post, query);
+    message_ = ActionOutcome(handler, allowed, runs, post, query);
   } else if (runs) {
     (this->*handler.page)(post, query);
   }
   PrintMessage();
 }
 
-std::string AdminApp::RunAction(const Handler& handler, bool runs,
-                                const CgiVariableSet& post,
-                                const CgiVariableSet& query) {
-  // Only this program's own forms change anything: a link or an image on
-  // another site would otherwise act in the administrator's name.
-  if (!MayChangeState(RequestSourceFromEnvironment())) {
-    return messages::kChangeRefused;
-  }
+std::string AdminApp::ActionOutcome(const Handler& handler, bool allowed,
+                                    bool runs, const CgiVariableSet& post,
+                                    const CgiVariableSet& query) {
+  if (!allowed) return messages::kChangeRefused;
   if (!runs) return messages::kInitFailure;
-  if (!handler.needs_configuration) return (this->*handler.action)(post, query);
-  // The tree loaded at start-up may already be stale: the action works on
-  // the file as it is once no other request is between its load and save.
-  ConfigFileLock lock(config_root_->Name());
-  if (!lock.Held()) return Failed(lock.Failure());
-  auto fresh = std::make_unique<ConfigFile>(config_root_->Name());
-  if (!fresh->Load() && ConfigFileExists()) return messages::kInitFailure;
-  config_root_ = std::move(fresh);
+  if (lock_ != nullptr && !lock_->Held()) return Failed(lock_->Failure());
   return (this->*handler.action)(post, query);
 }
 
@@ -196,13 +203,16 @@ void AdminApp::PrintMessage() {
   if (loaded_) std::fprintf(out(), "%s", message_.c_str());
 }
 
-const char* AdminApp::Saved(const char* outcome) {
-  std::string problem;
+bool AdminApp::WriteFile(std::string* problem) {
   // The index of the new text goes in place first: a server never maps one
   // that does not belong to the text on disk.
-  if (!config_root_->Save(&problem, IndexWritingSteps(config_root_->Name()))) {
-    return Failed(problem);
-  }
+  return config_root_->Save(problem, IndexWritingSteps(config_root_->Name())) !=
+         0;
+}
+
+const char* AdminApp::Saved(const char* outcome) {
+  std::string problem;
+  if (!WriteFile(&problem)) return Failed(problem);
   if (problem.empty()) return outcome;
   return WithProblem(std::string(outcome) + " " + messages::kSavedNotFlushed,
                      problem);

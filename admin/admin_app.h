@@ -1,7 +1,8 @@
 // AdminApp: the application object of mervanecfg, the CGI program that
 // administers the configuration file through HTML forms. The one object is
 // static: its constructor, run during static initialisation, finds the file
-// through the registry and loads it. For each request it writes the page
+// through the registry; the request loads it once, under the writers' lock
+// when the request may change it. For each request it writes the page
 // frame and menu, runs the page or form action that the request's action
 // name selects, shows the action's outcome message and closes the frame.
 //
@@ -27,6 +28,7 @@
 #include "admin/html_writer.h"
 #include "cgi/cgi_app.h"
 #include "cgi/cgi_variable.h"
+#include "config/config_file_lock.h"
 #include "config/config_section.h"
 #include "config/ip_address.h"
 
@@ -45,10 +47,11 @@ inline std::string IpField(const CgiVariableSet& set, const char* name) {
 
 class AdminApp : public CgiApp {
  public:
-  // Reads the configuration file's path from the registry and loads the
-  // file, creating it empty when it does not exist. Every page then shows
-  // the error text of init_error_: 1 when the registry gave no path, 2 when
-  // the file could neither be loaded nor created.
+  // Reads the configuration file's path from the registry. The request
+  // loads the file once, in HandleAction, creating it empty when it does
+  // not exist. Every page then shows the error text of init_error_: 1 when
+  // the registry gave no path, 2 when the file could neither be loaded nor
+  // created.
   AdminApp();
   // Destroys the tree without saving it.
   ~AdminApp() override;
@@ -97,12 +100,18 @@ class AdminApp : public CgiApp {
   // The handler named action, or kDefaultPage.
   static const Handler& FindHandler(const char* action);
   // The outcome of a form action: a refusal for a request that may not
-  // change anything, else what the action (when it runs) returns. An action
-  // on the configuration runs under its ConfigFileLock, on the file loaded
-  // anew.
-  std::string RunAction(const Handler& handler, bool runs,
-                        const CgiVariableSet& post,
-                        const CgiVariableSet& query);
+  // change anything (not `allowed`), or that cannot run, or whose lock
+  // failed; else what the action returns.
+  std::string ActionOutcome(const Handler& handler, bool allowed, bool runs,
+                            const CgiVariableSet& post,
+                            const CgiVariableSet& query);
+  // Loads the configuration, the one load of the request, creating the file
+  // empty when it does not exist; sets loaded_, or init_error_ to 2.
+  void LoadConfiguration();
+  // The one place the program writes the configuration (a change, or the
+  // empty file it creates), always under lock_, taken before the request's
+  // load: ConfigSection::Save, *problem as Save gives it.
+  bool WriteFile(std::string* problem);
   // The save-failure text followed by the problem; valid until the next
   // call.
   const char* Failed(const std::string& problem);
@@ -111,8 +120,9 @@ class AdminApp : public CgiApp {
 
   // Whether the configuration file exists; it is created only when not.
   bool ConfigFileExists() const;
-  // Creates the configuration file, empty, when it does not exist; false
-  // when it exists or cannot be created.
+  // Creates the configuration file, empty, when it does not exist, under
+  // lock_ (taken when the request holds none yet); false when it exists or
+  // cannot be created.
   bool CreateMissingFile();
 
   // The IP-selection page every per-IP menu entry passes.
@@ -156,6 +166,9 @@ class AdminApp : public CgiApp {
 
   bool loaded_ = false;
   std::unique_ptr<ConfigFile> config_root_;
+  // The writers' lock, held from the load of a request that changes the
+  // file (or creates it) to the end of the process.
+  std::unique_ptr<ConfigFileLock> lock_;
   int init_error_ = 0;
   std::string message_;
   std::string failure_;

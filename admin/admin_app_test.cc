@@ -1,8 +1,10 @@
 // The real mervanecfg: every page against its expected file, the start-up
-// failures, hostile values escaped, two administrators at once, a failed save.
+// failures, hostile values escaped, two administrators at once, one read of
+// the file per request, a failed save.
 
 #include "admin/admin_app.h"
 
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,6 +144,43 @@ TEST(AdminAppTest, TwoAdministratorsAtOnceKeepEveryChange) {
   }
   const std::string saved = installation.ReadConfig();
   EXPECT_EQ(100, std::count(saved.begin(), saved.end(), '~'));
+}
+
+// How often the file at path was opened while run ran, as the kernel tells
+// (inotify; open and close alternate, so no two events merge).
+template <typename Run>
+int OpensDuring(const std::string& path, Run run) {
+  const int events = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  EXPECT_LE(
+      0, inotify_add_watch(events, path.c_str(), IN_OPEN | IN_CLOSE_NOWRITE));
+  run();
+  int opens = 0;
+  alignas(inotify_event) char buffer[4096];
+  ssize_t size;
+  while ((size = read(events, buffer, sizeof buffer)) > 0) {
+    for (char* at = buffer; at < buffer + size;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(at);
+      opens += (event->mask & IN_OPEN) != 0;
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  close(events);
+  return opens;
+}
+
+// Regression: an action read the whole file at start-up and again under the
+// lock (at 100,000 hosts, 0.3 s and 84 MB each time).
+TEST(AdminAppTest, EachRequestReadsTheFileOnce) {
+  const std::pair<std::string, std::string> kRequests[] = {
+      {"Action=ListIPs", ""},
+      {"Action=DoAddIP", "newIP=10.0.0.7"},
+  };
+  for (const auto& [query, body] : kRequests) {
+    TestInstallation installation(Golden("small.cfg"));
+    EXPECT_EQ(1, OpensDuring(installation.Drive() + "/mervane.cfg",
+                             [&] { installation.Content(query, body); }))
+        << query << " " << body;
+  }
 }
 
 // Regression: a failed save said only "Error saving CFG file.".

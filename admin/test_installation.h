@@ -71,7 +71,9 @@ class TestInstallation {
                            "MERVANE_DRIVES=" + root_.File("drives")});
     std::string response = Run(env, body);
     std::string head =
-        "Content-Type: text/html\n\n" + Golden("frame_begin.html");
+        "X-Frame-Options: DENY\nContent-Security-Policy: frame-ancestors "
+        "'none'\nContent-Type: text/html\n\n" +
+        Golden("frame_begin.html");
     std::string tail = Golden("frame_end.html");
     if (response.size() < head.size() + tail.size() ||
         response.compare(0, head.size(), head) != 0 ||
@@ -89,7 +91,6 @@ class TestInstallation {
         "Configuration File");
   }
 
-  // Runs mervanecfg with env, input on standard input; returns its output.
   std::string Run(std::vector<std::string> env, const std::string& input) {
     // Named per process: tests run requests from several processes at once.
     const std::string io = root_.File("io" + std::to_string(getpid()));

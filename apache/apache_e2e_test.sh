@@ -131,6 +131,8 @@ test_admin() {
   site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
   expect "no password" 401 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/mervane-admin/mervanecfg")"
   expect "not under a hosted name" 404 "$(curl -s -o /dev/null -w '%{http_code}' -H 'Host: gamma' "$base/mervane-admin/mervanecfg")"
+  expect "never in another site's frame" 2 "$(admin ListIPs -- -D - -o /dev/null |
+    grep -c -e '^X-Frame-Options: DENY' -e "^Content-Security-Policy: frame-ancestors 'none'")"
   expect "only the program on its port" 403 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/index.htm")"
   expect "a change sent to another host name" 1 \
     "$(admin DoAddIP newIP=127.0.0.1 -- -H 'Host: gamma' | grep -c "Changes are accepted only from the forms")"
@@ -286,6 +288,135 @@ test_shared() {
         "$(address=$ip fetch "h$n-${ip##*.}" /)"
     done
   done
+}
+
+# PHP-FPM behind Apache as the README's "PHP sites" sets it up: the
+# package's mervane-php.conf, a pool for each tenant's UserDir under the
+# tenant's own user (two throw-away users, when run as root), and a pool of
+# Apache's user for the server's own site, whose handler the snippet must
+# win over. Each row: what info.php (or the CGI program) sees, with the
+# drives' folder left out of paths; the last field says whether it could
+# read the file named by ?read=.
+test_php() {
+  command -v php-fpm8.2 >/dev/null || { echo "SKIP: php-fpm8.2 is not installed"; exit 77; }
+  local cfg=$site/drives/c/mervane/mervane.cfg d=$site/drives/d www
+  local host url expected
+  www=$(site_user)
+  php=$site/php tenant_a=$www tenant_b=$www
+  if [ "$(id -u)" -eq 0 ]; then
+    tenant_a=mervane-php-a-$$ tenant_b=mervane-php-b-$$
+    trap 'php_stop; userdel "$tenant_a" 2>/dev/null; userdel "$tenant_b" 2>/dev/null; site_stop' EXIT
+    useradd --system --no-create-home --shell /usr/sbin/nologin "$tenant_a"
+    useradd --system --no-create-home --shell /usr/sbin/nologin "$tenant_b"
+  else
+    echo "NOTE: not root; every pool runs as $www, so only open_basedir keeps tenants apart"
+    trap 'php_stop; site_stop' EXIT
+  fi
+  site_example "$port"
+  sed -i -e "s/{ VIRTUAL_HOSTS:/&\n{ *.example.com|$port:\n(string)UserDir=example\n(string)MapScheme=SchemeA\n} *.example.com|$port;\n{ *|$port:\n(string)UserDir=parking\n(string)MapScheme=SchemeA\n} *|$port;\n{ full|$port:\n(string)UserDir=d:\\\\www\\\\alpha\n(string)MapScheme=SchemeA\n} full|$port;/" \
+    -e 's/(string)cgi-bin=.*/&\n(string)tools=d:\\www\\tools/' "$cfg"
+  local script='<?php
+$v = [];
+foreach (["DOCUMENT_ROOT", "CONTEXT_PREFIX", "CONTEXT_DOCUMENT_ROOT", "SCRIPT_NAME",
+          "PATH_INFO", "SCRIPT_FILENAME", "MERVANE_ENTRY"] as $n) { $v[] = $_SERVER[$n] ?? "-"; }
+$v[] = posix_getpwuid(posix_geteuid())["name"];
+if (isset($_GET["read"])) { $v[] = @file_get_contents($_GET["read"]) === false ? "denied" : "read"; }
+echo str_replace("'"$site/drives/"'", "", implode("|", $v)), "\n";'
+  # php_files OWNER FOLDER...: info.php in each folder, the folders the
+  # owner's, which Apache's group may read for the static files.
+  php_files() {
+    local owner=$1 f
+    shift
+    for f in "$@"; do
+      mkdir -p "$f"
+      printf '%s\n' "$script" >"$f/info.php"
+      chown -R "$owner:$(id -gn "$www")" "$f"
+      chmod -R u=rwX,g=rX,o= "$f"
+    done
+  }
+  php_files "$tenant_a" "$d/www/alpha/new" "$d/shared/docs" "$d/www/example"
+  php_files "$tenant_b" "$d/www/users/beta" "$d/www/app/beta" "$d/www/parking"
+  php_files "$www" "$d/www/tools" "$site/drives/c/inetpub/wwwroot"
+  php_files "$tenant_a" "$d/www/alpha"
+  chmod -R o+rX "$d/www/tools"  # a common path serves every tenant
+  cp -p "$d/www/alpha/info.php" "$d/www/alpha/index.php"
+  cp -p "$d/www/users/beta/info.php" "$d/www/users/beta/index.php"
+  cp -p "$d/www/users/beta/info.php" "$d/www/users/beta/secret.txt"
+  site_file 'd:\www\cgi-bin\env.exe' "#!/bin/sh
+printf 'Content-Type: text/plain\\n\\n%s|%s|%s\\n' \"\$DOCUMENT_ROOT\" \"\$CONTEXT_PREFIX\" \"\$CONTEXT_DOCUMENT_ROOT\" |
+  sed 's#$site/drives/##g'"
+  chmod 755 "$d/www/cgi-bin/env.exe"
+  php_start "$tenant_a" alpha "$d/www/alpha/:$d/shared/docs/:$d/www/tools/" \
+    "$tenant_a" example "$d/www/example/" \
+    "$tenant_b" beta "$d/www/users/beta/:$d/www/app/beta/" \
+    "$tenant_b" parking "$d/www/parking/" \
+    "$www" main "$site/drives/c/inetpub/wwwroot/"
+  site_conf "warn" "$port" "$other_port"
+  sed -i "s/^DirectoryIndex .*/DirectoryIndex index.php index.htm/" "$site/conf/httpd.conf"
+  {
+    echo "LoadModule proxy_module /usr/lib/apache2/modules/mod_proxy.so"
+    echo "LoadModule proxy_fcgi_module /usr/lib/apache2/modules/mod_proxy_fcgi.so"
+    sed "s#/run/php/#$php/#" "$source_dir/packaging/apache2/mervane-php.conf"
+    # The server's own PHP, after the snippet as conf-enabled orders them.
+    printf '<FilesMatch "\\.php$">\n  SetHandler "proxy:unix:%s|fcgi://localhost"\n</FilesMatch>\n' \
+      "$php/mervane-main.sock"
+  } >>"$site/conf/httpd.conf"
+  site_start
+  admin DoFolderExceptions IP=127.0.0.1 "VHost=alpha|$port" URLsub=new \
+    'mapPath=d:\www\alpha\new' Add=Add >/dev/null
+  while read -r host url expected; do
+    [ -n "$host" ] || continue
+    expect "$host $url" "$expected" "$(fetch "$host" "$url")"
+  done <<EOF
+alpha             /info.php             200 d/www/alpha||d/www/alpha|/info.php|-|d/www/alpha/info.php|alpha|$port|$tenant_a
+alpha             /info.php/extra/path  200 d/www/alpha||d/www/alpha|/info.php|/extra/path|d/www/alpha/info.php|alpha|$port|$tenant_a
+alpha             /                     200 d/www/alpha||d/www/alpha|/index.php|-|d/www/alpha/index.php|alpha|$port|$tenant_a
+alpha             /docs/info.php        200 d/www/alpha|/docs|d/shared/docs|/docs/info.php|-|d/shared/docs/info.php|alpha|$port|$tenant_a
+alpha             /tools/info.php       200 d/www/alpha|/tools|d/www/tools|/tools/info.php|-|d/www/tools/info.php|alpha|$port|$tenant_a
+alpha             /new/info.php         200 d/www/alpha|/new|d/www/alpha/new|/new/info.php|-|d/www/alpha/new/info.php|alpha|$port|$tenant_a
+alpha             /info.php?read=$d/www/alpha/index.php       200 d/www/alpha||d/www/alpha|/info.php|-|d/www/alpha/info.php|alpha|$port|$tenant_a|read
+alpha             /info.php?read=$d/www/users/beta/secret.txt 200 d/www/alpha||d/www/alpha|/info.php|-|d/www/alpha/info.php|alpha|$port|$tenant_a|denied
+beta              /                     200 d/www/users/beta||d/www/users/beta|/index.php|-|d/www/users/beta/index.php|beta|$port|$tenant_b
+beta              /app/info.php         200 d/www/users/beta|/app|d/www/app/beta|/app/info.php|-|d/www/app/beta/info.php|beta|$port|$tenant_b
+blog.example.com  /info.php             200 d/www/example||d/www/example|/info.php|-|d/www/example/info.php|*.example.com|$port|$tenant_a
+gamma             /info.php             200 d/www/parking||d/www/parking|/info.php|-|d/www/parking/info.php|*|$port|$tenant_b
+full              /info.php             403 -
+alpha             /cgi-bin/env.exe      200 d/www/alpha|/cgi-bin|d/www/cgi-bin
+EOF
+  expect "unknown host: the main site" \
+    "200 c/inetpub/wwwroot||c/inetpub/wwwroot|/info.php|-|c/inetpub/wwwroot/info.php|-|$www" \
+    "$(fetch gamma /info.php "$other_port")"
+}
+
+# php_start [USER NAME OPEN_BASEDIR]...: a PHP-FPM of the test's own
+# ($php_pid), one pool NAME for each triple, on $php/mervane-NAME.sock,
+# which only Apache's user may connect to.
+php_start() {
+  mkdir -p "$php"
+  {
+    printf '[global]\npid = %s/fpm.pid\nerror_log = %s/fpm.log\n' "$php" "$php"
+    while [ $# -gt 0 ]; do
+      printf '[%s]\nlisten = %s/mervane-%s.sock\n' "$2" "$php" "$2"
+      [ "$(id -u)" -ne 0 ] || printf 'user = %s\ngroup = %s\nlisten.owner = %s\n' \
+        "$1" "$(id -gn "$1")" "$www"
+      printf 'listen.mode = 0600\npm = ondemand\npm.max_children = 2\n'
+      printf 'php_admin_value[open_basedir] = %s\n' "$3"
+      shift 3
+    done
+  } >"$php/fpm.conf"
+  php-fpm8.2 -F -y "$php/fpm.conf" &
+  php_pid=$!
+  for _ in $(seq 50); do
+    [ -S "$php/mervane-main.sock" ] && return 0
+    sleep 0.1
+  done
+  cat "$php/fpm.log" >&2
+  return 1
+}
+
+php_stop() {
+  [ -z "${php_pid:-}" ] || { kill -TERM "$php_pid"; wait "$php_pid" || true; }
+  php_pid=
 }
 
 site_create "$build_dir"

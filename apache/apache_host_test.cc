@@ -6,6 +6,7 @@
 
 #include "apache/server_path.h"
 #include "apache/server_variables.h"
+#include "apache/site_variables.h"
 
 namespace mervane {
 namespace apache {
@@ -92,6 +93,38 @@ TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
     EXPECT_EQ(c.size_after, size);
     EXPECT_EQ(c.error, error);
     EXPECT_STREQ(c.value, buffer);
+  }
+}
+
+// The filter's report as the request's variables: MERVANE_USERDIR only for a
+// name that cannot leave the folder of the pools' sockets.
+TEST(SiteVariablesTest, NativeFoldersAndOnlySafeUserDirs) {
+  struct Case {
+    const char* user_dir;
+    const char* document_root;
+    const char* context_prefix;
+    const char* context_root;
+    const char* expected;  // user_dir|document_root|prefix|context root
+  } cases[] = {
+      {"alpha", "\\srv\\alpha\\", "", "", "alpha|/srv/alpha||"},
+      {"beta", "\\srv\\users\\beta", "/img", "\\srv\\img\\beta\\",
+       "beta|/srv/users/beta|/img|/srv/img/beta"},
+      {"a-b_c.1", "\\", "", "", "a-b_c.1|/||"},
+      {"d:\\sites\\gamma", "\\sites\\gamma", "", "", "|/sites/gamma||"},
+      {".hidden", "\\srv", "", "", "|/srv||"},
+      {"a/../b", "\\srv", "", "", "|/srv||"},
+      {"\xc3\xa9t\xc3\xa9", "\\srv", "", "", "|/srv||"},
+  };
+  for (const Case& c : cases) {
+    const isapi::SiteReport report = {sizeof report,    "entry",
+                                      c.user_dir,       c.document_root,
+                                      c.context_prefix, c.context_root};
+    const SiteVariables site = SiteVariablesOf(report);
+    EXPECT_EQ("entry", site.entry);
+    EXPECT_EQ(c.expected, site.user_dir + "|" + site.document_root + "|" +
+                              site.context_prefix + "|" +
+                              site.context_document_root)
+        << c.user_dir;
   }
 }
 

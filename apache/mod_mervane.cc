@@ -13,7 +13,10 @@
 // that User, so that the configuration is read and the logs are written as
 // that user, never as root. The translate_name hook runs after mod_alias, so
 // Alias and ScriptAlias URLs are never mapped, and before core's
-// DocumentRoot mapping, which it replaces for the requests it maps.
+// DocumentRoot mapping, which it replaces for the requests it maps. A mapped
+// request gets its host's document root and the variables that name the
+// entry that served it (site_variables.h), which the filter reports through
+// the context's ServerSupportFunction.
 //
 // Thread safety: the library is loaded in child_init, before the child's
 // worker threads start; the hook only reads it and the configuration.
@@ -34,6 +37,7 @@
 #include "apache/filter_library.h"
 #include "apache/server_path.h"
 #include "apache/server_variables.h"
+#include "apache/site_variables.h"
 #include "platform/platform.h"
 
 // After the project's headers: APR defines TRUE and FALSE as macros.
@@ -55,6 +59,7 @@ namespace {
 
 using mervane::apache::FilterLibrary;
 using mervane::apache::RequestVariables;
+using mervane::apache::SiteVariables;
 
 struct ServerConfig {
   int filter = -1;  // -1 when not set in this server
@@ -301,6 +306,8 @@ void LoadLibraryInChild(apr_pool_t*, server_rec* server) {
 struct RequestState {
   request_rec* request;
   const RequestVariables* variables;
+  SiteVariables site;
+  bool site_reported = false;
 };
 
 BOOL WINAPI GetServerVariable(HTTP_FILTER_CONTEXT* context, LPSTR name,
@@ -322,9 +329,23 @@ BOOL WINAPI RefuseHeaders(HTTP_FILTER_CONTEXT*, LPSTR, DWORD) { return FALSE; }
 BOOL WINAPI RefuseWrite(HTTP_FILTER_CONTEXT*, LPVOID, LPDWORD, DWORD) {
   return FALSE;
 }
-BOOL WINAPI RefuseSupport(HTTP_FILTER_CONTEXT*, SF_REQ_TYPE, PVOID, ULONG_PTR,
-                          ULONG_PTR) {
-  return FALSE;
+// Takes the filter's report of what served the request; refuses every
+// other request.
+BOOL WINAPI SupportFunction(HTTP_FILTER_CONTEXT* context, SF_REQ_TYPE type,
+                            PVOID data, ULONG_PTR size, ULONG_PTR) {
+  if (type != mervane::isapi::kReportSite || data == nullptr ||
+      size < sizeof(mervane::isapi::SiteReport)) {
+    return FALSE;
+  }
+  auto* state = static_cast<RequestState*>(context->ServerContext);
+  try {
+    state->site = mervane::apache::SiteVariablesOf(
+        *static_cast<const mervane::isapi::SiteReport*>(data));
+  } catch (...) {  // out of memory: the request keeps the server's root
+    return FALSE;
+  }
+  state->site_reported = true;
+  return TRUE;
 }
 
 HTTP_FILTER_CONTEXT ContextFor(RequestState* state) {
@@ -336,7 +357,7 @@ HTTP_FILTER_CONTEXT ContextFor(RequestState* state) {
   context.AddResponseHeaders = RefuseHeaders;
   context.WriteClient = RefuseWrite;
   context.AllocMem = AllocMem;
-  context.ServerSupportFunction = RefuseSupport;
+  context.ServerSupportFunction = SupportFunction;
   return context;
 }
 
@@ -346,6 +367,21 @@ const char* StatusName(DWORD status) {
   if (status == SF_STATUS_REQ_HANDLED_NOTIFICATION) return "HANDLED";
   if (status == SF_STATUS_REQ_NEXT_NOTIFICATION) return "NEXT";
   return "other";
+}
+
+// Gives the mapped request its host's document root and context and the
+// variables that name its entry.
+void SetSiteVariables(request_rec* r, const SiteVariables& site) {
+  ap_set_document_root(r, apr_pstrdup(r->pool, site.document_root.c_str()));
+  if (!site.context_prefix.empty()) {
+    ap_set_context_info(
+        r, apr_pstrdup(r->pool, site.context_prefix.c_str()),
+        apr_pstrdup(r->pool, site.context_document_root.c_str()));
+  }
+  apr_table_set(r->subprocess_env, "MERVANE_ENTRY", site.entry.c_str());
+  if (!site.user_dir.empty()) {
+    apr_table_set(r->subprocess_env, "MERVANE_USERDIR", site.user_dir.c_str());
+  }
 }
 
 // The filter's answer for the request as a hook result; sets r->filename
@@ -366,7 +402,7 @@ int MapThroughFilter(request_rec* r) {
 
   const RequestVariables variables(
       r->connection->local_ip, r->connection->local_addr->port, r->hostname);
-  RequestState state = {r, &variables};
+  RequestState state = {r, &variables, {}};
   HTTP_FILTER_CONTEXT context = ContextFor(&state);
   HTTP_FILTER_URL_MAP record = {r->uri, buffer, buffer_size};
   const DWORD status = g_filter->MapUrl(&context, &record);
@@ -394,6 +430,7 @@ int MapThroughFilter(request_rec* r) {
     return HTTP_BAD_REQUEST;
   }
   r->filename = apr_pstrmemdup(r->pool, native.data(), native.size());
+  if (state.site_reported) SetSiteVariables(r, state.site);
   return OK;
 }
 

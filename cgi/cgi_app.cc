@@ -34,8 +34,7 @@ int CgiApp::RunApplication(int /*argc*/, char** /*argv*/, char** /*envp*/,
                            const CgiVariableSet& post,
                            const CgiVariableSet& query,
                            const CgiVariableSet& cookies) {
-  // Line feeds only: the header ends with an empty line.
-  std::fprintf(out_, "Content-Type: %s\n\n", content_type_.c_str());
+  WriteHeader();
   BeginPage(post, query, cookies);
   Dispatch(post, query, cookies);
   EndPage(post, query, cookies);
@@ -44,10 +43,22 @@ int CgiApp::RunApplication(int /*argc*/, char** /*argv*/, char** /*envp*/,
 }
 
 int CgiApp::RefuseRequest(const char* text) {
-  std::fprintf(out_, "Content-Type: %s\n\n<html><body>%s</body></html>",
-               content_type_.c_str(), text);
+  WriteHeader();
+  std::fprintf(out_, "<html><body>%s</body></html>", text);
   std::fflush(out_);
   return 0;
+}
+
+void CgiApp::WriteHeader() {
+  // No other site may show these pages in a frame of its own, where the
+  // browser's cached credentials would act for clicks it lures: the first
+  // header for older browsers, the second for current ones. Line feeds only:
+  // the header ends with an empty line.
+  std::fprintf(out_,
+               "X-Frame-Options: DENY\n"
+               "Content-Security-Policy: frame-ancestors 'none'\n"
+               "Content-Type: %s\n\n",
+               content_type_.c_str());
 }
 
 void CgiApp::PrintActionUrl(const char* action) {

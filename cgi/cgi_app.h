@@ -75,6 +75,9 @@ class CgiApp {
   void set_out(std::FILE* out) { out_ = out; }
 
  private:
+  // Every response's header: the framing refusals, then the content type.
+  void WriteHeader();
+
   std::string content_type_;  // "text/html"
   std::string action_field_;  // "Action"
   std::FILE* out_ = stdout;

@@ -16,6 +16,11 @@ const ErrorRow ErrorTable[] = {{nullptr, 0}};
 
 namespace {
 
+// Every response, refusals included, refuses to be framed by another site.
+const std::string kHeader =
+    "X-Frame-Options: DENY\nContent-Security-Policy: frame-ancestors "
+    "'none'\nContent-Type: text/html\n\n";
+
 class RecordingApp : public CgiApp {
  public:
   RecordingApp() { set_out(std::tmpfile()); }
@@ -83,7 +88,7 @@ TEST(CgiMainTest, FillsTheThreeSetsAndRunsTheApplication) {
              "x=1; y=2;z =3; =4");
   RecordingApp app;
   EXPECT_EQ(0, CgiMain(0, nullptr, nullptr));
-  EXPECT_EQ("Content-Type: text/html\n\n[action DoConfig]", app.Output());
+  EXPECT_EQ(kHeader + "[action DoConfig]", app.Output());
   EXPECT_STREQ("x y!", PostVariables().GetVariable("b").FirstValue());
   EXPECT_STREQ("", PostVariables().GetVariable("e").FirstValue());
   EXPECT_STREQ("3", CookieVariables().GetVariable("z ").FirstValue());
@@ -119,10 +124,9 @@ TEST(CgiMainTest, ReadsAsMuchBodyAsDeclaredAndReceivedWithinTheLimits) {
     RecordingApp app;
     EXPECT_EQ(0, CgiMain(0, nullptr, nullptr));
     const bool refused = c.value.rfind("The request", 0) == 0;
-    EXPECT_EQ("Content-Type: text/html\n\n" +
-                  (refused ? "<html><body>" + c.value +
-                                 " Nothing was changed.</body></html>"
-                           : "[action DoConfig]"),
+    EXPECT_EQ(kHeader + (refused ? "<html><body>" + c.value +
+                                       " Nothing was changed.</body></html>"
+                                 : "[action DoConfig]"),
               app.Output())
         << c.length;
     if (!refused) {

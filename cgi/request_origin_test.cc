@@ -35,8 +35,6 @@ TEST(RequestOriginTest, OnlyPostsNotFromAnotherSiteMayChangeState) {
       {{"POST", "", "127.0.0.1:8081", "", "", "", kAdmin}, true},
       {{"POST", "", "127.0.0.1:8081", kAdmin, "", "", kAdmin}, true},
       // A page of a tenant's site that reaches the program under its name.
-      {{"POST", "", "alpha.example", "http://alpha.example", "", "", kAdmin},
-       false},
       {{"POST", "", "alpha.example", "", "", "", kAdmin}, false},
       {{"POST", "", "127.0.0.1:8081", "http://alpha.example", "", "", kAdmin},
        false},

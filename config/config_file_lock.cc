@@ -3,7 +3,14 @@
 namespace mervane {
 
 ConfigFileLock::ConfigFileLock(const char* config_path) {
-  const std::string path = std::string(config_path) + ".lock";
+  // Beside the file a save replaces: the writers through every link to it
+  // take turns.
+  std::string file;
+  if (!platform::FinalFilePath(config_path, &file)) {
+    failure_ = std::string(config_path) + ": " + platform::LastErrorText();
+    return;
+  }
+  const std::string path = file + ".lock";
   lock_ = platform::LockFileExclusively(path.c_str());
   if (lock_ == nullptr) failure_ = path + ": " + platform::LastErrorText();
 }

@@ -2,8 +2,9 @@
 // request of the administration program that may save holds it from its
 // load to the end of its save, so that two overlapping requests run one
 // after the other instead of the later save dropping the earlier change.
-// The lock is a file beside the configuration, "<path>.lock", which stays
-// after use. The filter only reads and never takes it.
+// The lock is a file beside the configuration, "<path>.lock" (beside the
+// file at the end of the path's symbolic links), which stays after use. The
+// filter only reads and never takes it.
 //
 // Thread safety: one lock belongs to one thread; locks of other processes
 // and threads exclude each other.
@@ -30,7 +31,7 @@ class ConfigFileLock {
   const std::string& Failure() const { return failure_; }
 
  private:
-  platform::FileLock lock_;
+  platform::FileLock lock_ = nullptr;
   std::string failure_;
 };
 

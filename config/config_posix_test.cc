@@ -1,5 +1,6 @@
 // The store on POSIX: saves whose writes fail (through a file size limit, as
-// root ignores permissions) or that are killed, and the registry's path.
+// root ignores permissions), that are killed or that go through symbolic
+// links, and the registry's path.
 
 #include <signal.h>
 #include <stdlib.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "config/config_file_lock.h"
 #include "config/config_schema.h"
 #include "config/registry_key.h"
 #include "config/test_killed_saves.h"
@@ -46,6 +48,50 @@ TEST(ConfigPosixTest, KilledSavesNeverTearAndLeaveAtMostOneFileBeside) {
   EXPECT_EQ(0, figures.torn);
   EXPECT_EQ(0, figures.lost);
   EXPECT_GE(1u, figures.most_left);
+}
+
+// Regression: a save through a symbolic link replaced the link with a file
+// of its own, and servers whose paths link to one shared file drifted apart.
+TEST(ConfigPosixTest, SavesThroughLinksReplaceTheFileAtTheirEnd) {
+  namespace fs = std::filesystem;
+  TestFolder folder;
+  const fs::path shared = folder.Path() / "shared";
+  const fs::path server = folder.Path() / "server";
+  fs::create_directories(shared);
+  fs::create_directories(server);
+  const std::string target = (shared / "mervane.cfg").string();
+  const struct {
+    const char* link;
+    std::string points_to;
+  } kLinks[] = {
+      {"relative.cfg", "../shared/mervane.cfg"},
+      {"chain.cfg", "relative.cfg"},  // from the link's own folder
+      {"absolute.cfg", target},
+  };
+  for (const auto& c : kLinks) {
+    fs::create_symlink(c.points_to, server / c.link);
+  }
+  for (const auto& c : kLinks) {
+    const std::string link = (server / c.link).string();
+    ConfigFile file(link.c_str());
+    file.AddSection(c.link);
+    ConfigFileLock lock(link.c_str());
+    std::string problem;
+    EXPECT_TRUE(lock.Held()) << lock.Failure();
+    EXPECT_EQ(1, file.Save(&problem)) << c.link << ": " << problem;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link))) << c.link;
+    EXPECT_EQ("{ " + std::string(c.link) + ":\n} " + c.link + ";\n",
+              ReadWholeFile(target));
+  }
+  EXPECT_TRUE(fs::is_regular_file(shared / "mervane.cfg.lock"));
+  EXPECT_EQ(3, std::distance(fs::directory_iterator(server), {}))
+      << "the temporary and the lock file belong beside the file";
+
+  fs::create_symlink("loop.cfg", server / "loop.cfg");
+  const std::string loop = (server / "loop.cfg").string();
+  EXPECT_EQ(0, ConfigFile(loop.c_str()).Save());
+  EXPECT_FALSE(ConfigFileLock(loop.c_str()).Held());
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(loop)));
 }
 
 TEST(ConfigPosixTest, ConfigurationPathRefusesWhatNoPathBufferHolds) {

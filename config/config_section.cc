@@ -158,10 +158,18 @@ bool ConfigSection::WriteThroughTempFile(std::string* problem,
   ConfigTextFile file(Name(), &text);
   WriteTo(&file);
   file.Close();
+  // Through a symbolic link the file it points to is replaced, so that
+  // every server whose path is a link to one shared file sees the change.
+  std::string target;
+  if (!platform::FinalFilePath(Name(), &target)) {
+    *problem = std::string(Name()) + ": " + platform::LastErrorText();
+    return false;
+  }
   // One fixed name: a save killed half-way leaves at most this one file,
   // which the next save takes over.
-  const std::string temp_path = std::string(Name()) + ".tmp";
-  return platform::ReplaceFileDurably(temp_path.c_str(), Name(), text, problem,
+  const std::string temp_path = target + ".tmp";
+  return platform::ReplaceFileDurably(temp_path.c_str(), target.c_str(), text,
+                                      problem,
                                       steps) != platform::Replacement::kFailed;
 }
 

@@ -44,7 +44,9 @@ class ConfigSection : public ConfigGroup {
   // Writes the section's children to the stream.
   virtual int WriteTo(ConfigStream* stream);
   // Rewrites the bound file from this section, through the file
-  // "<path>.tmp" beside it, which replaces the file in one step only after
+  // "<path>.tmp" beside it (when the path is a symbolic link: beside the
+  // file at the end of its links, which is replaced and the links kept),
+  // which replaces the file in one step only after
   // every byte was written and flushed to the disk; the file keeps its
   // owner, group and permissions where this process may set them. Returns 1
   // once the new file has replaced the old one; *problem (when given) is

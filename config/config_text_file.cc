@@ -74,7 +74,10 @@ ConfigTextFile::ConfigTextFile(const char* path, int mode)
   // would refuse every later save on Windows.
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
       platform::OpenFile(path, "rt"), std::fclose);
-  if (file == nullptr) return;
+  if (file == nullptr) {
+    read_failure_ = platform::LastErrorText();
+    return;
+  }
   // Read straight into the buffer: the filter reloads on a request thread,
   // whose stack is small.
   size_t size = 0;
@@ -85,9 +88,19 @@ ConfigTextFile::ConfigTextFile(const char* path, int mode)
     if (got < kReadChunk) break;
   }
   text_.resize(size);
+  input_ = text_;
   // A file that could not be read whole is not loaded at all.
   open_ = std::ferror(file.get()) == 0;
+  if (!open_) read_failure_ = platform::LastErrorText();
 }
+
+ConfigTextFile::ConfigTextFile(std::string_view text, size_t position,
+                               size_t depth)
+    : ConfigStream(nullptr),
+      open_(true),
+      input_(text),
+      position_(position),
+      sections_(depth) {}
 
 ConfigTextFile::ConfigTextFile(const char* path, std::string* text)
     : ConfigStream(path), text_out_(text), writing_(true), open_(true) {}
@@ -97,7 +110,11 @@ ConfigTextFile::~ConfigTextFile() { Close(); }
 int ConfigTextFile::Close() {
   if (!open_) return 0;
   open_ = false;
-  if (!writing_) return 1;
+  if (!writing_) {
+    input_ = {};
+    std::string().swap(text_);
+    return 1;
+  }
   bool ok = Flush();
   if (file_ != nullptr) {
     if (std::fflush(file_) != 0) ok = false;
@@ -256,12 +273,12 @@ int ConfigTextFile::WriteInt(const char* array_name, int32_t value,
 // ---- Reading ----------------------------------------------------------------
 
 int ConfigTextFile::NextLine() {
-  if (position_ >= text_.size() || too_deep_) {
+  if (position_ >= input_.size() || too_deep_) {
     line_[0] = '\0';
     return 0;
   }
-  const char* start = text_.data() + position_;
-  size_t length = text_.size() - position_;
+  const char* start = input_.data() + position_;
+  size_t length = input_.size() - position_;
   if (length > kLineSize - 2) length = kLineSize - 2;
   const void* line_feed = std::memchr(start, '\n', length);
   if (line_feed != nullptr) {

@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/config_stream.h"
@@ -52,19 +53,32 @@ class ConfigTextFile : public ConfigStream {
   // Writes into *text (appended, line feeds as they are) instead of a
   // file; `path` names the file the text is meant for.
   ConfigTextFile(const char* path, std::string* text);
+  // Reads text, which the stream does not copy and which must outlive it,
+  // from `position` on, with `depth` unnamed sections open: so a stream can
+  // read again, at the depth it had then, from a line another stream of
+  // the same text read before (Position(), Depth()).
+  ConfigTextFile(std::string_view text, size_t position, size_t depth);
   ~ConfigTextFile() override;
   ConfigTextFile(const ConfigTextFile&) = delete;
   ConfigTextFile& operator=(const ConfigTextFile&) = delete;
 
   // Ends the stream. For a writing stream: writes out what is buffered,
   // flushes and closes the file, and returns 1 only when all of that and
-  // every earlier write succeeded. For a reading stream: 1. Returns 0 when
-  // the stream is not open.
+  // every earlier write succeeded. For a reading stream: frees the text it
+  // holds and returns 1. Returns 0 when the stream is not open.
   int Close();
 
   int IsOpen() const override { return open_ ? 1 : 0; }
+  // Why a reading stream is not open: the system's text for the open or
+  // the read that failed, taken as it failed. Empty otherwise.
+  const std::string& ReadFailure() const { return read_failure_; }
   // True when reading stopped at a section nested too deep.
   bool Failed() const { return too_deep_; }
+  // The text being read, where its next line starts, and how many sections
+  // are open.
+  std::string_view Text() const { return input_; }
+  size_t Position() const { return position_; }
+  size_t Depth() const { return sections_.size(); }
   int Capabilities() const override { return 15; }
 
   int BeginSection(const char* name) override;
@@ -162,10 +176,12 @@ class ConfigTextFile : public ConfigStream {
   bool open_ = false;
   bool write_failed_ = false;
   bool too_deep_ = false;
+  std::string read_failure_;
   std::string output_;  // written but not yet handed to file_
   size_t written_ = 0;  // bytes written so far
 
-  std::string text_;  // the whole file, when reading
+  std::string text_;        // the whole file, when reading one
+  std::string_view input_;  // what is read: text_, or a text not owned
   size_t position_ = 0;
 
   std::vector<OpenSection> sections_;

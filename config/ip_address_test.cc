@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "config/host_pattern.h"
 #include "config/storable_text.h"
 #include "gtest/gtest.h"
 
@@ -77,28 +76,6 @@ TEST(IpAddressTest, EveryOtherTextIsKeptAsItIs) {
   for (const auto& c : kCases) {
     EXPECT_EQ(c.name, AddressSectionName(c.text)) << c.text;
     EXPECT_EQ(c.shown, AddressDisplayText(c.text)) << c.text;
-  }
-}
-
-TEST(HostPatternTest, KindOfEachEntryName) {
-  const struct {
-    const char* key;
-    HostPattern pattern;
-  } kCases[] = {
-      {"www.example.com|8080", HostPattern::kExact},
-      {"", HostPattern::kExact},
-      {"*.example.com|8080", HostPattern::kWildcard},
-      {"*.x", HostPattern::kWildcard},
-      {"*", HostPattern::kDefault},
-      {"*|8080", HostPattern::kDefault},
-      {"a*.example.com", HostPattern::kInvalid},
-      {"*example.com", HostPattern::kInvalid},
-      {"**.x", HostPattern::kInvalid},
-      {"*.|8080", HostPattern::kInvalid},
-      {"*.a.*.com", HostPattern::kInvalid},
-  };
-  for (const auto& c : kCases) {
-    EXPECT_EQ(c.pattern, HostPatternOf(c.key)) << c.key;
   }
 }
 

@@ -69,8 +69,12 @@ extern "C" DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* context,
   }
   try {
     mervane::IsapiContext server(context);
-    return filter->MapUrl(&server, &server,
-                          static_cast<HTTP_FILTER_URL_MAP*>(notification));
+    mervane::MappedSite site;
+    const DWORD status =
+        filter->MapUrl(&server, &server,
+                       static_cast<HTTP_FILTER_URL_MAP*>(notification), &site);
+    if (status == SF_STATUS_REQ_HANDLED_NOTIFICATION) server.ReportSite(site);
+    return status;
   } catch (...) {
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }

@@ -89,9 +89,9 @@ TEST_F(FilterExportsTest, GetFilterVersionAndOtherNotifications) {
   HTTP_FILTER_VERSION version;
   std::memset(&version, 0xAB, sizeof version);
   EXPECT_EQ(TRUE, host_->GetFilterVersion(&version));
-  EXPECT_EQ(0x00040000u, version.dwFilterVersion);
-  EXPECT_EQ(0x41003u, version.dwFlags);
-  EXPECT_STREQ("Mervane Filter", version.lpszFilterDesc);
+  const DWORD url_maps =
+      SF_NOTIFY_URL_MAP | SF_NOTIFY_SECURE_PORT | SF_NOTIFY_NONSECURE_PORT;
+  EXPECT_EQ(url_maps, version.dwFlags & url_maps) << "on both ports";
 
   unsigned char record[64];
   std::memset(record, 0x5A, sizeof record);
@@ -232,6 +232,12 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
   // two characters: no wildcard key outgrows it.
   std::string dotted;
   while (dotted.size() < 250) dotted += ".a";
+  // Too long for an exact key on port 8080, not for a wildcard or default
+  // one; and a wildcard of as many labels as a name can have.
+  const std::string long_name(251, 'h');
+  const std::string long_shop = std::string(243, 'h') + ".example.com";
+  std::string deep = "x";
+  while (deep.size() < 255) deep += ".a";
   ExpectMappings({
       // An exact entry wins, whatever the letter case.
       {"10.0.2.1", "80", "www.example.com", "/a.htm", "d:\\www\\www\\a.htm"},
@@ -263,6 +269,12 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
       {"10.0.2.1", "8081", "blog.example.com", "/a.htm", kUnchanged},
       {"10.0.2.1", "8080", dotted.c_str(), "/a.htm",
        "d:\\www\\parking8080\\a.htm"},
+      // Regression: a name too long for its exact key tried no key at all.
+      {"10.0.2.1", "8080", long_name.c_str(), "/a.htm",
+       "d:\\www\\parking8080\\a.htm"},
+      {"10.0.2.1", "8080", long_shop.c_str(), "/a.htm",
+       "d:\\www\\example8080\\a.htm"},
+      {"10.0.2.4", "80", deep.c_str(), "/a.htm", "d:\\www\\deep\\a.htm"},
       // A name with a '*' is served as any other name, never by an entry
       // that spells it.
       {"10.0.2.1", "80", "a*.example.com", "/a.htm", "d:\\www\\example\\a.htm"},
@@ -270,6 +282,37 @@ TEST_F(FilterExportsTest, ServesWildcardAndDefaultHosts) {
       {"10.0.2.3", "80", "**.x", "/a.htm", kUnchanged},
       {"10.0.2.3", "8080", "**.x", "/a.htm", "d:\\www\\"},
   });
+}
+
+// What a mapped request reports to a server that asks: entry, UserDir, the
+// folder of the host's "/", and the URL prefix mapped on its own with its
+// folder.
+TEST_F(FilterExportsTest, ReportsTheEntryAndFoldersThatServed) {
+  const struct {
+    const char* ip;
+    const char* host;
+    const char* url;
+    const char* site;  // empty: no report
+  } cases[] = {
+      {"10.0.0.5", "alpha", "/a/b.htm", "alpha|alpha|d:\\www\\alpha||"},
+      {"10.0.0.5", "alpha", "/docs/x/y.txt",
+       "alpha|alpha|d:\\www\\alpha|/docs|d:\\shared\\docs"},
+      {"10.0.0.5", "alpha", "/cgi-bin/run.exe",
+       "alpha|alpha|d:\\www\\alpha|/cgi-bin|d:\\www\\cgi-bin"},
+      {"10.0.0.5", "beta", "/img/logo.gif",
+       "beta|beta|d:\\www\\users\\beta|/img|d:\\www\\img\\beta"},
+      {"10.0.0.5", "beta", "/index.htm", "beta|beta|d:\\www\\users\\beta||"},
+      {"10.0.2.1", "other.org", "/a.htm", "*|parking|d:\\www\\parking||"},
+      {"10.0.1.5", "full", "/a.htm", "full|e:\\sites\\full|e:\\sites\\full||"},
+      {"10.0.1.5", "lower", "/a.htm", "lower|lower|d:\\www\\||"},
+      {"10.0.0.5", "gamma", "/a.htm", ""},
+  };
+  for (const auto& c : cases) {
+    const FilterHost::Result result = host_->MapUrl(
+        {c.ip, "80", c.host, c.url, environment_->Path(WwwrootPath(c.url))});
+    EXPECT_EQ(environment_->Relocated(c.site), result.site)
+        << c.ip << " " << c.host << c.url;
+  }
 }
 
 TEST_F(FilterExportsTest, LogsTheWildcardOrDefaultEntryThatServed) {

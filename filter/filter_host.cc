@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace mervane {
@@ -12,6 +14,7 @@ namespace {
 // ServerContext.
 struct RequestState {
   const FilterHost::Request* request = nullptr;
+  std::string site;
   // Freed when the request ends, as the server frees AllocMem memory.
   std::vector<std::unique_ptr<char[]>> allocations;
 };
@@ -45,12 +48,26 @@ void* WINAPI AllocMem(HTTP_FILTER_CONTEXT* context, DWORD size,
   return state->allocations.back().get();
 }
 
+BOOL WINAPI SupportFunction(HTTP_FILTER_CONTEXT* context, SF_REQ_TYPE type,
+                            PVOID data, ULONG_PTR size, ULONG_PTR) {
+  if (type != isapi::kReportSite || size < sizeof(isapi::SiteReport)) {
+    return FALSE;
+  }
+  const auto& report = *static_cast<const isapi::SiteReport*>(data);
+  auto* state = static_cast<RequestState*>(context->ServerContext);
+  state->site = std::string(report.entry) + "|" + report.user_dir + "|" +
+                report.document_root + "|" + report.context_prefix + "|" +
+                report.context_root;
+  return TRUE;
+}
+
 HTTP_FILTER_CONTEXT ContextFor(RequestState* state) {
   HTTP_FILTER_CONTEXT context = {};
   context.cbSize = sizeof context;
   context.ServerContext = state;
   context.GetServerVariable = GetServerVariable;
   context.AllocMem = AllocMem;
+  context.ServerSupportFunction = SupportFunction;
   return context;
 }
 
@@ -91,6 +108,7 @@ FilterHost::Result FilterHost::MapUrl(const Request& request) const {
   result.status = http_filter_proc_(&context, SF_NOTIFY_URL_MAP, &record);
   result.physical_path = record.pszPhysicalPath;
   result.path_in_request_memory = record.pszPhysicalPath != path_buffer.data();
+  result.site = std::move(state.site);
   return result;
 }
 

@@ -1,8 +1,9 @@
 // FilterHost: the web server's side of the ISAPI filter interface, for
 // running a built filter library without a server. It loads the library,
 // asks for its version and delivers URL-map notifications to it with a
-// filter context that answers LOCAL_ADDR, SERVER_PORT and SERVER_NAME and
-// provides AllocMem, as the server does.
+// filter context that answers LOCAL_ADDR, SERVER_PORT and SERVER_NAME,
+// provides AllocMem and takes the filter's report of what served a request
+// (isapi::kReportSite), as the server does.
 //
 // Thread safety: MapUrl may be called from many threads at once, each with
 // its own request.
@@ -38,6 +39,9 @@ class FilterHost {
     std::string physical_path;
     // True when the filter replaced the server's buffer with AllocMem memory.
     bool path_in_request_memory = false;
+    // The report's texts joined by '|': entry, UserDir, document root,
+    // context prefix and its folder; empty when none came.
+    std::string site;
   };
 
   // Loads the library at path (native form) and, as a server does before

@@ -29,7 +29,11 @@ std::shared_ptr<const void> Holding(platform::FileContent content) {
 }  // namespace
 
 std::string IndexPathOf(const std::string& text_path) {
-  return text_path + ".index";
+  // Beside the file that a symbolic link leads to, which a save replaces:
+  // every server whose path is a link to one shared file finds one index.
+  std::string target;
+  if (!platform::FinalFilePath(text_path.c_str(), &target)) target = text_path;
+  return target + ".index";
 }
 
 platform::ReplaceSteps IndexWritingSteps(const std::string& text_path) {
@@ -37,7 +41,7 @@ platform::ReplaceSteps IndexWritingSteps(const std::string& text_path) {
   steps.before_rename = [text_path](const std::string& fresh_path,
                                     const platform::FileStamp& fresh,
                                     std::string* problem) {
-    std::string unloadable;
+    Snapshot::LoadFailure unloadable;
     const std::shared_ptr<const Snapshot> snapshot =
         Snapshot::Load(fresh_path, &unloadable);
     return snapshot == nullptr ||
@@ -57,11 +61,11 @@ bool CompileIndex(const std::string& text_path, std::string* problem) {
       *problem = text_path + ": " + platform::LastErrorText();
       return false;
     }
-    std::string reason;
+    Snapshot::LoadFailure failure;
     const std::shared_ptr<const Snapshot> snapshot =
-        Snapshot::Load(text_path, &reason);
+        Snapshot::Load(text_path, &failure);
     if (snapshot == nullptr) {
-      *problem = text_path + ": " + reason;
+      *problem = text_path + ": " + failure.reason;
       return false;
     }
     if (platform::QueryFileStamp(text_path.c_str(), &after) &&
@@ -102,7 +106,7 @@ bool IndexNamesText(const std::string& text_path,
   const std::string index = IndexPathOf(text_path);
   std::vector<char> header(ImageHeaderSize());
   std::FILE* file = platform::OpenFile(index.c_str(), "rb");
-  if (file == nullptr) return false;
+  if (file == nullptr) return true;
   const size_t size = std::fread(header.data(), 1, header.size(), file);
   std::fclose(file);
   const ImageFault fault = CheckImageHeader(header.data(), size, text);

@@ -52,8 +52,9 @@ IndexLoad LoadIndex(const std::string& text_path,
                     const platform::FileStamp& text);
 
 // True when the index's header names the text whose stamp is text, or
-// says it never will (another format): no use waiting for another index.
-// Reads the header alone.
+// says it never will (another format), or the index cannot be opened (the
+// system refused, which says nothing of its text): no use waiting for
+// another index. Reads the header alone.
 bool IndexNamesText(const std::string& text_path,
                     const platform::FileStamp& text);
 

@@ -101,11 +101,11 @@ TEST_F(IndexFileTest, OnlyAWholeIndexOfTheTextOnDiskIsMapped) {
     const std::string path = environment_.Path(kPath);
     platform::FileStamp stamp;
     ASSERT_TRUE(platform::QueryFileStamp(path.c_str(), &stamp));
-    std::string reason;
+    Snapshot::LoadFailure failure;
     std::string notice;
     const std::shared_ptr<const Snapshot> snapshot =
-        LoadSnapshotFor(path, stamp, &reason, &notice);
-    ASSERT_NE(nullptr, snapshot) << reason;
+        LoadSnapshotFor(path, stamp, &failure, &notice);
+    ASSERT_NE(nullptr, snapshot) << failure.reason;
     EXPECT_EQ(environment_.Path(std::string("d:\\www\\") + c.mapped + "\\a"),
               MapAlpha(*snapshot));
     if (c.why == nullptr) {

@@ -17,6 +17,18 @@ int IsapiContext::GetServerVariable(const char* name, char* buffer,
   return 1;
 }
 
+void IsapiContext::ReportSite(const MappedSite& site) {
+  if (context_->ServerSupportFunction == nullptr) return;
+  isapi::SiteReport report = {sizeof report,
+                              site.entry.c_str(),
+                              site.user_dir.c_str(),
+                              site.document_root.c_str(),
+                              site.context_prefix.c_str(),
+                              site.context_root.c_str()};
+  context_->ServerSupportFunction(context_, isapi::kReportSite, &report,
+                                  sizeof report, 0);
+}
+
 void* IsapiContext::AllocMem(uint32_t size) {
   if (context_->AllocMem == nullptr) return nullptr;
   return context_->AllocMem(context_, size, 0);

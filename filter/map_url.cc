@@ -50,9 +50,12 @@ struct SchemeSettings {
 
 // The path for a host of "SchemeB" below the base directory `path`: the
 // host's root files live in base + schemeBRoot + "\" + userDir, each
-// top-level folder of the site holds one folder per host.
+// top-level folder of the site holds one folder per host. When it maps
+// through the URL's first segment, that segment's folder goes to
+// *segment_folder, if given.
 std::string SchemeBPath(std::string path, const SchemeSettings& settings,
-                        const RequestPath& request) {
+                        const RequestPath& request,
+                        std::string* segment_folder) {
   const std::string_view scheme_b_root = settings.scheme_b_root;
   const std::string_view user_dir = settings.user_dir;
   std::string probe;
@@ -60,13 +63,15 @@ std::string SchemeBPath(std::string path, const SchemeSettings& settings,
   probe.append(path).append(scheme_b_root).append("\\").append(user_dir);
   probe.append("\\").append(request.url_subdir);
   const bool is_file = IsExistingFile(probe);
+  const bool by_segment = !request.url_subdir.empty() && !is_file;
 
-  if (!request.url_subdir.empty() && !is_file) {
+  if (by_segment) {
     path.append(request.url_subdir);
   } else {
     path.append(scheme_b_root);
   }
   path.append("\\").append(user_dir);
+  if (by_segment && segment_folder != nullptr) *segment_folder = path;
   if (!request.tail.empty()) {
     path.append(request.tail);
   } else if (is_file) {
@@ -75,12 +80,17 @@ std::string SchemeBPath(std::string path, const SchemeSettings& settings,
   return path;
 }
 
-// The path by the host's scheme over the base directory: WebRoot, or the
-// server's site root; none when UserDir is a full path.
-std::string SchemePath(const SchemeSettings& settings,
-                       const RequestPath& request) {
+// The server's site root for the request, and a '\'.
+std::string RootSlash(const RequestPath& request) {
   std::string root_slash(SiteRoot(request.url_text, request.physical_path));
   root_slash += '\\';
+  return root_slash;
+}
+
+// The base directory of the scheme mapping, with its final '\': WebRoot, or
+// the server's site root; empty when UserDir is a full path.
+std::string BaseDirectory(const SchemeSettings& settings,
+                          const std::string& root_slash) {
   std::string base;
   base.reserve(kPathCapacity);
   base.append(settings.web_root);
@@ -90,18 +100,55 @@ std::string SchemePath(const SchemeSettings& settings,
     base += '\\';
   }
   if (settings.user_dir.find(':') != std::string_view::npos) base.clear();
+  return base;
+}
 
+// The path by the host's scheme over the base directory; SchemeBPath tells
+// *segment_folder.
+std::string SchemePath(const SchemeSettings& settings,
+                       const RequestPath& request,
+                       std::string* segment_folder) {
+  const std::string root_slash = RootSlash(request);
+  std::string base = BaseDirectory(settings, root_slash);
   switch (settings.scheme) {
     case HostScheme::kSchemeA:
       base.append(settings.user_dir).append("\\");
       base.append(TextAfter(request.physical_path, root_slash));
       return base;
     case HostScheme::kSchemeB:
-      return SchemeBPath(std::move(base), settings, request);
+      return SchemeBPath(std::move(base), settings, request, segment_folder);
     case HostScheme::kNone:
       break;
   }
   return base;
+}
+
+// The folder that the host's "/" maps to by its scheme: what SchemePath
+// gives for the URL "/".
+std::string HomeFolder(const SchemeSettings& settings,
+                       const RequestPath& request) {
+  std::string home = BaseDirectory(settings, RootSlash(request));
+  if (settings.scheme == HostScheme::kSchemeA) {
+    home.append(settings.user_dir);
+  } else if (settings.scheme == HostScheme::kSchemeB) {
+    home.append(settings.scheme_b_root).append("\\").append(settings.user_dir);
+  }
+  return home;
+}
+
+// Fills *site for the request that the host entry `entry` served;
+// context_root is the folder its first URL segment mapped to, empty when
+// the scheme mapped it below the host's "/".
+void DescribeSite(const char* entry, const SchemeSettings& settings,
+                  const RequestPath& request, std::string context_root,
+                  MappedSite* site) {
+  site->entry = entry;
+  site->user_dir = settings.user_dir;
+  site->document_root = HomeFolder(settings, request);
+  if (!context_root.empty()) {
+    site->context_prefix = "/" + request.url_subdir;
+    site->context_root = std::move(context_root);
+  }
 }
 
 // Puts path and its terminator into the record: into the server's buffer
@@ -125,7 +172,8 @@ bool ReplacePhysicalPath(const std::string& path, RequestMemory* memory,
 }  // namespace
 
 DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
-                       HTTP_FILTER_URL_MAP* record, MappingLog* log) const {
+                       HTTP_FILTER_URL_MAP* record, MappingLog* log,
+                       MappedSite* site) const {
   constexpr DWORD kPass = SF_STATUS_REQ_NEXT_NOTIFICATION;
 
   char ip[kAddressTextSize];
@@ -151,11 +199,11 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
                                     sizeof host_name)) {
     return kPass;
   }
-  HostKeyCandidates keys(host_name, port);
-  if (!keys.fits()) return kPass;
+  HostKeyCandidates keys(host_name, port, ip_record.wildcard_labels,
+                         ip_record.has_patterns);
   log->Write("     Full URL: '%s%s'", keys.exact_key(), record->pszURL);
-  const auto* host = hosts_.Find(Arena(), ip_entry->name, keys.key());
-  while (host == nullptr && ip_record.has_patterns && keys.Next()) {
+  const NameTable<HostRecord>::Entry* host = nullptr;
+  while (host == nullptr && keys.Next()) {
     host = hosts_.Find(Arena(), ip_entry->name, keys.key());
   }
   if (host == nullptr) {
@@ -168,23 +216,30 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   }
 
   const RequestPath request(record->pszURL, record->pszPhysicalPath);
+  const SchemeSettings settings = {
+      Text(ip_record.web_root), Text(ip_record.scheme_b_root),
+      Text(host->record.user_dir), host->record.scheme};
   const char* entry_path = request.url_subdir.empty()
                                ? nullptr
                                : EntryPath(*host, request.url_subdir.c_str());
   std::string mapped_path;
+  std::string context_root;
   if (entry_path != nullptr) {
     mapped_path.reserve(kPathCapacity);
     mapped_path.append(entry_path).append(request.tail);
+    if (site != nullptr) context_root = entry_path;
   } else {
-    mapped_path =
-        SchemePath({Text(ip_record.web_root), Text(ip_record.scheme_b_root),
-                    Text(host->record.user_dir), host->record.scheme},
-                   request);
+    mapped_path = SchemePath(settings, request,
+                             site != nullptr ? &context_root : nullptr);
   }
   // Logged once the record holds the path, so that the log never reports a
   // mapping that request memory was lacking for.
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
   log->Write("     Mapping to physical path '%s'", mapped_path.c_str());
+  if (site != nullptr) {
+    DescribeSite(Text(host->name), settings, request, std::move(context_root),
+                 site);
+  }
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
 }
 

@@ -1,5 +1,6 @@
 #include "filter/mapping_filter.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -68,22 +69,22 @@ bool MappingFilter::Refresh(uint64_t now) {
   platform::FileStamp stamp;
   // Taken before the read: a save during the read is a change next time.
   const bool exists = platform::QueryFileStamp(next.path.c_str(), &stamp);
-  if (!path_changed && (!exists || (next.has_stamp && stamp == next.stamp))) {
-    return false;
-  }
+  const bool changed =
+      path_changed || (exists && !(next.has_stamp && stamp == next.stamp));
+  const bool retry_due = exists && next.retry_at != 0 && now >= next.retry_at;
+  if (!changed && !retry_due) return false;
   // A hand edit's index may be on its way: the current snapshot maps
   // meanwhile, and the next checks look again.
-  if (exists && !path_changed && next.snapshot != nullptr &&
+  if (changed && !path_changed && next.snapshot != nullptr &&
       index_wait_.Waits(next.path, stamp, now)) {
     return false;
   }
   next.has_stamp = exists;
   next.stamp = stamp;
-  std::shared_ptr<const Snapshot> loaded;
+  next.retry_at = 0;
   if (exists) {
     hooks_.before_read();
-    loaded = Load(next.path, stamp);
-    if (loaded != nullptr) next.snapshot = std::move(loaded);
+    Load(changed, now, &next);
   }
   const bool replaced =
       next.snapshot != (current != nullptr ? current->snapshot : nullptr);
@@ -102,18 +103,30 @@ bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
   return true;
 }
 
-std::shared_ptr<const Snapshot> MappingFilter::Load(
-    const std::string& path, const platform::FileStamp& stamp) const {
-  std::string reason;
+void MappingFilter::Load(bool new_stamp, uint64_t now, State* next) const {
+  Snapshot::LoadFailure failure;
   std::string notice;
   std::shared_ptr<const Snapshot> loaded;
   try {
-    loaded = LoadSnapshotFor(path, stamp, &reason, &notice);
+    loaded = LoadSnapshotFor(next->path, next->stamp, &failure, &notice);
   } catch (const std::bad_alloc&) {
-    reason = "out of memory";
+    failure = {"out of memory", false};
   }
-  if (loaded != nullptr && !notice.empty()) ReportIndexNotUsed(notice);
-  if (loaded != nullptr) return loaded;
+  if (loaded != nullptr) {
+    if (!notice.empty()) ReportIndexNotUsed(notice);
+    next->snapshot = std::move(loaded);
+    return;
+  }
+  if (new_stamp) ReportFailure(next->path, failure.reason);
+  if (failure.in_content) return;
+  next->retry_delay =
+      new_stamp ? kFirstRetryMilliseconds
+                : std::min(2 * next->retry_delay, kLastRetryMilliseconds);
+  next->retry_at = now + next->retry_delay;
+}
+
+void MappingFilter::ReportFailure(const std::string& path,
+                                  const std::string& reason) const {
   try {
     const std::string line = "the configuration file " + path +
                              " was not loaded (" + reason +
@@ -122,7 +135,6 @@ std::shared_ptr<const Snapshot> MappingFilter::Load(
   } catch (const std::bad_alloc&) {
     hooks_.report("a configuration file was not loaded (out of memory)");
   }
-  return nullptr;
 }
 
 void MappingFilter::ReportIndexNotUsed(const std::string& notice) const {
@@ -142,8 +154,8 @@ std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()
 }
 
 DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
-                            RequestMemory* memory,
-                            HTTP_FILTER_URL_MAP* record) {
+                            RequestMemory* memory, HTTP_FILTER_URL_MAP* record,
+                            MappedSite* site) {
   const uint64_t now = hooks_.clock();
   if (now >= next_check_.load(std::memory_order_relaxed)) {
     ReloadIfChanged(now);
@@ -154,7 +166,7 @@ DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
     return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }
   MappingLog log;
-  return state->snapshot->MapUrl(variables, memory, record, &log);
+  return state->snapshot->MapUrl(variables, memory, record, &log, site);
 }
 
 }  // namespace mervane

@@ -19,13 +19,17 @@
 // (the registry value at most once a second) one thread takes the check
 // claim, a flag released on every path out, and compares the stamp; the
 // others go on with the State they took. A failed load keeps the last good
-// snapshot and remembers the stamp, so it is retried only when the file
-// changes again. The stamp is taken before the read, so a save that lands
-// during a read is seen by the next check. A changed file is loaded from
-// its compiled index when that names it (snapshot_source.h); one without
-// (a hand edit) keeps the current snapshot for up to a second, each check
-// looking for the index again, before its text is read: only the checking
-// request ever reads, the others map on.
+// snapshot, remembers the stamp and reports the failure once for it. A
+// failure of the file's content is retried only when the file changes
+// again; one of the system's (no free descriptor, out of memory, a read
+// error) also after a delay that grows from 1 s to 60 s, so that no process
+// keeps an older configuration than the others for good. The stamp is taken
+// before the read, so a save that lands during a read is seen by the next
+// check. A changed file is loaded from its compiled index when that names
+// it (snapshot_source.h); one without (a hand edit) keeps the current
+// snapshot for up to a second, each check looking for the index again,
+// before its text is read: only the checking request ever reads, the others
+// map on.
 
 #ifndef MERVANE_FILTER_MAPPING_FILTER_H_
 #define MERVANE_FILTER_MAPPING_FILTER_H_
@@ -63,6 +67,10 @@ class MappingFilter {
   static constexpr uint64_t kCheckMilliseconds = 1;
   // The registry value is read at most this often.
   static constexpr uint64_t kRegistryMilliseconds = 1000;
+  // A load that the system failed is tried again after this delay, doubled
+  // after each failure of the same file up to the last.
+  static constexpr uint64_t kFirstRetryMilliseconds = 1000;
+  static constexpr uint64_t kLastRetryMilliseconds = 60000;
 
   // When the first load happens. The library makes its filter while the
   // system's loader lock is held, where neither a long read nor a report to
@@ -89,9 +97,10 @@ class MappingFilter {
   // SF_STATUS_REQ_HANDLED_NOTIFICATION when it replaced record's physical
   // path (copied into the server's buffer when it fits, else into memory
   // from `memory`), SF_STATUS_REQ_NEXT_NOTIFICATION with record untouched
-  // otherwise. Throws what the mapping throws (std::bad_alloc).
+  // otherwise; what served a mapped request goes to *site, if given.
+  // Throws what the mapping throws (std::bad_alloc).
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
-               HTTP_FILTER_URL_MAP* record);
+               HTTP_FILTER_URL_MAP* record, MappedSite* site = nullptr);
 
  private:
   // What a request maps with, and what it was loaded from.
@@ -100,6 +109,10 @@ class MappingFilter {
     std::string path;                          // as the registry names it
     bool has_stamp = false;  // false: the file did not exist at the check
     platform::FileStamp stamp;
+    // When the load of this stamp that the system failed is tried again; 0
+    // when none is due.
+    uint64_t retry_at = 0;
+    uint64_t retry_delay = 0;  // the last wait before retry_at
   };
 
   bool ReloadIfChanged(uint64_t now);
@@ -108,10 +121,12 @@ class MappingFilter {
   // Reads the registry value when its interval has passed; returns true
   // when it names another file than *path, which it then holds.
   bool ReadPathWhenDue(uint64_t now, std::string* path);
-  // Loads the file at path whose stamp is stamp, from its index when that
-  // belongs to it; null after reporting why it failed.
-  std::shared_ptr<const Snapshot> Load(const std::string& path,
-                                       const platform::FileStamp& stamp) const;
+  // Loads the file at next->path, whose stamp is next->stamp, into next:
+  // its snapshot (from its index when that belongs to it), or after a
+  // failure that a retry may cure the time of the retry. A failure of a new
+  // stamp is reported.
+  void Load(bool new_stamp, uint64_t now, State* next) const;
+  void ReportFailure(const std::string& path, const std::string& reason) const;
   // Reports once per version of the text that its index was not used.
   void ReportIndexNotUsed(const std::string& notice) const;
   std::shared_ptr<const State> CurrentState() const;

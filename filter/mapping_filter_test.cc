@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "filter/index_file.h"
@@ -146,22 +148,60 @@ TEST_F(MappingFilterTest, SameTimeAndSizeSaveIsLoadedWithinAMillisecond) {
 
 // Regression: a file that failed to load replaced the working
 // configuration, and every host got the main site until the next save.
+// Regression: a load that the system failed for a moment (no free
+// descriptor, out of memory) was never tried again, and the process kept
+// the old configuration until the next save.
 TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
   std::string nesting;
   for (int level = 0; level < 200000; ++level) nesting += "{ s:\n";
+  int reads = 0;
+  std::function<void()> spoil_read;
+  hooks_.before_read = [&] {
+    ++reads;
+    if (spoil_read) std::exchange(spoil_read, nullptr)();
+  };
   const struct {
     const char* name;
-    std::function<void()> spoil;
+    std::function<bool()> spoil;  // false: the platform cannot
     size_t reports;
+    const char* reason;       // in the report; null: the system's text
+    bool retried;             // read again after the first delay
+    const char* after_retry;  // the user dir mapped then
   } cases[] = {
-      {"nested too deep", [&] { WriteConfiguration("deep", nesting); }, 1},
+      {"nested too deep",
+       [&] {
+         WriteConfiguration("deep", nesting, kConfigPath, false, true);
+         return true;
+       },
+       1, "nested deeper than 64 sections", false, "good"},
       {"unreadable",
        [this] {
-         WriteConfiguration("hidden");
+         WriteConfiguration("hidden", "", kConfigPath, false, true);
          fs::permissions(environment_.Native(kConfigPath), fs::perms::none);
+         // An administrator reads every file.
+         return !std::ifstream(environment_.Native(kConfigPath)).is_open();
        },
-       1},
-      {"deleted", [this] { fs::remove(environment_.Native(kConfigPath)); }, 0},
+       1, nullptr, true, "good"},
+      {"deleted",
+       [this] { return fs::remove(environment_.Native(kConfigPath)); }, 0,
+       nullptr, false, "good"},
+      {"out of memory",
+       [&] {
+         WriteConfiguration("saved", "", kConfigPath, false, true);
+         spoil_read = [] { allocations_until_failure = 1; };
+         return true;
+       },
+       1, "out of memory", true, "saved"},
+      {"no free descriptor",
+       [&] {
+         WriteConfiguration("saved", "", kConfigPath, false, true);
+         // Taken at the read, past the wait for an index.
+         if (!TakeAllDescriptors()) return false;
+         GiveDescriptorsBack();
+         spoil_read = [] { TakeAllDescriptors(); };
+         return true;
+       },
+       1, std::strerror(EMFILE), true, "saved"},
   };
   environment_.SetConfigurationPath(kConfigPath);
   for (const auto& c : cases) {
@@ -169,21 +209,38 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
     reports_.clear();
     WriteConfiguration("good");
     MappingFilter filter(hooks_);
-    c.spoil();
-    if (c.name == std::string("unreadable") &&
-        std::ifstream(environment_.Native(kConfigPath)).is_open()) {
-      continue;  // an administrator reads every file
-    }
-    // Past the wait for an index, which a text that cannot be loaded never
-    // gets.
-    for (int check = 0; check < 3; ++check) {
-      Tick(IndexWait::kMilliseconds);
-      EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
-    }
-    ASSERT_EQ(c.reports, reports_.size());
+    if (!c.spoil()) continue;
+    // The spoiled versions have no index: the first check waits for one,
+    // the one after the wait reads the text.
+    Tick();
+    EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
+    Tick(IndexWait::kMilliseconds);
+    EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
+    GiveDescriptorsBack();
+    const int reads_before = reads;
+    Tick(MappingFilter::kFirstRetryMilliseconds - 1);
+    EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
+    Tick();
+    EXPECT_EQ(AlphaPath(c.after_retry), MapAlpha(&filter).path);
+    EXPECT_EQ(c.retried, reads > reads_before);
+    // Once for the version, however often it is tried.
+    Tick(MappingFilter::kLastRetryMilliseconds);
+    MapAlpha(&filter);
+    // The text read without an index is reported too; here only failures
+    // count.
+    const auto failures = std::count_if(
+        reports_.begin(), reports_.end(), [](const std::string& report) {
+          return report.find("was not loaded") != std::string::npos;
+        });
+    ASSERT_EQ(c.reports, static_cast<size_t>(failures));
     if (c.reports > 0) {
       EXPECT_NE(std::string::npos,
                 reports_[0].find(environment_.Path(kConfigPath)))
+          << reports_[0];
+    }
+    if (c.reason != nullptr) {
+      EXPECT_NE(std::string::npos,
+                reports_[0].find(std::string("(") + c.reason + ")"))
           << reports_[0];
     }
     WriteConfiguration("next");

@@ -41,6 +41,13 @@ void MappingLog::SetFile(const char* path) {
   path_ = path != nullptr ? path : "";
 }
 
+std::string MappingLog::TakeLines(std::string* path) {
+  *path = path_;
+  std::string lines;
+  lines.swap(block_);
+  return lines;
+}
+
 void MappingLog::Write(const char* format, ...) {
   if (path_.empty()) return;
   if (stamp_.empty()) {

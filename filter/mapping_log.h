@@ -30,6 +30,9 @@ class MappingLog {
   // at 1023 characters, its control characters written as %XX. Nothing
   // while no file is named.
   void Write(const char* format, ...);
+  // Takes the lines gathered so far, which are then not written; *path
+  // receives the file they were for.
+  std::string TakeLines(std::string* path);
 
  private:
   std::string path_;

@@ -30,17 +30,22 @@ class NameTable {
     Record record;
   };
 
-  // Adds the name at arena offset `name` (never 0, never an empty text) in
-  // scope with its record, unless that name is there already: the first
-  // record stays, as the first match does in the tree.
-  void Insert(const char* arena, uint32_t scope, uint32_t name,
+  // Sets the record of the name at arena offset `name` (never 0, never an
+  // empty text) in scope, adding the name unless it is there already; an
+  // entry keeps the spelling it was added with, as a node of the tree does.
+  // Takes the arena itself, not its data: an argument computed by growing
+  // the arena would leave a pointer taken before it dangling.
+  void Insert(const PageVector<char>& arena, uint32_t scope, uint32_t name,
               const Record& record) {
     if (2 * (count_ + 1) > slots_.size()) Grow();
-    const uint32_t hash = HashOf(scope, arena + name);
-    Slot& slot = slots_[SlotOf(arena, scope, arena + name, hash)];
-    if (slot.entry.name != 0) return;
-    slot = Slot{hash, scope, Entry{name, record}};
-    ++count_;
+    const char* text = arena.data();
+    const uint32_t hash = HashOf(scope, text + name);
+    Slot& slot = slots_[SlotOf(text, scope, text + name, hash)];
+    if (slot.entry.name == 0) {
+      slot = Slot{hash, scope, Entry{name, record}};
+      ++count_;
+    }
+    slot.entry.record = record;
   }
 
   // Calls visit(scope, entry) for every entry; visit may change the record.

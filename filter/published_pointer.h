@@ -4,13 +4,23 @@
 // makes every reader take the same lock and count on the same cache line,
 // so that two threads map at little more than the speed of one. Here each
 // thread reads a copy in a slot of its own, chosen by its thread id, with a
-// lock and a reference count of that slot's own.
+// lock and a reference count of that slot's own; a slot that the writer has
+// not reached yet is passed over for the master copy.
 //
 // Thread safety: Load from any thread at any time; Store from one thread at
 // a time. A Load that starts after a Store has returned sees its value or a
-// later one, and a Load never returns an older value than a Load that
-// ended before it started, whatever threads the two ran on: a slot that the
-// writer has not reached yet is passed over for the master copy.
+// later one, and a Load never returns an older value than a Load that ended
+// before it started, whatever threads the two ran on, because a Store
+//
+//   1. raises generation_ before it writes its value anywhere: no copy is
+//      ever newer than generation_, so a later Load reads a generation at
+//      least as new as any value an earlier one returned;
+//   2. then replaces the master copy, and only then the slots: a slot is
+//      never newer than the master, so the master that a Load falls back on
+//      is at least as new as any slot an earlier Load returned.
+//
+// A Load returns its slot when the slot holds the generation it read or a
+// later one, else the master copy.
 
 #ifndef MERVANE_FILTER_PUBLISHED_POINTER_H_
 #define MERVANE_FILTER_PUBLISHED_POINTER_H_
@@ -26,7 +36,20 @@
 
 namespace mervane {
 
-template <typename T>
+// The moments between two steps of a Load or a Store at which a test may
+// hold the thread, to replay an interleaving (PublishedPointer's Pause).
+enum class PublishStep {
+  kLoadBeforeMaster,  // a Load found its slot too old
+  kStorePublished,    // a Store raised the generation
+  kStoreAfterMaster,  // a Store replaced the master copy
+};
+
+// The server's Pause: no moment is held.
+struct NoPause {
+  static void At(PublishStep) {}
+};
+
+template <typename T, typename Pause = NoPause>
 class PublishedPointer {
  public:
   PublishedPointer() = default;
@@ -40,14 +63,17 @@ class PublishedPointer {
       std::lock_guard<std::mutex> lock(slot.mutex);
       if (slot.generation >= published) return slot.value;
     }
+    Pause::At(PublishStep::kLoadBeforeMaster);
     std::lock_guard<std::mutex> lock(master_.mutex);
     return master_.value;
   }
 
   void Store(std::shared_ptr<const T> value) {
     const uint64_t generation = generation_.load(std::memory_order_relaxed) + 1;
-    Put(&master_, value, generation);
     generation_.store(generation, std::memory_order_release);
+    Pause::At(PublishStep::kStorePublished);
+    Put(&master_, value, generation);
+    Pause::At(PublishStep::kStoreAfterMaster);
     for (Slot& slot : slots_) Put(&slot, WithOwnCount(value), generation);
   }
 

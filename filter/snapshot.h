@@ -3,18 +3,17 @@
 // started, while a reload builds the next one aside.
 //
 // It is not the configuration tree but an index made for a request's
-// answers, computed from the tree as the file is read: each virtual host's
-// section as soon as it is read, after which it is dropped, and the rest
-// once the file is read, after which the tree is freed. It holds, for each real
-// site IP, its log file, Disable, WebRoot and SchemeBRootDir and its common
-// paths; for each virtual host of an IP, its UserDir, its scheme (SchemeA,
-// SchemeB or none, and which of the IP's common path sections its MapScheme
-// names) and its folder exceptions. All texts sit in one arena; four flat hash
-// tables of offsets find an IP, a host of an IP, and an entry of a host's
-// exceptions or an IP's common paths, each by its name without regard to letter
-// case. They take their memory as whole pages, which leave the process with the
-// snapshot. A host entry whose name no request can match (a '*' elsewhere
-// than in "*" or a leading "*.") is left out.
+// answers, computed as the file is read (Snapshot::Builder, which gives the
+// answers of the tree loaded whole without ever holding all of it). It holds,
+// for each real site IP, its log file, Disable, WebRoot and SchemeBRootDir and
+// its common paths; for each virtual host of an IP, its UserDir, its scheme
+// (SchemeA, SchemeB or none, and which of the IP's common path sections its
+// MapScheme names) and its folder exceptions. All texts sit in one arena;
+// four flat hash tables of offsets find an IP, a host of an IP, and an entry
+// of a host's exceptions or an IP's common paths, each by its name without
+// regard to letter case. They take their memory as whole pages, which leave
+// the process with the snapshot. A host entry whose name no request can
+// match (a '*' elsewhere than in "*" or a leading "*.") is left out.
 //
 // A snapshot's arena and tables are plain offsets and fixed-size records,
 // so the whole of it can be written as one image (Image) and found again in
@@ -31,6 +30,8 @@
 #include <memory>
 #include <string>
 
+#include "config/wildcard_labels.h"
+#include "filter/mapped_site.h"
 #include "filter/mapping_log.h"
 #include "filter/name_table.h"
 #include "filter/page_allocator.h"
@@ -47,11 +48,24 @@ enum class HostScheme : uint8_t { kNone, kSchemeA, kSchemeB };
 
 class Snapshot {
  public:
+  // Reads a configuration text into a snapshot (snapshot_builder.h).
+  class Builder;
+
+  // Why a file could not be loaded.
+  struct LoadFailure {
+    std::string reason;  // for people: the system's text, or the content's
+    // True when the file's content refused it (nested too deep, too much
+    // text), so that only another version of the file can load. Otherwise
+    // the system failed the read (the open or a read, memory), and the same
+    // file may load when read again.
+    bool in_content = false;
+  };
+
   // Reads the configuration file at path (in Windows or native form) and
-  // builds its snapshot. Returns null, with the reason in *reason, when the
-  // file cannot be read whole.
+  // builds its snapshot. Returns null, with *failure filled, when the file
+  // cannot be read whole.
   static std::shared_ptr<const Snapshot> Load(const std::string& path,
-                                              std::string* reason);
+                                              LoadFailure* failure);
 
   // The snapshot as one image (snapshot_image.h) of the text whose stamp
   // is text.
@@ -72,13 +86,13 @@ class Snapshot {
   // SF_STATUS_REQ_HANDLED_NOTIFICATION when it replaced record's physical
   // path (copied into the server's buffer when it fits, else into memory
   // from `memory`), SF_STATUS_REQ_NEXT_NOTIFICATION with record untouched
-  // otherwise. The request's log lines go to *log.
+  // otherwise. The request's log lines go to *log; what served a mapped
+  // request goes to *site, if given.
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
-               HTTP_FILTER_URL_MAP* record, MappingLog* log) const;
+               HTTP_FILTER_URL_MAP* record, MappingLog* log,
+               MappedSite* site = nullptr) const;
 
  private:
-  class Builder;
-
   // What the mapping reads of a real site IP. Texts are arena offsets; 0 is
   // the empty text, which also stands for a missing setting.
   struct IpRecord {
@@ -87,6 +101,9 @@ class Snapshot {
     uint32_t scheme_b_root;
     bool disabled;      // "Disable", read as an int, is 1
     bool has_patterns;  // a wildcard or default host is among its hosts
+    // The label counts of its wildcard hosts' names, each added whole
+    // (port included) as the file spells it; none without a wildcard.
+    WildcardLabels wildcard_labels;
   };
   // What the mapping reads of a virtual host. Its folder exceptions are
   // found in the scope of its name's offset.
@@ -100,13 +117,6 @@ class Snapshot {
   };
 
   Snapshot();
-
-  // Reads the file at path into a new snapshot, streaming its hosts unless
-  // whole_tree. Null with *reason when the file cannot be loaded; null
-  // without a reason when the streamed hosts cannot stand for the whole
-  // tree's.
-  static std::shared_ptr<Snapshot> Read(const std::string& path,
-                                        bool whole_tree, std::string* reason);
 
   // The texts: the arena's, or an image's when the snapshot views one.
   const char* Arena() const {

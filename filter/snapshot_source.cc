@@ -11,10 +11,10 @@ namespace {
 
 // An unreadable text is not loaded from its index either: the index stands
 // for the text, never for more than the text allows.
-bool CanRead(const std::string& path, std::string* reason) {
+bool CanRead(const std::string& path, Snapshot::LoadFailure* failure) {
   std::FILE* file = platform::OpenFile(path.c_str(), "rb");
   if (file == nullptr) {
-    *reason = platform::LastErrorText();
+    *failure = {platform::LastErrorText(), false};
     return false;
   }
   std::fclose(file);
@@ -23,8 +23,8 @@ bool CanRead(const std::string& path, std::string* reason) {
 
 std::shared_ptr<const Snapshot> FromText(const std::string& path,
                                          const platform::FileStamp& text,
-                                         std::string* reason) {
-  std::shared_ptr<const Snapshot> built = Snapshot::Load(path, reason);
+                                         Snapshot::LoadFailure* failure) {
+  std::shared_ptr<const Snapshot> built = Snapshot::Load(path, failure);
   if (built == nullptr) return nullptr;
   auto image = std::make_shared<const std::string>(built->Image(text));
   built.reset();
@@ -33,7 +33,8 @@ std::shared_ptr<const Snapshot> FromText(const std::string& path,
       Snapshot::FromImage(image, image->data(), image->size(), text, &fault);
   // The builder's tables went back to the system; the heap's blocks go too.
   platform::ReleaseFreeMemory();
-  if (viewed == nullptr) *reason = ImageFaultText(fault);
+  // A snapshot just built that makes no image holds more than one can.
+  if (viewed == nullptr) *failure = {ImageFaultText(fault), true};
   return viewed;
 }
 
@@ -41,13 +42,13 @@ std::shared_ptr<const Snapshot> FromText(const std::string& path,
 
 std::shared_ptr<const Snapshot> LoadSnapshotFor(const std::string& path,
                                                 const platform::FileStamp& text,
-                                                std::string* reason,
+                                                Snapshot::LoadFailure* failure,
                                                 std::string* notice) {
-  if (!CanRead(path, reason)) return nullptr;
+  if (!CanRead(path, failure)) return nullptr;
   IndexLoad index = LoadIndex(path, text);
   if (index.snapshot != nullptr) return std::move(index.snapshot);
   *notice = IndexPathOf(path) + " " + index.why;
-  return FromText(path, text, reason);
+  return FromText(path, text, failure);
 }
 
 bool IndexWait::Waits(const std::string& path, const platform::FileStamp& text,

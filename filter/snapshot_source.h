@@ -25,12 +25,12 @@ namespace mervane {
 
 // The snapshot of the configuration file at path whose stamp is text:
 // its index's when that belongs to the text, else the text's. Null, with
-// the reason in *reason, when the text can be used neither way. When the
+// *failure filled, when the text can be used neither way. When the
 // text was read although an index was found wanting, *notice says why the
 // index was not used. Throws std::bad_alloc.
 std::shared_ptr<const Snapshot> LoadSnapshotFor(const std::string& path,
                                                 const platform::FileStamp& text,
-                                                std::string* reason,
+                                                Snapshot::LoadFailure* failure,
                                                 std::string* notice);
 
 class IndexWait {

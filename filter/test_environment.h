@@ -57,6 +57,12 @@ class FakeServer : public ServerVariableSource, public RequestMemory {
 // The server's physical path for url below the site root c:\inetpub\wwwroot.
 std::string WwwrootPath(const std::string& url);
 
+// Makes every later open of a file by this process fail as when it holds
+// too many (EMFILE), until GiveDescriptorsBack; false, changing nothing,
+// where the platform cannot do that.
+bool TakeAllDescriptors();
+void GiveDescriptorsBack();
+
 }  // namespace mervane
 
 #endif  // MERVANE_FILTER_TEST_ENVIRONMENT_H_

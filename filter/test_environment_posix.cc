@@ -2,6 +2,7 @@
 // folders, so paths stay in Windows form.
 
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -25,7 +26,23 @@ const std::string& ProcessDrives() {
   return drives;
 }
 
+// The limit of open files before TakeAllDescriptors lowered it.
+bool descriptors_taken = false;
+rlimit descriptor_limit;
+
 }  // namespace
+
+bool TakeAllDescriptors() {
+  if (getrlimit(RLIMIT_NOFILE, &descriptor_limit) != 0) return false;
+  const rlimit none = {0, descriptor_limit.rlim_max};
+  descriptors_taken = setrlimit(RLIMIT_NOFILE, &none) == 0;
+  return descriptors_taken;
+}
+
+void GiveDescriptorsBack() {
+  if (descriptors_taken) setrlimit(RLIMIT_NOFILE, &descriptor_limit);
+  descriptors_taken = false;
+}
 
 void TestEnvironment::Install() {
   setenv("MERVANE_REGISTRY", (root_ + "/registry").c_str(), 1);

@@ -20,6 +20,11 @@ void DeleteConfigurationValue() {
 
 }  // namespace
 
+// The process's handles are limited by its memory alone.
+bool TakeAllDescriptors() { return false; }
+
+void GiveDescriptorsBack() {}
+
 void TestEnvironment::Install() {
   registry_value_ =
       RegistryKey(RegistryKey::Root::kLocalMachine, schema::kRegistryKeyPath)

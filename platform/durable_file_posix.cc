@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,8 +42,39 @@ bool TakeAttributes(int fd, const struct stat& old) {
   return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-// Makes a fresh `temp` hold data, synced, with the attributes of `target`
-// when it exists. errno tells why when it fails; nothing is left behind.
+bool Later(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+// One step of the clock that dates files: the kernel's coarse tick.
+struct timespec OneTickAfter(struct timespec time) {
+  struct timespec tick = {0, 1};
+  clock_getres(CLOCK_REALTIME_COARSE, &tick);
+  time.tv_sec += tick.tv_sec;
+  time.tv_nsec += tick.tv_nsec;
+  if (time.tv_nsec >= 1000000000) {
+    ++time.tv_sec;
+    time.tv_nsec -= 1000000000;
+  }
+  return time;
+}
+
+// Dates the fresh file after the file it replaces, even when the clock has
+// not moved since: the filter tells a save by the file's stamp, and a save
+// within one tick of the file clock that gets back the inode of the file
+// before (file systems reuse a freed inode at once) and has its size would
+// otherwise carry that file's stamp whole, and never be loaded.
+bool DateAfter(int fd, const struct stat& old) {
+  struct stat fresh;
+  if (fstat(fd, &fresh) != 0) return false;
+  if (Later(fresh.st_mtim, old.st_mtim)) return true;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, OneTickAfter(old.st_mtim)};
+  return futimens(fd, times) == 0;
+}
+
+// Makes a fresh `temp` hold data, synced, dated after `target` and with its
+// attributes when it exists. errno tells why when it fails; nothing is left
+// behind.
 bool WriteFreshFile(const std::string& temp, const std::string& target,
                     const std::string& data) {
   // Whatever a killed save, or anyone else, left at the name goes; a
@@ -56,7 +88,8 @@ bool WriteFreshFile(const std::string& temp, const std::string& target,
            replaces ? 0600 : 0666);
   if (fd < 0) return false;
   bool written = (!replaces || TakeAttributes(fd, old)) &&
-                 WriteAll(fd, data.data(), data.size()) && fsync(fd) == 0;
+                 WriteAll(fd, data.data(), data.size()) &&
+                 (!replaces || DateAfter(fd, old)) && fsync(fd) == 0;
   int error = errno;
   if (close(fd) != 0 && written) {
     written = false;

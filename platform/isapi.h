@@ -25,6 +25,27 @@ inline constexpr DWORD kFilterRevision = 0x00040000;
 // hands a filter, terminator included.
 inline constexpr DWORD kMaxPath = 260;
 
+// The project's own ServerSupportFunction request. After it has mapped a
+// request, the filter tells its server which entry served it and the folders
+// of that host's site, so that a server that hands requests on to programs
+// (CGI, PHP) can give them the host's document root instead of its own. pData
+// points to a SiteReport; ul1 is its size. IIS defines no such request and
+// answers FALSE, so nothing changes there. The value is the largest that the
+// SDK's enumeration, whose names end at 8, can hold.
+inline constexpr SF_REQ_TYPE kReportSite = static_cast<SF_REQ_TYPE>(15);
+
+// What kReportSite reports. The texts are the server's to copy during the
+// call; paths are in the configuration's form (Windows or drive form).
+struct SiteReport {
+  DWORD size;                  // sizeof(SiteReport)
+  const char* entry;           // the host entry's key, as the log names it
+  const char* user_dir;        // its UserDir; empty when it has none
+  const char* document_root;   // the folder the host's "/" maps to
+  const char* context_prefix;  // the URL prefix ("/docs") mapped on its own
+                               // to context_root; empty when none was
+  const char* context_root;    // empty when context_prefix is
+};
+
 }  // namespace isapi
 }  // namespace mervane
 

@@ -134,6 +134,16 @@ std::string NativePath(const char* path);
 
 // ---- Saving a file under a lock ------------------------------------------
 
+// The file that a save of `path` replaces: path itself, spelled as given,
+// when it is no symbolic link; else the file at the end of its chain of
+// links (a relative target counts from its link's folder), in native form
+// (POSIX; on Windows the system's final path), which may not exist yet
+// (POSIX). A save writes its temporary file beside that file, locks it there
+// and renames over it, so that the links stay and every path through them
+// sees the change. False, with the system's error, for a chain that loops
+// (and on Windows for a link whose target is missing).
+bool FinalFilePath(const char* path, std::string* final_path);
+
 // An exclusive lock on a lock file, held until UnlockFile. Opaque.
 struct FileLockRep;
 using FileLock = FileLockRep*;
@@ -162,7 +172,8 @@ enum class Replacement {
 // left at `temp_path` is removed first; the fresh one is made with
 // O_EXCL | O_NOFOLLOW, so it is never a symbolic link planted there. An
 // existing target's owner, group and mode (POSIX: as far as the caller may
-// set them) or its access control list (Windows) pass to the new file. Line
+// set them) or its access control list (Windows) pass to the new file, which
+// is dated after the target even when the clock has not moved since. Line
 // feeds become the system's line ends (CR LF on Windows). A folder sync that
 // the file system does not support (EINVAL) counts as done. The caller keeps
 // other writers of `temp_path` away (a lock, or a name of its own). On

@@ -23,7 +23,6 @@ inline std::string ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A registry value's data as stored.
 inline std::string ReadValueData(RegistryHandle key, const char* name) {
   uint32_t size = 0;
   if (!QueryRegistryValueSize(key, name, &size)) return "<missing>";
@@ -86,6 +85,28 @@ inline void ExpectDurableReplace(const char* target,
             ReplaceFileDurably(missing.c_str(), target, "x", &problem));
   EXPECT_EQ(missing + ": ", problem.substr(0, missing.size() + 2));
   EXPECT_EQ("new" + line_end, ReadWholeFile(native_target));
+}
+
+// Two saves of one size over target, which is dated ahead of the clock: each
+// is dated after the file it replaces, so that none repeats the stamp of the
+// file before, whose identity a file system may give it back.
+inline void ExpectSavesDatedAfter(const std::string& target) {
+  const auto ticks = [](const FileStamp& stamp) {
+    return (uint64_t{stamp.last_write_time.high} << 32) |
+           stamp.last_write_time.low;
+  };
+  FileStamp stamps[3];
+  ASSERT_TRUE(QueryFileStamp(target.c_str(), &stamps[0]));
+  for (int save = 1; save < 3; ++save) {
+    std::string problem;
+    ASSERT_EQ(Replacement::kDurable,
+              ReplaceFileDurably((target + ".tmp").c_str(), target.c_str(),
+                                 "v" + std::to_string(save), &problem))
+        << problem;
+    ASSERT_TRUE(QueryFileStamp(target.c_str(), &stamps[save]));
+    EXPECT_LT(ticks(stamps[save - 1]), ticks(stamps[save])) << save;
+  }
+  EXPECT_NE(stamps[0], stamps[2]);
 }
 
 // A second lock of path (in an existing folder) waits for the first, and the

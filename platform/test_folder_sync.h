@@ -1,16 +1,13 @@
 // Folder syncs as tests see them: a test program that links
-// test_folder_sync.cc has its own fsync, which counts the syncs of folders
-// and can make them fail, so that tests can play the file systems that
-// cannot sync a folder (EINVAL) or fail to (EIO). Files sync as usual.
+// test_folder_sync.cc has its own fsync, which can make the syncs of folders
+// fail, so that tests can play the file systems that cannot sync a folder
+// (EINVAL) or fail to (EIO). Files sync as usual.
 
 #ifndef MERVANE_PLATFORM_TEST_FOLDER_SYNC_H_
 #define MERVANE_PLATFORM_TEST_FOLDER_SYNC_H_
 
 namespace mervane {
 namespace test_folder_sync {
-
-// Folder syncs asked for in this process so far, failed ones included.
-int Count();
 
 // While it lives, every folder sync fails with `error`.
 class Failure {

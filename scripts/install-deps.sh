@@ -1,33 +1,37 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine: the native
-# toolchain with GoogleTest and Google Benchmark, and the MinGW-w64 cross
-# compilers with Wine for the Windows builds, including the 32-bit Wine
-# (wine32, from the i386 architecture, which is enabled for it) that runs the
-# 32-bit tests; that part takes about a minute here. Installs only what is
-# missing.
+# toolchains (GCC and Clang) with GoogleTest and Google Benchmark, and the
+# MinGW-w64 cross compilers with Wine for the Windows builds, including the
+# 32-bit Wine (wine32, from the i386 architecture, which is enabled for it)
+# that runs the 32-bit tests; that part takes about a minute here. Installs
+# only what is missing. PHP-FPM, which the PHP end-to-end test starts on
+# sockets of its own, is installed without starting Debian's php8.2-fpm
+# service.
 #
 # Usage: install-deps.sh [native|deb|windows]
 #   native:  only what the Linux build needs
 #   deb:     that and Debian's packaging tools with lintian (package.sh deb)
-#   windows: that and the cross compilers (package.sh windows)
+#   windows: that, the cross compilers and wixl with msitools, which build
+#            and read the installers (package.sh windows)
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make clang-format
+  clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   apache2 apache2-dev apache2-utils curl
 )
-cross_compilers=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  binutils-mingw-w64)
+windows_tools=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64 wixl msitools)
 if [ "${1:-}" = deb ]; then
   packages+=(dpkg-dev lintian)
 elif [ "${1:-}" = windows ]; then
-  packages+=("${cross_compilers[@]}")
+  packages+=("${windows_tools[@]}")
 elif [ "${1:-}" != native ]; then
   packages+=(
-    googletest "${cross_compilers[@]}"
+    googletest "${windows_tools[@]}"
     wine wine64 wine32:i386
-    chromium wrk
+    chromium wrk php8.2-fpm
   )
   # Node.js may come from elsewhere (it bundles npm); Debian's otherwise.
   command -v npm >/dev/null || packages+=(nodejs npm)
@@ -60,6 +64,28 @@ if [[ " ${missing[*]} " == *:i386\ * ]] &&
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-  "${missing[@]}" >/dev/null
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+    --no-install-recommends "$@" >/dev/null
+}
+others=() php=()
+for p in "${missing[@]}"; do
+  if [ "$p" = php8.2-fpm ]; then php+=("$p"); else others+=("$p"); fi
+done
+[ ${#others[@]} -eq 0 ] || apt_install "${others[@]}"
+# Alone, under a policy-rc.d that forbids starting services (unless the
+# machine has its own), so that only php8.2-fpm's service stays stopped.
+if [ ${#php[@]} -gt 0 ]; then
+  policy=/usr/sbin/policy-rc.d
+  if [ -e "$policy" ]; then
+    apt_install "${php[@]}"
+  else
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+    $sudo chmod 755 "$policy"
+    status=0
+    apt_install "${php[@]}" || status=$?
+    $sudo rm -f "$policy"
+    [ "$status" -eq 0 ] || exit "$status"
+  fi
+fi
 install_npm_packages "${1:-}"

@@ -23,6 +23,8 @@ key="$state/registry/HKEY_LOCAL_MACHINE/Software/Halvost soft/Mervane"
 test_conf=/etc/apache2/conf-enabled/mervane-package-test.conf
 admin_url=http://127.0.0.1:8081/mervane-admin/mervanecfg
 wants=multi-user.target.wants/mervane-admin.service
+unit=/lib/systemd/system/mervane-admin.service
+admin_pid_file=/run/mervane-admin/httpd.pid
 # Everything the package or its scripts make.
 package_paths=(/usr/lib/apache2/modules/mod_mervane.so /usr/lib/mervane
   /usr/bin/mervane-map /usr/sbin/mervane-admin
@@ -105,6 +107,25 @@ status_of() {  # status_of CURL_ARGUMENT...
   curl -s -o /dev/null -w '%{http_code}' "$@"
 }
 
+# as_owner FOLDER COMMAND...: COMMAND as FOLDER's owner, who may plant
+# links there.
+as_owner() {
+  local folder=$1
+  shift
+  setpriv --reuid="$(stat -c %u "$folder")" --regid="$(stat -c %g "$folder")" \
+    --clear-groups -- "$@"
+}
+
+# alive PID: yes when PID runs (a zombie does not).
+alive() {
+  case $(ps -o stat= -p "$1") in '' | Z*) echo no ;; *) echo yes ;; esac
+}
+
+# unit_key KEY: the value the administration's systemd unit gives KEY.
+unit_key() {
+  sed -n "s/^$1=//p" "$unit"
+}
+
 # The test's own changes, undone (the package's are the purge's business).
 undo_test_changes() {
   rm -f "$test_conf"
@@ -122,7 +143,7 @@ restore_tree() {
 
 cleanup() {
   set +e
-  stop_pid /run/mervane-admin/httpd.pid
+  for f in "$work"/hidden/*; do [ -e "$f" ] && mv "$f" /usr/sbin/; done
   stop_pid "$(main_pid_file)"
   if dpkg-query -W mervane >/dev/null 2>&1; then
     DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq mervane >/dev/null
@@ -173,14 +194,33 @@ expect "unit not enabled by installing" no \
 systemctl enable -q mervane-admin.service
 expect "unit enabled by the administrator" yes \
   "$([ -L "/etc/systemd/system/$wants" ] && echo yes || echo no)"
+
+echo "== Links planted by mervane, then a reinstall"
+# Root's postinst must follow no link that mervane makes in its folders.
+for n in 1 2; do
+  echo "root's secret $n" >"$work/secret$n"
+  chmod 600 "$work/secret$n"
+done
+secrets() { stat -c '%U %a %s' "$work"/secret?; md5sum "$work"/secret?; }
+secrets_before=$(secrets)
+as_owner "$state" sh -ec 'rm "$1" "$2"; ln -s "$3" "$1.new"; ln -s "$4" "$2.new"' - \
+  "$state/mervane.cfg" "$key/Configuration File" "$work/secret1" "$work/secret2"
+# The administration's logs as versions that ran it as root left them.
+chown root /var/log/mervane-admin
+: >/var/log/mervane-admin/error.log
+dpkg -i "$deb" >/dev/null || true
+expect "the links' targets untouched" "$secrets_before" "$(secrets)"
+expect "configured after the reinstall" installed \
+  "$(dpkg-query -W -f='${db:Status-Status}' mervane)"
 expect "registry value names the configuration" "$state/mervane.cfg" \
   "$(tr -d '\0' <"$key/Configuration File")"
 expect "registry value ends with a zero byte" "00" \
   "$(tail -c 1 "$key/Configuration File" | od -An -tx1 | tr -d ' ')"
 expect "owners and modes" \
-  "mervane mervane 755|mervane mervane 644|mervane mervane 755|mervane mervane 644|www-data adm 750|root mervane 640" \
-  "$(stat -c '%U %G %a' "$state" "$state/mervane.cfg" "$key" \
-    "$key/Configuration File" /var/log/mervane /etc/mervane/htpasswd | paste -sd '|')"
+  "mervane mervane 755|mervane mervane 644|mervane mervane 755|mervane mervane 644|www-data adm 750|mervane adm 750|mervane adm 644|root mervane 640" \
+  "$(stat -c '%U %G %a' "$state" "$state/mervane.cfg" "$key" "$key/Configuration File" \
+    /var/log/mervane /var/log/mervane-admin /var/log/mervane-admin/error.log \
+    /etc/mervane/htpasswd | paste -sd '|')"
 
 # Two hosts below /srv, the main Apache on loopback only, a tenant's CGI.
 for host in alpha beta gamma; do
@@ -269,14 +309,14 @@ other_paths 404 http://127.0.0.1:8081/mervane-admin/
 root 404 http://127.0.0.1:8081/
 EOF
 expect "admin instance listens on" "127.0.0.1:8081" \
-  "$(ss -Hltnp | grep "pid=$(cat /run/mervane-admin/httpd.pid)," | awk '{print $4}' | sort -u | paste -sd ' ')"
+  "$(ss -Hltnp | grep "pid=$(cat $admin_pid_file)," | awk '{print $4}' | sort -u | paste -sd ' ')"
 htpasswd -cbB /etc/mervane/htpasswd admin "$password" 2>/dev/null
 # What logrotate runs: a graceful restart, the same process afterwards.
-admin_pid=$(cat /run/mervane-admin/httpd.pid)
+admin_pid=$(cat $admin_pid_file)
 mervane-admin reload
 sleep 1
 wait_for "$admin_url"
-expect "admin instance reloaded in place" "$admin_pid" "$(cat /run/mervane-admin/httpd.pid)"
+expect "admin instance reloaded in place" "$admin_pid" "$(cat $admin_pid_file)"
 expect "admin instance: wrong password" 401 "$(status_of -u admin:x "$admin_url")"
 expect "admin instance: with the password" 200 \
   "$(status_of -u "admin:$password" "$admin_url")"
@@ -291,8 +331,40 @@ expect "gamma after the change, without a restart" "200 gamma's site" \
 expect "saved by the user mervane" "mervane mervane" \
   "$(stat -c '%U %G' "$state/mervane.cfg")"
 
+echo "== A stale pid file, and the systemd unit"
+admin_pid=$(cat $admin_pid_file)
+mervane-admin stop
+expect "stop ends the instance" no "$(alive "$admin_pid")"
+# The instance died without removing its pid file, whose number now names
+# another process, root's or mervane's.
+for user in root mervane; do
+  setpriv --reuid=$user --regid=$user --clear-groups sleep 60 &
+  sleeper=$!
+  as_owner /run/mervane-admin sh -c 'echo "$1" >"$2"' - $sleeper $admin_pid_file
+  mervane-admin stop || true
+  mervane-admin reload || true
+  expect "stale pid file: $user's process lives on" yes "$(alive $sleeper)"
+  kill $sleeper 2>/dev/null || true
+done
+# What systemd would run (it does not run here): the unit's ExecStart as
+# its User, whose process must be the instance itself, and its ExecReload.
+read -ra exec_start <<<"$(unit_key ExecStart)"
+setpriv --reuid="$(unit_key User)" --regid="$(unit_key Group)" --init-groups \
+  "${exec_start[@]}" &
+main=$!
+wait_for "$admin_url" || true
+reload=$(unit_key ExecReload)
+sh -c "${reload//\$MAINPID/$main}" || true
+sleep 1
+expect "unit: in the foreground, as mervane, reloaded in place" "$main mervane 200" \
+  "$(cat $admin_pid_file) $(ps -o user= -p $main) $(status_of -u "admin:$password" "$admin_url")"
+kill $main 2>/dev/null || true
+wait $main || true
+mervane-admin start
+wait_for "$admin_url"
+
 echo "== Remove and purge"
-admin_pid=$(cat /run/mervane-admin/httpd.pid)
+admin_pid=$(cat $admin_pid_file)
 stop_pid "$(main_pid_file)"
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq mervane >/dev/null
 stop_pid "$(main_pid_file)"
@@ -301,7 +373,12 @@ expect "remove stops the administration" stopped \
 expect "remove keeps the configuration and logs" "yes yes" \
   "$(grep -q '{ gamma:' "$state/mervane.cfg" && echo yes) $([ -s /var/log/mervane/filter.log ] && echo yes)"
 expect "remove disables the module" "" "$(ls /etc/apache2/mods-enabled/mervane.* 2>/dev/null)"
-DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq mervane >/dev/null
+# adduser, which gives deluser, may be gone before the purge.
+mkdir "$work/hidden"
+mv /usr/sbin/deluser /usr/sbin/delgroup "$work/hidden/"
+expect "purge without deluser" 0 \
+  "$(DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq mervane >/dev/null; echo $?)"
+mv "$work"/hidden/* /usr/sbin/
 stop_pid "$(main_pid_file)"
 undo_test_changes
 # a2enmod and a2dismod leave their (empty) state folders behind.

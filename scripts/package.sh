@@ -4,12 +4,18 @@
 #   mervane_VERSION_amd64.deb   for Debian 12: mod_mervane, the filter,
 #                               mervanecfg behind an Apache instance of its
 #                               own, mervane-map (layout: packaging/)
-#   mervane-VERSION-win64.zip   mervane.dll, mervanecfg.exe, the example
-#   mervane-VERSION-win32.zip   configuration and INSTALL.txt, the README's
-#                               steps for IIS
+#   mervane-VERSION-x64.msi     the Windows installers (packaging/windows/),
+#   mervane-VERSION-x86.msi     built with wixl
+#   mervane-VERSION-win64.zip   the installers' folder: mervane.dll,
+#   mervane-VERSION-win32.zip   mervane-map.exe, admin\mervanecfg.exe, the
+#                               example configuration, the IIS registration
+#                               scripts and INSTALL.txt, the README's steps
+#                               for IIS
 #
-# VERSION is project()'s in CMakeLists.txt. lintian checks the .deb and
-# fails the script on an error. Prints the path of each package made.
+# VERSION is project()'s in CMakeLists.txt (MERVANE_MSI_VERSION overrides it
+# for the installers alone: the upgrade test builds a later one). lintian
+# checks the .deb and fails the script on an error. Prints the path of each
+# package made.
 #
 # Usage: scripts/package.sh [deb] [windows]   (default: both)
 set -euo pipefail
@@ -111,25 +117,53 @@ iis_steps() {
   sed -n '/^## Installing on IIS/,/^## /{/^## [^I]/!p}' "$top/README.md"
 }
 
+# stage_windows ARCH FOLDER: the files of one architecture's package, in
+# Windows text form where they are text; the IIS scripts get the
+# architecture's names (packaging/windows/iis-names.cmd).
+stage_windows() {
+  local arch=$1 stage=$2 build=$out/$3 names
+  names='s/@FILTER@/Mervane/; s/@BITNESS@/bitness64/;'
+  names+=' s/@SITE@/Mervane administration/; s/@PORT@/8081/'
+  if [ "$arch" = i686 ]; then
+    names='s/@FILTER@/Mervane 32-bit/; s/@BITNESS@/bitness32/;'
+    names+=' s/@SITE@/Mervane administration 32-bit/; s/@PORT@/8082/'
+  fi
+  rm -rf "$stage"
+  mkdir -p "$stage/admin"
+  cp "$build/filter/mervane.dll" "$build/tools/mervane_map/mervane-map.exe" "$stage/"
+  cp "$build/admin/mervanecfg.exe" "$stage/admin/"
+  "$arch-w64-mingw32-strip" "$stage"/*.dll "$stage"/*.exe "$stage"/admin/*.exe
+  sed 's/$/\r/' "$top/examples/mervane.cfg" >"$stage/mervane-example.cfg"
+  iis_steps | sed 's/$/\r/' >"$stage/INSTALL.txt"
+  for script in iis-names register-iis unregister-iis; do
+    sed "$names; s/\$/\r/" "$top/packaging/windows/$script.cmd" >"$stage/$script.cmd"
+  done
+}
+
 build_windows() {
-  local arch name stage zip
+  local arch name msi_arch stage zip msi msi_version=${MERVANE_MSI_VERSION:-$version}
   for arch in x86_64 i686; do
-    name=win64
-    [ "$arch" = i686 ] && name=win32
-    release_build "$out/$name" \
-      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" -- mervane mervanecfg
+    name=win64 msi_arch=x64
+    [ "$arch" = i686 ] && name=win32 msi_arch=x86
+    # mervane-map loads the filter beside it by default: Windows looks for
+    # a library in the program's own folder first.
+    release_build "$out/$name" -DMERVANE_MAP_LIBRARY=mervane.dll \
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
+      -- mervane mervanecfg mervane-map
     stage=$out/$name-files
     zip=$out/mervane-$version-$name.zip
-    rm -rf "$stage" "$zip"
-    mkdir -p "$stage"
-    cp "$out/$name/filter/mervane.dll" "$out/$name/admin/mervanecfg.exe" "$stage/"
-    "$arch-w64-mingw32-strip" "$stage/mervane.dll" "$stage/mervanecfg.exe"
-    sed 's/$/\r/' "$top/examples/mervane.cfg" >"$stage/mervane.cfg"
-    iis_steps | sed 's/$/\r/' >"$stage/INSTALL.txt"
+    msi=$out/mervane-$msi_version-$msi_arch.msi
+    stage_windows "$arch" "$stage" "$name"
+    rm -f "$zip" "$msi"
     (cd "$stage" && cmake -E tar cf "$zip" --format=zip \
       --mtime="$(date -u -d "@$SOURCE_DATE_EPOCH" "+%Y-%m-%d %H:%M:%S UTC")" \
-      mervane.dll mervanecfg.exe mervane.cfg INSTALL.txt)
+      mervane.dll mervane-map.exe admin/mervanecfg.exe mervane-example.cfg \
+      iis-names.cmd register-iis.cmd unregister-iis.cmd INSTALL.txt)
+    # wixl finds the files relative to the folder it runs in.
+    (cd "$stage" && wixl -a "$msi_arch" -D Arch="$msi_arch" \
+      -D Version="$msi_version" -o "$msi" "$top/packaging/windows/mervane.wxs")
     echo "$zip"
+    echo "$msi"
   done
 }
 

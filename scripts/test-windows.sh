@@ -11,6 +11,11 @@
 # where Wine can start 32-bit programs (wine32, which install-deps.sh
 # installs); otherwise only the checks of the 32-bit binaries' exports and
 # imports run, which need no Wine.
+#
+# A run of every test ends with the installers: scripts/package.sh windows
+# builds them, and a later version of each for the upgrade, and
+# packaging/windows/msi_test.sh installs each architecture with Wine's
+# msiexec in a prefix of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -69,30 +74,22 @@ if ! wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
   done
   export PATH="$out/wine64-loader:$PATH" WINELOADER=/usr/lib/wine/wine64
 fi
-export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all WINEARCH=win64
-# No Mono or Gecko: nothing here needs them, and their installers would ask.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-rm -rf "$WINEPREFIX"
-# Wine's background processes keep whatever descriptors they are given, so
-# they get none of ours (ctest would wait for them to close its pipes).
-wineboot -i </dev/null >/dev/null 2>&1
-wineserver -w
-# One server for the whole run, with the services already up: each test
-# program then starts in a fraction of a second instead of seconds.
-wineserver -p </dev/null >/dev/null 2>&1
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wine cmd /c exit </dev/null >/dev/null 2>&1
+# shellcheck source=scripts/wine-prefix.sh
+. "$top/scripts/wine-prefix.sh"
+fresh_wine_prefix "$out/wine-prefix"
 
 status=0
 step "Tests x86_64"
 run_tests x86_64 || status=1
 
 step "Tests i686"
+wine32=0
 probe=$(find "$out/i686" -name '*_tests.exe' -print -quit)
 # A Wine without wine32 starts a 32-bit program as nothing: no output, exit
 # status 0. A test program that lists its tests proves it ran.
 if [ -n "$probe" ] &&
   wine "$probe" --gtest_list_tests </dev/null 2>/dev/null | grep -q .; then
+  wine32=1
   run_tests i686 || status=1
 else
   echo "i686: Wine cannot start 32-bit programs here (no wine32, or a kernel" \
@@ -100,6 +97,35 @@ else
     "only the binaries are checked"
   MERVANE_WINE_UNAVAILABLE=1 \
     run_tests i686 -L windows_binary --no-tests=ignore || status=1
+fi
+
+# Prints a line in ctest's words, which scripts/test.sh counts.
+installer_tests() {
+  local version upgrade work=$out/msi passed=0 failed=0 arch
+  version=$(sed -n 's/^project(mervane VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+  upgrade=${version%.*}.$((${version##*.} + 1))
+  mkdir -p "$work"
+  JOBS=$jobs scripts/package.sh windows >/dev/null || return 1
+  JOBS=$jobs MERVANE_MSI_VERSION=$upgrade scripts/package.sh windows >/dev/null ||
+    return 1
+  for arch in x64 x86; do
+    if [ $arch = x86 ] && [ $wine32 = 0 ]; then
+      echo "x86 installer: Wine cannot start 32-bit programs here: not tested"
+    elif packaging/windows/msi_test.sh $arch "$top/build/package" \
+      "$version" "$upgrade" "$work"; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+    fi
+  done
+  echo "$((100 * passed / (passed + failed)))% tests passed, $failed tests failed" \
+    "out of $((passed + failed))"
+  [ $failed -eq 0 ]
+}
+
+if [ ${#folders[@]} -eq 0 ]; then
+  step "Installers"
+  installer_tests || status=1
 fi
 
 step "Done"

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run: style check, the native build with its tests, the
+# same with Clang (whose warnings and order of evaluation differ from GCC's;
+# the end-to-end tests through Apache run in the GCC build alone), the
 # ASan+UBSan and TSan builds with theirs, the Windows builds under Wine and,
 # where the machine may be changed, the Debian package in its own Apache.
 # Prints one closing line with the total of tests passed and failed.
@@ -58,6 +60,10 @@ echo "== Native build and tests"
 build build/test
 run_ctest build/test || status=1
 
+echo "== Clang build and tests"
+CC=clang CXX=clang++ build build/clang -DMERVANE_APACHE_E2E=OFF
+run_ctest build/clang || status=1
+
 echo "== ASan+UBSan build and tests"
 build build/asan -DMERVANE_SANITIZE=address
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -66,6 +72,22 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== TSan build and tests"
 build build/tsan -DMERVANE_SANITIZE=thread
 TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan || status=1
+
+# A bounded run of the fuzzer that holds the snapshot against the whole
+# tree, from the hand-written files as seeds; counted as one test.
+echo "== Fuzzer: snapshot against the whole tree (30 s)"
+cmake -S "$top" -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DMERVANE_TESTS=OFF -DMERVANE_FUZZ=ON >/dev/null
+fuzz_corpus=$(mktemp -d)
+if cmake --build build/fuzz -j"$jobs" --target snapshot_tree_fuzzer &&
+  build/fuzz/filter/snapshot_tree_fuzzer -max_total_time=30 "$fuzz_corpus" \
+    filter/testdata; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  status=1
+fi
+rm -rf "$fuzz_corpus"
 
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows builds under Wine"

@@ -2,7 +2,10 @@
 // hosts: once the configuration is loaded, at the peak of a reload (the
 // snapshot in use and the next one being loaded), and after the reload.
 // Resident, not allocated: what the system counts against the server.
-// Prints each figure in MB and as a multiple of the file's size.
+// Prints each figure in MB and as a multiple of the file's size, and the
+// time of the load (the library's start and its first request) and of the
+// reload (from the file's replacement to the first request it maps), each
+// also as this thread's processor time, which other processes disturb less.
 //
 //   load_memory_bench [--library PATH] [HOSTS]
 //
@@ -10,8 +13,10 @@
 // Run it once per library: each process measures one.
 
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +69,26 @@ void WriteConfiguration(const std::string& path, int hosts,
   file.Save();
 }
 
+// The wall-clock time and this thread's processor time, in milliseconds.
+struct Times {
+  double wall;
+  double processor;
+};
+
+Times Now() {
+  timespec processor;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &processor);
+  return {std::chrono::duration<double, std::milli>(
+              std::chrono::steady_clock::now().time_since_epoch())
+              .count(),
+          processor.tv_sec * 1e3 + processor.tv_nsec / 1e6};
+}
+
+void PrintTime(const char* what, const Times& start, const Times& end) {
+  std::printf("  %-34s %8.0f ms  %5.0f ms of processor time\n", what,
+              end.wall - start.wall, end.processor - start.processor);
+}
+
 void Print(const char* what, size_t bytes, size_t file_size) {
   std::printf("  %-34s %8.1f MB  %5.2fx the file\n", what, bytes / kMegabyte,
               static_cast<double>(bytes) / file_size);
@@ -89,20 +114,24 @@ int Run(const char* library, int hosts) {
                                        "/a.htm", WwwrootPath("/a.htm")};
 
   const size_t before = ResidentNow();
+  const Times load_start = Now();
   const FilterHost host(library);
   if (!host.IsLoaded() ||
       host.MapUrl(request).physical_path.rfind("d:\\old", 0) != 0) {
     std::fprintf(stderr, "%s does not map with the configuration\n", library);
     return 1;
   }
+  const Times load_end = Now();
   const size_t loaded = ResidentNow() - before;
 
   ResetPeak();
+  const Times reload_start = Now();
   std::filesystem::rename(environment.Native(kNextPath),
                           environment.Native(kConfigPath));
   while (host.MapUrl(request).physical_path.rfind("d:\\new", 0) != 0) {
     usleep(100);
   }
+  const Times reload_end = Now();
   const size_t peak = ResidentPeak() - before;
   const size_t reloaded = ResidentNow() - before;
 
@@ -111,6 +140,8 @@ int Run(const char* library, int hosts) {
   Print("resident gained once loaded", loaded, file_size);
   Print("resident gained at a reload's peak", peak, file_size);
   Print("resident gained after the reload", reloaded, file_size);
+  PrintTime("load", load_start, load_end);
+  PrintTime("reload", reload_start, reload_end);
   return 0;
 }
 

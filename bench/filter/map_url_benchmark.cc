@@ -8,7 +8,9 @@
 //     SchemeA host, a SchemeB host and a folder exception, log off and on;
 //     and, in the same configuration with a wildcard entry *.example.com
 //     and a default entry *, for a name that only the wildcard serves (one
-//     more lookup) and one that only the default serves (two more);
+//     more lookup), one that only the default serves (two more) and a
+//     name of 255 characters and 128 labels (a.a.a...) that only the
+//     default serves;
 //   - BM_StatConfigFile: a bare stat() of the configuration file, the floor
 //     that the exports figure is held against.
 // Rows with flush:1 walk a buffer larger than the last-level cache before
@@ -44,7 +46,14 @@
 namespace mervane {
 namespace {
 
-enum RequestKind { kSchemeA, kSchemeB, kFolderException, kWildcard, kDefault };
+enum RequestKind {
+  kSchemeA,
+  kSchemeB,
+  kFolderException,
+  kWildcard,
+  kDefault,
+  kManyLabels
+};
 
 // Larger than the last-level cache of the machines we measure on.
 constexpr size_t kFlushBytes = size_t{64} << 20;
@@ -68,6 +77,11 @@ Request RequestFor(RequestKind kind, int hosts) {
       return {"unlisted.example.com", "/a/b.htm"};
     case kDefault:
       return {"example.org", "/a/b.htm"};
+    case kManyLabels: {
+      std::string name = "a";
+      while (name.size() < 255) name += ".a";
+      return {name, "/a/b.htm"};
+    }
     case kFolderException:
       break;
   }
@@ -102,8 +116,8 @@ class Fixture {
     std::shared_ptr<const Snapshot>& snapshot =
         snapshots_[{hosts, log, patterns}];
     if (snapshot == nullptr) {
-      std::string reason;
-      snapshot = Snapshot::Load(ConfigPath(hosts, log, patterns), &reason);
+      Snapshot::LoadFailure failure;
+      snapshot = Snapshot::Load(ConfigPath(hosts, log, patterns), &failure);
     }
     return snapshot.get();
   }
@@ -298,7 +312,7 @@ BENCHMARK(BM_SnapshotMapUrl)
     ->UseRealTime();
 BENCHMARK(BM_SnapshotMapUrl)
     ->ArgNames({"hosts", "kind", "log", "flush"})
-    ->ArgsProduct({{10, 100000}, {kWildcard, kDefault}, {0}, {0}})
+    ->ArgsProduct({{10, 100000}, {kWildcard, kDefault, kManyLabels}, {0}, {0}})
     ->UseRealTime();
 BENCHMARK(BM_SnapshotMapUrl)
     ->ArgNames({"hosts", "kind", "log", "flush"})

@@ -130,14 +130,13 @@ const char* PatternEntry(const ConfigSection& root,
           ->GetSection(schema::kVirtualHosts);
   HostKeyCandidates keys(request.server_name.c_str(),
                          request.server_port.c_str());
-  if (!keys.fits()) return nullptr;
-  do {
+  while (keys.Next()) {
     const ConfigSection* entry = hosts->GetSection(keys.key());
     if (!entry->IsNull() &&
         HostPatternOf(entry->Name()) != HostPattern::kInvalid) {
       return keys.at_exact() ? nullptr : entry->Name();
     }
-  } while (keys.Next());
+  }
   return nullptr;
 }
 
