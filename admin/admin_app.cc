@@ -9,6 +9,7 @@
 #include "config/config_file_lock.h"
 #include "config/config_schema.h"
 #include "config/registry_key.h"
+#include "filter/index_file.h"
 #include "platform/platform.h"
 
 namespace mervane {
@@ -203,7 +204,10 @@ void AdminApp::PrintMessage() {
 }
 
 bool AdminApp::WriteFile(std::string* problem) {
-  return config_root_->Save(problem) != 0;
+  // The index of the new text goes in place first: a server never maps one
+  // that does not belong to the text on disk.
+  return config_root_->Save(problem, IndexWritingSteps(config_root_->Name())) !=
+         0;
 }
 
 const char* AdminApp::Saved(const char* outcome) {

@@ -175,11 +175,13 @@ TEST(AdminAppTest, EachRequestReadsTheFileOnce) {
       {"Action=ListIPs", ""},
       {"Action=DoAddIP", "newIP=10.0.0.7"},
   };
-  for (const auto& [query, body] : kRequests) {
+  for (const auto& request : kRequests) {
     TestInstallation installation(Golden("small.cfg"));
-    EXPECT_EQ(1, OpensDuring(installation.Drive() + "/mervane.cfg",
-                             [&] { installation.Content(query, body); }))
-        << query << " " << body;
+    EXPECT_EQ(1,
+              OpensDuring(
+                  installation.Drive() + "/mervane.cfg",
+                  [&] { installation.Content(request.first, request.second); }))
+        << request.first << " " << request.second;
   }
 }
 

@@ -139,19 +139,21 @@ int ConfigSection::WriteTo(ConfigStream* stream) {
   return 1;
 }
 
-int ConfigSection::Save(std::string* problem) {
+int ConfigSection::Save(std::string* problem,
+                        const platform::ReplaceSteps& steps) {
   std::string why;
   bool saved = false;
   if (!bound_ || Name() == nullptr) {
     why = "the configuration is not bound to a file";
   } else if (IsStorableTree(*this, &why)) {
-    saved = WriteThroughTempFile(&why);
+    saved = WriteThroughTempFile(&why, steps);
   }
   if (problem != nullptr) *problem = why;
   return saved ? 1 : 0;
 }
 
-bool ConfigSection::WriteThroughTempFile(std::string* problem) {
+bool ConfigSection::WriteThroughTempFile(std::string* problem,
+                                         const platform::ReplaceSteps& steps) {
   std::string text;
   ConfigTextFile file(Name(), &text);
   WriteTo(&file);
@@ -167,8 +169,8 @@ bool ConfigSection::WriteThroughTempFile(std::string* problem) {
   // which the next save takes over.
   const std::string temp_path = target + ".tmp";
   return platform::ReplaceFileDurably(temp_path.c_str(), target.c_str(), text,
-                                      problem) !=
-         platform::Replacement::kFailed;
+                                      problem,
+                                      steps) != platform::Replacement::kFailed;
 }
 
 ConfigSection* ConfigSection::GetSection(const char* name) const {

@@ -14,6 +14,7 @@
 
 #include "config/config_array.h"
 #include "config/config_group.h"
+#include "platform/platform.h"
 
 namespace mervane {
 
@@ -54,8 +55,10 @@ class ConfigSection : public ConfigGroup {
   // (unbound, a text the format cannot carry, a system error) returns 0,
   // stores the reason for people in *problem, removes the temporary file
   // and leaves the old one as it was. Two saves of one file at once must be
-  // kept apart by the caller (ConfigFileLock).
-  virtual int Save(std::string* problem = nullptr);
+  // kept apart by the caller (ConfigFileLock). steps add to the
+  // replacement what platform::ReplaceFileDurably allows.
+  virtual int Save(std::string* problem = nullptr,
+                   const platform::ReplaceSteps& steps = {});
 
   ConfigSection* GetSection(const char* name) const;
   ConfigSection* GetSectionAt(int index) const;
@@ -94,7 +97,8 @@ class ConfigSection : public ConfigGroup {
   void LoadValue(ConfigStream* stream, int event);
   void LoadBlob(ConfigStream* stream);
   // Save's writing; *problem as for Save.
-  bool WriteThroughTempFile(std::string* problem);
+  bool WriteThroughTempFile(std::string* problem,
+                            const platform::ReplaceSteps& steps);
   // AddSection and AddArray: the child of that name when it is of the kind
   // Group, else a new one.
   template <typename Group>

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "filter/filter_host.h"
+#include "filter/index_file.h"
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
 #include "platform/isapi.h"
@@ -35,6 +36,10 @@ class FilterExportsTest : public ::testing::Test {
       text.append(std::istreambuf_iterator<char>(in), {});
     }
     environment_->WriteFile("c:\\mervane.cfg", text);
+    // Every row maps through the compiled index, as servers do.
+    std::string problem;
+    ASSERT_TRUE(CompileIndex(environment_->Path("c:\\mervane.cfg"), &problem))
+        << problem;
     environment_->SetConfigurationPath("c:\\mervane.cfg");
     environment_->WriteFile("d:\\www\\users\\beta\\index.htm", "beta");
     environment_->WriteFile("d:\\www\\users\\beta\\img\\unused", "");

@@ -204,7 +204,7 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   log->Write("     Full URL: '%s%s'", keys.exact_key(), record->pszURL);
   const NameTable<HostRecord>::Entry* host = nullptr;
   while (host == nullptr && keys.Next()) {
-    host = hosts_.Find(arena_.data(), ip_entry->name, keys.key());
+    host = hosts_.Find(Arena(), ip_entry->name, keys.key());
   }
   if (host == nullptr) {
     log->Write("    Can't find virtual host '%s' in cfg file! (exiting)",
@@ -246,10 +246,10 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
 const NameTable<Snapshot::IpRecord>::Entry* Snapshot::FindIp(
     const char* ip) const {
   // Only an IPv6 address holds a ':'; an IPv4 one is its section's name.
-  if (std::strchr(ip, ':') == nullptr) return ips_.Find(arena_.data(), 0, ip);
+  if (std::strchr(ip, ':') == nullptr) return ips_.Find(Arena(), 0, ip);
   char name[kAddressTextSize];
   if (Ipv6SectionName(ip, name) == 0) return nullptr;
-  return ips_.Find(arena_.data(), 0, name);
+  return ips_.Find(Arena(), 0, name);
 }
 
 const char* Snapshot::EntryPath(const NameTable<HostRecord>::Entry& host,
@@ -257,10 +257,10 @@ const char* Snapshot::EntryPath(const NameTable<HostRecord>::Entry& host,
   // A folder exception wins over a common path of the same name.
   const NameTable<uint32_t>::Entry* entry = nullptr;
   if (host.record.has_exceptions) {
-    entry = exceptions_.Find(arena_.data(), host.name, subdir);
+    entry = exceptions_.Find(Arena(), host.name, subdir);
   }
   if (entry == nullptr && host.record.common_paths != 0) {
-    entry = common_paths_.Find(arena_.data(), host.record.common_paths, subdir);
+    entry = common_paths_.Find(Arena(), host.record.common_paths, subdir);
   }
   return entry != nullptr ? Text(entry->record) : nullptr;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "config/registry_key.h"
+#include "filter/snapshot_source.h"
 
 namespace mervane {
 namespace {
@@ -72,6 +73,12 @@ bool MappingFilter::Refresh(uint64_t now) {
       path_changed || (exists && !(next.has_stamp && stamp == next.stamp));
   const bool retry_due = exists && next.retry_at != 0 && now >= next.retry_at;
   if (!changed && !retry_due) return false;
+  // A hand edit's index may be on its way: the current snapshot maps
+  // meanwhile, and the next checks look again.
+  if (changed && !path_changed && next.snapshot != nullptr &&
+      index_wait_.Waits(next.path, stamp, now)) {
+    return false;
+  }
   next.has_stamp = exists;
   next.stamp = stamp;
   next.retry_at = 0;
@@ -98,13 +105,15 @@ bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
 
 void MappingFilter::Load(bool new_stamp, uint64_t now, State* next) const {
   Snapshot::LoadFailure failure;
+  std::string notice;
   std::shared_ptr<const Snapshot> loaded;
   try {
-    loaded = Snapshot::Load(next->path, &failure);
+    loaded = LoadSnapshotFor(next->path, next->stamp, &failure, &notice);
   } catch (const std::bad_alloc&) {
     failure = {"out of memory", false};
   }
   if (loaded != nullptr) {
+    if (!notice.empty()) ReportIndexNotUsed(notice);
     next->snapshot = std::move(loaded);
     return;
   }
@@ -125,6 +134,17 @@ void MappingFilter::ReportFailure(const std::string& path,
     hooks_.report(line.c_str());
   } catch (const std::bad_alloc&) {
     hooks_.report("a configuration file was not loaded (out of memory)");
+  }
+}
+
+void MappingFilter::ReportIndexNotUsed(const std::string& notice) const {
+  try {
+    const std::string line =
+        "the configuration was loaded from its text, not its index: " + notice +
+        "; mervane-map --compile writes the index";
+    hooks_.report(line.c_str());
+  } catch (const std::bad_alloc&) {
+    hooks_.report("the configuration was loaded from its text (out of memory)");
   }
 }
 

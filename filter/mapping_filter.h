@@ -25,7 +25,11 @@
 // error) also after a delay that grows from 1 s to 60 s, so that no process
 // keeps an older configuration than the others for good. The stamp is taken
 // before the read, so a save that lands during a read is seen by the next
-// check.
+// check. A changed file is loaded from its compiled index when that names
+// it (snapshot_source.h); one without (a hand edit) keeps the current
+// snapshot for up to a second, each check looking for the index again,
+// before its text is read: only the checking request ever reads, the others
+// map on.
 
 #ifndef MERVANE_FILTER_MAPPING_FILTER_H_
 #define MERVANE_FILTER_MAPPING_FILTER_H_
@@ -40,6 +44,7 @@
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
 #include "filter/snapshot.h"
+#include "filter/snapshot_source.h"
 #include "platform/isapi.h"
 #include "platform/platform.h"
 
@@ -116,14 +121,18 @@ class MappingFilter {
   // Reads the registry value when its interval has passed; returns true
   // when it names another file than *path, which it then holds.
   bool ReadPathWhenDue(uint64_t now, std::string* path);
-  // Loads the file at next->path into next: its snapshot, or after a
+  // Loads the file at next->path, whose stamp is next->stamp, into next:
+  // its snapshot (from its index when that belongs to it), or after a
   // failure that a retry may cure the time of the retry. A failure of a new
   // stamp is reported.
   void Load(bool new_stamp, uint64_t now, State* next) const;
   void ReportFailure(const std::string& path, const std::string& reason) const;
+  // Reports once per version of the text that its index was not used.
+  void ReportIndexNotUsed(const std::string& notice) const;
   std::shared_ptr<const State> CurrentState() const;
 
   const Hooks hooks_;
+  IndexWait index_wait_;  // the claimer's
   // Read by every request, replaced whole by the claimer.
   PublishedPointer<State> state_;
   // Written by the claimer, read by every request: kept off the cache line

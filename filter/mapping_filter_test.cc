@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "filter/index_file.h"
+#include "filter/snapshot_source.h"
 #include "filter/test_environment.h"
 #include "gtest/gtest.h"
 #include "platform/platform.h"
@@ -59,12 +61,13 @@ class MappingFilterTest : public ::testing::Test {
   void Tick(uint64_t milliseconds = MappingFilter::kCheckMilliseconds) {
     now_ += milliseconds;
   }
-  // Replaces the file as saves do: a new identity, whatever the clock. With
-  // same_time the new file keeps the last-write time of the one it replaces.
+  // Replaces the file as saves do: a new identity, whatever the clock, and
+  // its index first, unless by_hand. With same_time the new file keeps the
+  // last-write time of the one it replaces.
   void WriteConfiguration(const std::string& user_dir,
                           const std::string& more = "",
                           const std::string& path = kConfigPath,
-                          bool same_time = false) {
+                          bool same_time = false, bool by_hand = false) {
     const std::string text = environment_.Relocated(
         "{ 10.0.0.5:\n{ VIRTUAL_HOSTS:\n{ alpha:\n(string)UserDir=" + user_dir +
         "\n(string)MapScheme=SchemeA\n} alpha;\n} VIRTUAL_HOSTS;\n{ MAIN:\n"
@@ -80,11 +83,18 @@ class MappingFilterTest : public ::testing::Test {
     const fs::file_time_type old_time =
         same_time ? fs::last_write_time(native) : fs::file_time_type();
     std::string problem;
-    ASSERT_NE(platform::Replacement::kFailed,
-              platform::ReplaceFileDurably((target + ".tmp").c_str(),
-                                           target.c_str(), text, &problem))
+    ASSERT_NE(
+        platform::Replacement::kFailed,
+        platform::ReplaceFileDurably(
+            (target + ".tmp").c_str(), target.c_str(), text, &problem,
+            by_hand ? platform::ReplaceSteps() : IndexWritingSteps(target)))
         << problem;
-    if (same_time) fs::last_write_time(native, old_time);
+    if (!same_time) return;
+    fs::last_write_time(native, old_time);
+    // As the index of a save that came out with that time.
+    if (!by_hand) {
+      ASSERT_TRUE(CompileIndex(target, &problem)) << problem;
+    }
   }
   std::string AlphaPath(const std::string& user_dir) const {
     return environment_.Path("d:\\www\\" + user_dir + "\\a.htm");
@@ -160,13 +170,13 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
   } cases[] = {
       {"nested too deep",
        [&] {
-         WriteConfiguration("deep", nesting);
+         WriteConfiguration("deep", nesting, kConfigPath, false, true);
          return true;
        },
        1, "nested deeper than 64 sections", false, "good"},
       {"unreadable",
        [this] {
-         WriteConfiguration("hidden");
+         WriteConfiguration("hidden", "", kConfigPath, false, true);
          fs::permissions(environment_.Native(kConfigPath), fs::perms::none);
          // An administrator reads every file.
          return !std::ifstream(environment_.Native(kConfigPath)).is_open();
@@ -177,15 +187,19 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
        nullptr, false, "good"},
       {"out of memory",
        [&] {
-         WriteConfiguration("saved");
+         WriteConfiguration("saved", "", kConfigPath, false, true);
          spoil_read = [] { allocations_until_failure = 1; };
          return true;
        },
        1, "out of memory", true, "saved"},
       {"no free descriptor",
        [&] {
-         WriteConfiguration("saved");
-         return TakeAllDescriptors();
+         WriteConfiguration("saved", "", kConfigPath, false, true);
+         // Taken at the read, past the wait for an index.
+         if (!TakeAllDescriptors()) return false;
+         GiveDescriptorsBack();
+         spoil_read = [] { TakeAllDescriptors(); };
+         return true;
        },
        1, std::strerror(EMFILE), true, "saved"},
   };
@@ -196,7 +210,11 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
     WriteConfiguration("good");
     MappingFilter filter(hooks_);
     if (!c.spoil()) continue;
+    // The spoiled versions have no index: the first check waits for one,
+    // the one after the wait reads the text.
     Tick();
+    EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
+    Tick(IndexWait::kMilliseconds);
     EXPECT_EQ(AlphaPath("good"), MapAlpha(&filter).path);
     GiveDescriptorsBack();
     const int reads_before = reads;
@@ -208,7 +226,13 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
     // Once for the version, however often it is tried.
     Tick(MappingFilter::kLastRetryMilliseconds);
     MapAlpha(&filter);
-    ASSERT_EQ(c.reports, reports_.size());
+    // The text read without an index is reported too; here only failures
+    // count.
+    const auto failures = std::count_if(
+        reports_.begin(), reports_.end(), [](const std::string& report) {
+          return report.find("was not loaded") != std::string::npos;
+        });
+    ASSERT_EQ(c.reports, static_cast<size_t>(failures));
     if (c.reports > 0) {
       EXPECT_NE(std::string::npos,
                 reports_[0].find(environment_.Path(kConfigPath)))
@@ -223,6 +247,36 @@ TEST_F(MappingFilterTest, FailedLoadsKeepTheLastGoodSnapshot) {
     Tick();
     EXPECT_EQ(AlphaPath("next"), MapAlpha(&filter).path);
   }
+}
+
+// A hand edit keeps the last snapshot for up to a second while its index
+// may come from mervane-map --compile; without one it is read from its
+// text, and that is reported once.
+TEST_F(MappingFilterTest, HandEditsWaitASecondForTheirIndex) {
+  environment_.SetConfigurationPath(kConfigPath);
+  WriteConfiguration("v1");
+  MappingFilter filter(hooks_);
+  WriteConfiguration("v2", "", kConfigPath, false, true);
+  Tick();
+  EXPECT_EQ(AlphaPath("v1"), MapAlpha(&filter).path);
+  std::string problem;
+  ASSERT_TRUE(CompileIndex(environment_.Path(kConfigPath), &problem))
+      << problem;
+  Tick();
+  EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
+  EXPECT_TRUE(reports_.empty());
+
+  WriteConfiguration("v3", "", kConfigPath, false, true);
+  Tick();
+  EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
+  Tick(IndexWait::kMilliseconds - 1);
+  EXPECT_EQ(AlphaPath("v2"), MapAlpha(&filter).path);
+  for (int check = 0; check < 3; ++check) {
+    Tick();
+    EXPECT_EQ(AlphaPath("v3"), MapAlpha(&filter).path);
+  }
+  ASSERT_EQ(1u, reports_.size());
+  EXPECT_NE(std::string::npos, reports_[0].find(".index")) << reports_[0];
 }
 
 // Regression: a failed allocation while a request checked the file left

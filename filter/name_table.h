@@ -58,9 +58,32 @@ class NameTable {
 
   // The entry of name in scope, or null when there is none.
   const Entry* Find(const char* arena, uint32_t scope, const char* name) const {
-    if (slots_.empty()) return nullptr;
-    const Slot& slot = slots_[SlotOf(arena, scope, name, HashOf(scope, name))];
+    if (SlotCount() == 0) return nullptr;
+    const Slot& slot = Slots()[SlotOf(arena, scope, name, HashOf(scope, name))];
     return slot.entry.name != 0 ? &slot.entry : nullptr;
+  }
+
+  // The slots as they lie in memory, for an image of the table; a table
+  // viewing slots gives those.
+  const void* SlotBytes() const { return Slots(); }
+  size_t SlotBytesSize() const { return SlotCount() * sizeof(Slot); }
+  static size_t SlotSize() { return sizeof(Slot); }
+
+  // Makes the table find its entries in the slots at bytes (SlotBytes of a
+  // filled table, kept by the caller for the table's life), no longer in
+  // its own. False, leaving the table as it was, when they cannot be such
+  // slots: not a whole power of two of them, or none of them empty, which
+  // would leave a lookup of a missing name without end.
+  bool View(const void* bytes, size_t size) {
+    const size_t count = size / sizeof(Slot);
+    if (size % sizeof(Slot) != 0 || (count & (count - 1)) != 0) return false;
+    const auto* slots = static_cast<const Slot*>(bytes);
+    size_t empty = 0;
+    while (empty < count && slots[empty].entry.name != 0) ++empty;
+    if (count != 0 && empty == count) return false;
+    view_ = slots;
+    view_count_ = count;
+    return true;
   }
 
  private:
@@ -69,6 +92,11 @@ class NameTable {
     uint32_t scope;
     Entry entry;
   };
+
+  const Slot* Slots() const { return view_ != nullptr ? view_ : slots_.data(); }
+  size_t SlotCount() const {
+    return view_ != nullptr ? view_count_ : slots_.size();
+  }
 
   static uint32_t HashOf(uint32_t scope, const char* name) {
     uint64_t hash =
@@ -85,9 +113,10 @@ class NameTable {
   // it would go.
   size_t SlotOf(const char* arena, uint32_t scope, const char* name,
                 uint32_t hash) const {
-    const size_t mask = slots_.size() - 1;
+    const Slot* slots = Slots();
+    const size_t mask = SlotCount() - 1;
     for (size_t at = hash & mask;; at = (at + 1) & mask) {
-      const Slot& slot = slots_[at];
+      const Slot& slot = slots[at];
       if (slot.entry.name == 0 ||
           (slot.hash == hash && slot.scope == scope &&
            CompareNamesIgnoringCase(arena + slot.entry.name, name) == 0)) {
@@ -112,6 +141,8 @@ class NameTable {
 
   PageVector<Slot> slots_;
   size_t count_ = 0;
+  const Slot* view_ = nullptr;  // slots of an image, when it views one
+  size_t view_count_ = 0;
 };
 
 }  // namespace mervane

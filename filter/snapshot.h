@@ -15,6 +15,11 @@
 // the process with the snapshot. A host entry whose name no request can
 // match (a '*' elsewhere than in "*" or a leading "*.") is left out.
 //
+// A snapshot's arena and tables are plain offsets and fixed-size records,
+// so the whole of it can be written as one image (Image) and found again in
+// that image's bytes, mapped or read, without a copy (FromImage): the
+// compiled index beside the configuration file (index_file.h).
+//
 // Thread safety: any number of threads may call MapUrl on one snapshot at
 // once; nothing in it is written after Load returns.
 
@@ -32,7 +37,9 @@
 #include "filter/page_allocator.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
+#include "filter/snapshot_image.h"
 #include "platform/isapi.h"
+#include "platform/platform.h"
 
 namespace mervane {
 
@@ -59,6 +66,16 @@ class Snapshot {
   // cannot be read whole.
   static std::shared_ptr<const Snapshot> Load(const std::string& path,
                                               LoadFailure* failure);
+
+  // The snapshot as one image (snapshot_image.h) of the text whose stamp
+  // is text.
+  std::string Image(const platform::FileStamp& text) const;
+  // The snapshot that image describes, found in the image's bytes
+  // themselves: holder keeps them for the snapshot's life. Null, with the
+  // fault, when they are no whole image of that text.
+  static std::shared_ptr<const Snapshot> FromImage(
+      std::shared_ptr<const void> holder, const char* image, std::size_t size,
+      const platform::FileStamp& text, ImageFault* fault);
 
   Snapshot(const Snapshot&) = delete;
   Snapshot& operator=(const Snapshot&) = delete;
@@ -101,7 +118,11 @@ class Snapshot {
 
   Snapshot();
 
-  const char* Text(uint32_t offset) const { return arena_.data() + offset; }
+  // The texts: the arena's, or an image's when the snapshot views one.
+  const char* Arena() const {
+    return image_text_ != nullptr ? image_text_ : arena_.data();
+  }
+  const char* Text(uint32_t offset) const { return Arena() + offset; }
   // The IP whose section the address text ip names: an IPv6 address in any
   // spelling by its section name, any other text as it is. Null for none.
   const NameTable<IpRecord>::Entry* FindIp(const char* ip) const;
@@ -117,6 +138,10 @@ class Snapshot {
   NameTable<HostRecord> hosts_;       // in the scope of the IP name's offset
   NameTable<uint32_t> exceptions_;    // path texts; scope: host name's offset
   NameTable<uint32_t> common_paths_;  // path texts; scope: section name's
+  // The image a snapshot made by FromImage views, and its arena.
+  std::shared_ptr<const void> image_;
+  const char* image_text_ = nullptr;
+  std::size_t image_text_size_ = 0;
 };
 
 }  // namespace mervane

@@ -10,6 +10,7 @@
 #include "config/config_section.h"
 #include "config/config_text_file.h"
 #include "filter/snapshot_builder.h"
+#include "filter/snapshot_image.h"
 #include "filter/test_environment.h"
 
 namespace mervane {
@@ -37,10 +38,19 @@ std::shared_ptr<const Snapshot> TreeSnapshot(const std::string& text,
   return builder.Finish(root);
 }
 
+// The builder's snapshot as the filter maps it: found in its own image, as
+// in an index.
 std::shared_ptr<const Snapshot> BuiltSnapshot(const std::string& text) {
   ConfigTextFile stream(text, 0, 0);
   std::string reason;
-  return Snapshot::Builder::Build(&stream, &reason);
+  const std::shared_ptr<const Snapshot> built =
+      Snapshot::Builder::Build(&stream, &reason);
+  if (built == nullptr) return nullptr;
+  const platform::FileStamp stamp;
+  auto image = std::make_shared<const std::string>(built->Image(stamp));
+  ImageFault fault;
+  return Snapshot::FromImage(image, image->data(), image->size(), stamp,
+                             &fault);
 }
 
 // The names of the text's section and value lines, as the reader cuts

@@ -125,13 +125,33 @@ std::string SpelledFolderOf(const std::string& path) {
   return separator == std::string::npos ? "." : path.substr(0, separator + 1);
 }
 
+// Runs the caller's step on the complete fresh file; removes the file when
+// the step refuses.
+bool BeforeRename(const std::string& temp_path, const ReplaceSteps& steps,
+                  std::string* problem) {
+  FileStamp fresh;
+  std::string refusal;
+  if (QueryFileStamp(temp_path.c_str(), &fresh) &&
+      steps.before_rename(temp_path, fresh, &refusal)) {
+    return true;
+  }
+  if (refusal.empty()) refusal = temp_path + ": " + std::strerror(errno);
+  unlink(temp_path.c_str());
+  if (problem != nullptr) *problem = refusal;
+  return false;
+}
+
 }  // namespace
 
 Replacement ReplaceNativeFile(const std::string& temp_path,
                               const std::string& target,
-                              const std::string& data, ReplaceStep* step) {
+                              const std::string& data, ReplaceStep* step,
+                              const ReplaceSteps& steps, std::string* problem) {
   *step = ReplaceStep::kTemp;
   if (!WriteFreshFile(temp_path, target, data)) return Replacement::kFailed;
+  if (steps.before_rename && !BeforeRename(temp_path, steps, problem)) {
+    return Replacement::kFailed;
+  }
   *step = ReplaceStep::kTarget;
   if (rename(temp_path.c_str(), target.c_str()) != 0) {
     const int error = errno;
@@ -148,10 +168,21 @@ Replacement ReplaceNativeFile(const std::string& temp_path,
 
 Replacement ReplaceFileDurably(const char* temp_path, const char* target,
                                const std::string& data, std::string* problem) {
+  return ReplaceFileDurably(temp_path, target, data, problem, ReplaceSteps());
+}
+
+Replacement ReplaceFileDurably(const char* temp_path, const char* target,
+                               const std::string& data, std::string* problem,
+                               const ReplaceSteps& steps) {
   ReplaceStep step;
-  const Replacement outcome =
-      ReplaceNativeFile(NativePath(temp_path), NativePath(target), data, &step);
+  std::string refusal;
+  const Replacement outcome = ReplaceNativeFile(
+      NativePath(temp_path), NativePath(target), data, &step, steps, &refusal);
   if (outcome == Replacement::kDurable) return outcome;
+  if (!refusal.empty()) {
+    *problem = refusal;
+    return outcome;
+  }
   const std::string spelled = step == ReplaceStep::kTemp ? temp_path
                               : step == ReplaceStep::kTarget
                                   ? target

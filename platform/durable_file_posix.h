@@ -16,10 +16,13 @@ enum class ReplaceStep { kTemp, kTarget, kFolder };
 
 // ReplaceFileDurably on paths already in native form, with the bytes stored
 // exactly. On kFailed and kNotFlushed *step tells which file the error
-// (errno) concerns.
+// (errno) concerns; a refusal of before_rename is kFailed at kTemp with
+// its problem in *problem.
 Replacement ReplaceNativeFile(const std::string& temp_path,
                               const std::string& target,
-                              const std::string& data, ReplaceStep* step);
+                              const std::string& data, ReplaceStep* step,
+                              const ReplaceSteps& steps = {},
+                              std::string* problem = nullptr);
 
 }  // namespace platform
 }  // namespace mervane

@@ -50,14 +50,15 @@ bool DateAfter(HANDLE file, const char* target) {
 // the disk, dated after `target` and with its access control list. GetLastError
 // tells why when it fails; nothing is left behind.
 bool WriteFreshFile(const char* temp, const char* target,
-                    const std::string& data) {
+                    const std::string& data, bool binary) {
   // Whatever a killed save left at the name goes first.
   DeleteFileA(temp);
   bool written = false;
   {
     ScopedHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    const std::string text = WithSystemLineEnds(data.data(), data.size());
+    const std::string text =
+        binary ? data : WithSystemLineEnds(data.data(), data.size());
     DWORD size = 0;
     written = file.IsValid() &&
               WriteFile(file.get(), text.data(),
@@ -92,12 +93,38 @@ bool MoveOver(const char* temp, const char* target) {
   }
 }
 
+// Runs the caller's step on the complete fresh file; removes the file when
+// the step refuses.
+bool BeforeRename(const char* temp_path, const ReplaceSteps& steps,
+                  std::string* problem) {
+  FileStamp fresh;
+  std::string refusal;
+  if (QueryFileStamp(temp_path, &fresh) &&
+      steps.before_rename(temp_path, fresh, &refusal)) {
+    return true;
+  }
+  if (refusal.empty())
+    refusal = std::string(temp_path) + ": " + LastErrorText();
+  DeleteFileA(temp_path);
+  *problem = refusal;
+  return false;
+}
+
 }  // namespace
 
 Replacement ReplaceFileDurably(const char* temp_path, const char* target,
                                const std::string& data, std::string* problem) {
-  if (!WriteFreshFile(temp_path, target, data)) {
+  return ReplaceFileDurably(temp_path, target, data, problem, ReplaceSteps());
+}
+
+Replacement ReplaceFileDurably(const char* temp_path, const char* target,
+                               const std::string& data, std::string* problem,
+                               const ReplaceSteps& steps) {
+  if (!WriteFreshFile(temp_path, target, data, steps.binary)) {
     *problem = std::string(temp_path) + ": " + LastErrorText();
+    return Replacement::kFailed;
+  }
+  if (steps.before_rename && !BeforeRename(temp_path, steps, problem)) {
     return Replacement::kFailed;
   }
   if (!MoveOver(temp_path, target)) {

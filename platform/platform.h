@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace mervane {
@@ -99,6 +100,13 @@ struct FileStamp {
   bool operator!=(const FileStamp& o) const { return !(*this == o); }
 };
 
+// What a rename keeps of a stamp: the stamp of a fresh file, taken before
+// it is renamed into place, equals the renamed file's once both pass
+// through here. POSIX drops the change time, which a rename moves; Windows
+// also the creation time, which a rename over another file may take from
+// the file it replaces.
+FileStamp StampKeptByRename(const FileStamp& stamp);
+
 // Reads the stamp of the file at path without opening it (a stat;
 // GetFileAttributesEx), so that a save replacing it at that moment never
 // meets an open file. Returns false, leaving *stamp alone, when there is no
@@ -174,9 +182,51 @@ enum class Replacement {
 Replacement ReplaceFileDurably(const char* temp_path, const char* target,
                                const std::string& data, std::string* problem);
 
+// What ReplaceFileDurably does besides its plain replacement of a text.
+struct ReplaceSteps {
+  // The data is written exactly, line feeds included, on every system.
+  bool binary = false;
+  // Called with the fresh file's path (native) and stamp once it is
+  // complete and on the disk, and before it is renamed over the target: the
+  // moment to put what describes the new file in place first. A false
+  // return fails the replacement with the problem it gave, and the fresh
+  // file is removed.
+  std::function<bool(const std::string& fresh_path, const FileStamp& fresh,
+                     std::string* problem)>
+      before_rename;
+};
+Replacement ReplaceFileDurably(const char* temp_path, const char* target,
+                               const std::string& data, std::string* problem,
+                               const ReplaceSteps& steps);
+
 // The system's text for the last failed file operation of this thread
 // (errno; GetLastError), for messages to people.
 std::string LastErrorText();
+
+// ---- A whole file in memory, read-only --------------------------------------
+
+// The content of a file, whole, for readers that must not parse it. On a
+// local POSIX file system it is mapped read-only and shared, so that every
+// process shares one copy through the page cache; a replacement by rename
+// leaves the mapped file as it was. On Windows, where a mapped file cannot
+// be replaced, on network and FUSE file systems (NFS, SMB, CIFS, FUSE),
+// where another machine may cut the mapped file short, and whenever the
+// environment variable MERVANE_READ_WHOLE_FILES is set and not empty, it is
+// read whole into memory and the file closed at once. Opaque.
+struct FileContentRep;
+using FileContent = FileContentRep*;
+
+// Opens the file at path and gives its content, with the file's stamp as
+// opened in *stamp. Null, with the reason in *problem, when it cannot be
+// opened, read or mapped.
+FileContent OpenFileContent(const char* path, FileStamp* stamp,
+                            std::string* problem);
+// The bytes, page-aligned; valid until CloseFileContent.
+const char* FileContentData(FileContent content);
+std::size_t FileContentSize(FileContent content);
+// True when the content is a shared mapping of the file, false when read.
+bool FileContentIsMapped(FileContent content);
+void CloseFileContent(FileContent content);
 
 // ---- Time, resources, process ---------------------------------------------
 

@@ -27,6 +27,7 @@
 
 #include "platform/durable_file_posix.h"
 #include "platform/platform.h"
+#include "platform/stamp_posix.h"
 #include "platform/time_format_posix.h"
 
 namespace mervane {
@@ -333,12 +334,24 @@ bool QueryFileStamp(const char* path, FileStamp* stamp) {
   if (stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
     return false;
   }
-  stamp->last_write_time = ToFileTime(st.st_mtim);
-  stamp->size = static_cast<uint64_t>(st.st_size);
-  stamp->identity[0] = static_cast<uint64_t>(st.st_dev);
-  stamp->identity[1] = static_cast<uint64_t>(st.st_ino);
-  stamp->changed = ToFileTime(st.st_ctim);
+  *stamp = StampOf(st);
   return true;
+}
+
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.last_write_time = ToFileTime(st.st_mtim);
+  stamp.size = static_cast<uint64_t>(st.st_size);
+  stamp.identity[0] = static_cast<uint64_t>(st.st_dev);
+  stamp.identity[1] = static_cast<uint64_t>(st.st_ino);
+  stamp.changed = ToFileTime(st.st_ctim);
+  return stamp;
+}
+
+FileStamp StampKeptByRename(const FileStamp& stamp) {
+  FileStamp kept = stamp;
+  kept.changed = FileTime();
+  return kept;
 }
 
 bool FindFileEntry(const char* path, bool* is_directory) {

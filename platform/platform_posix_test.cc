@@ -149,6 +149,70 @@ TEST_F(PosixPlatformTest, EachSaveIsStampedAfterTheFileItReplaces) {
   EXPECT_EQ(permitted, untouched);
 }
 
+// A file's content stays the version that was opened when a save renames
+// another over it, mapped or, where forced as on network file systems,
+// read whole.
+TEST_F(PosixPlatformTest, FileContentKeepsTheOpenedVersion) {
+  const fs::path file = Drives() / "c/mervane.cfg.index";
+  for (const bool read_whole : {false, true}) {
+    SCOPED_TRACE(read_whole ? "read whole" : "mapped");
+    if (read_whole) setenv("MERVANE_READ_WHOLE_FILES", "1", 1);
+    Write(file, "first");
+    FileStamp opened;
+    FileStamp expected;
+    ASSERT_TRUE(QueryFileStamp("c:\\mervane.cfg.index", &expected));
+    std::string problem;
+    const FileContent content =
+        OpenFileContent("c:\\mervane.cfg.index", &opened, &problem);
+    unsetenv("MERVANE_READ_WHOLE_FILES");
+    ASSERT_NE(nullptr, content) << problem;
+    Write(dir_ / "next", "second!");
+    fs::rename(dir_ / "next", file);
+    EXPECT_EQ("first",
+              std::string(FileContentData(content), FileContentSize(content)));
+    EXPECT_EQ(!read_whole, FileContentIsMapped(content));
+    EXPECT_EQ(expected, opened);
+    CloseFileContent(content);
+  }
+  std::string problem;
+  FileStamp untouched;
+  EXPECT_EQ(nullptr, OpenFileContent("c:\\missing", &untouched, &problem));
+  EXPECT_FALSE(problem.empty());
+}
+
+// The step before the rename sees the stamp that the target has once
+// renamed, and a refusal leaves the target as it was.
+TEST_F(PosixPlatformTest, StepBeforeRenameSeesTheTargetsStamp) {
+  const std::string target = (Drives() / "c/mervane.cfg").string();
+  Write(target, "old");
+  for (const bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse ? "refused" : "accepted");
+    FileStamp seen;
+    ReplaceSteps steps;
+    steps.before_rename = [&](const std::string&, const FileStamp& fresh,
+                              std::string* problem) {
+      seen = fresh;
+      *problem = "refused";
+      return !refuse;
+    };
+    std::string problem;
+    const Replacement outcome = ReplaceFileDurably(
+        (target + ".tmp").c_str(), target.c_str(), "new", &problem, steps);
+    FileStamp renamed;
+    ASSERT_TRUE(QueryFileStamp(target.c_str(), &renamed));
+    if (refuse) {
+      EXPECT_EQ(Replacement::kFailed, outcome);
+      EXPECT_EQ("refused", problem);
+      EXPECT_EQ(3u, renamed.size);
+      EXPECT_FALSE(fs::exists(target + ".tmp"));
+    } else {
+      EXPECT_EQ(Replacement::kDurable, outcome) << problem;
+      EXPECT_EQ(StampKeptByRename(seen), StampKeptByRename(renamed));
+    }
+    Write(target, "old");
+  }
+}
+
 TEST_F(PosixPlatformTest, DurableReplaceTakesOverAStaleFile) {
   const fs::path target = Drives() / "c/mervane.cfg";
   Write(target, "old contents\n");

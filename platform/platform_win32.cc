@@ -158,6 +158,12 @@ bool QueryFileStamp(const char* path, FileStamp* stamp) {
   return true;
 }
 
+FileStamp StampKeptByRename(const FileStamp& stamp) {
+  FileStamp kept = stamp;
+  kept.identity[0] = kept.identity[1] = 0;
+  return kept;
+}
+
 bool FindFileEntry(const char* path, bool* is_directory) {
   WIN32_FIND_DATAA data;
   ScopedFind find(path, &data);

@@ -18,8 +18,17 @@
 #   saves   1,000 saves killed at random: torn, lost and left-over files
 #   body    time and memory of mervanecfg for a 1 MiB request body
 #   apache  plain Apache, mod_vhost_alias and mod_mervane under wrk
+#   index   the compiled index at 100,000 hosts: one load through the
+#           exports with the index and from the text, the Pss of 20
+#           processes, the administration's save
+#   index-million  the same at 1,000,000 hosts (about 270 MB of text)
 #   apache-saves  mod_mervane with 100,000 hosts under wrk, with and without
-#           the configuration file replaced every 2 s
+#           the configuration file replaced every 2 s, compiled after the
+#           replacement (a hand edit) and with its index first (a save),
+#           with the event MPM and with prefork's 20 children
+#
+# BASELINE=PATH (a mervane.so built from an older revision) runs the index
+# and apache-saves suites with that library too, beside this build's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 suites=()
@@ -46,7 +55,23 @@ for suite in "${suites[@]}"; do
   saves) "$dir/bench/config/killed_save_bench" 1000 ;;
   body) bench/cgi/large_body_bench.sh "$dir/admin/mervanecfg" ;;
   apache) bench/apache/compare_servers.sh "$dir" ;;
-  apache-saves) bench/apache/saves_under_load.sh "$dir" ;;
+  index | index-million)
+    hosts=100000
+    [ "$suite" = index ] || hosts=1000000
+    for library in "$dir/filter/mervane.so" ${BASELINE:+"$BASELINE"}; do
+      "$dir/bench/filter/index_bench" --library "$library" "$hosts"
+    done
+    ;;
+  apache-saves)
+    for order in compile-after index-first; do
+      for mpm in event prefork; do
+        for library in "" ${BASELINE:+"$BASELINE"}; do
+          ORDER=$order MPM=$mpm LIBRARY=$library \
+            bench/apache/saves_under_load.sh "$dir"
+        done
+      done
+    done
+    ;;
   *)
     echo "unknown suite: $suite" >&2
     exit 2

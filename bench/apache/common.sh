@@ -4,7 +4,8 @@
 build_site() {
   cmake -S "$source_dir" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DMERVANE_TESTS=OFF >/dev/null
-  cmake --build "$1" -j2 --target mervane mervanecfg mod_mervane >/dev/null
+  cmake --build "$1" -j2 --target mervane mervanecfg mervane-map mod_mervane \
+    >/dev/null
 }
 
 # configuration HOSTS PORT: a configuration for 127.0.0.1 with hosts

@@ -2,14 +2,19 @@
 # Saves under load: one Apache with mod_mervane and 100,000 hosts (SchemeA)
 # under wrk, in runs without saves and runs while the configuration file is
 # replaced (written aside and renamed over it, as a save does) every
-# SAVE_SECONDS. Prints per run the requests, the slowest request and the
+# SAVE_SECONDS, each replacement followed by mervane-map --compile, as a hand
+# edit is compiled. Prints per run the requests, the slowest request and the
 # saves made, and at the end the ratio of the requests of the runs with
 # saves to those without, and each kind's slowest request.
 #
 # Usage: bench/apache/saves_under_load.sh [BUILD_DIR]   (default build/bench-apache)
 #        ROUNDS=1 SECONDS_PER_RUN=20 SAVE_SECONDS=2 CONNECTIONS=20 HOSTS=100000
+#        MPM=event (two children of 50 threads) or prefork (20 children)
+#        ORDER=index-first compiles the new text aside and renames its index
+#        into place before the text, in the order of the administration
+#        program's saves, instead of compiling after the replacement
 #        LIBRARY=PATH measures another build of the filter, an older one
-#        for example.
+#        for example (one that knows no index ignores it).
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build_dir=${1:-"$source_dir/build/bench-apache"}
@@ -18,6 +23,7 @@ duration=${SECONDS_PER_RUN:-20}
 save_seconds=${SAVE_SECONDS:-2}
 connections=${CONNECTIONS:-20}
 hosts=${HOSTS:-100000}
+mpm=${MPM:-event}
 . "$source_dir/scripts/apache-site.sh"
 . "$source_dir/bench/apache/common.sh"
 
@@ -34,11 +40,22 @@ site_create "$build_dir"
 [ -z "${LIBRARY:-}" ] || cp "$LIBRARY" "$site/bin/mervane.so"
 site_file 'd:\www\host1\f.htm' "$(head -c 1023 /dev/zero | tr '\0' x)"
 site_conf "warn" "$port"
+if [ "$mpm" = prefork ]; then
+  # One connection per child, as wrk's 20 need.
+  sed -i -e 's/mpm_event/mpm_prefork/g' \
+    -e '/^\(StartServers\|ServerLimit\|ThreadsPerChild\|MaxRequestWorkers\|MaxSpareThreads\) /d' \
+    "$site/conf/httpd.conf"
+  printf '%s\n' "StartServers $connections" "MinSpareServers $connections" \
+    "MaxSpareServers $connections" "ServerLimit $connections" \
+    "MaxRequestWorkers $connections" >>"$site/conf/httpd.conf"
+fi
 config=$site/drives/c/mervane/mervane.cfg
 configuration "$hosts" "$port" >"$site/saved.cfg"
 cp "$site/saved.cfg" "$config"
+compile() { "$build_dir/tools/mervane_map/mervane-map" --compile "$config" >/dev/null; }
+compile
 site_start
-echo "$(du -h "$config" | cut -f1) configuration, $hosts hosts"
+echo "$(du -h "$config" | cut -f1) configuration, $hosts hosts, $mpm MPM, ${LIBRARY:-this build}, ${ORDER:-compiled after the replacement}"
 
 # Replaces the file every save_seconds until killed; counts its saves.
 save_forever() {
@@ -49,7 +66,14 @@ save_forever() {
     wait $!
     cp "$site/saved.cfg" "$config.next"
     chown --reference="$config" "$config.next"
-    mv "$config.next" "$config"
+    if [ "${ORDER:-}" = index-first ]; then
+      "$build_dir/tools/mervane_map/mervane-map" --compile "$config.next" >/dev/null
+      mv "$config.next.index" "$config.index"
+      mv "$config.next" "$config"
+    else
+      mv "$config.next" "$config"
+      compile
+    fi
     saves=$((saves + 1))
   done
 }

@@ -3,11 +3,17 @@
 //
 //   mervane-map [--library PATH] IP PORT HOST URL PHYSICAL_PATH
 //   mervane-map [--library PATH] --requests FILE
+//   mervane-map --compile [FILE]
 //
 // A requests file holds one request a line in the order of the command's
 // arguments, separated by blanks; the physical path is the rest of the line.
 // Blank lines and lines starting with '#' are skipped. The configuration is
 // the one the registry names, as for the server.
+//
+// --compile writes the compiled index beside FILE (by default the file the
+// registry names) exactly as a save of the administration program does,
+// under the configuration's lock: after a hand edit, so that the servers
+// map the new text without parsing it.
 //
 // A request served by a wildcard or default entry gets a second line naming
 // that entry. The filter's exports cannot say which entry served, so this
@@ -22,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "config/config_file_lock.h"
 #include "config/config_schema.h"
 #include "config/config_section.h"
 #include "config/host_key_candidates.h"
@@ -29,6 +36,7 @@
 #include "config/ip_address.h"
 #include "config/registry_key.h"
 #include "filter/filter_host.h"
+#include "filter/index_file.h"
 #include "platform/isapi.h"
 
 namespace mervane {
@@ -37,6 +45,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: mervane-map [--library PATH] IP PORT HOST URL PHYSICAL_PATH\n"
     "       mervane-map [--library PATH] --requests FILE\n"
+    "       mervane-map --compile [FILE]\n"
     "A request served by a wildcard or default entry gets a second line\n"
     "naming it, found by the filter's order of keys in the configuration\n"
     "that the registry names.\n";
@@ -147,7 +156,35 @@ void PrintMapping(const FilterHost& host, const ConfigSection* configuration,
   }
 }
 
+// Writes the index of the file (the registry's when null) under the
+// configuration's lock.
+int Compile(const char* file) {
+  std::unique_ptr<char[]> named;
+  if (file == nullptr) {
+    named = ReadConfigurationPath();
+    file = named.get();
+  }
+  if (file == nullptr) {
+    std::fputs("mervane-map: the registry names no configuration file\n",
+               stderr);
+    return 1;
+  }
+  const ConfigFileLock lock(file);
+  std::string problem;
+  if (!lock.Held()) {
+    problem = lock.Failure();
+  } else if (CompileIndex(file, &problem)) {
+    std::printf("%s\n", IndexPathOf(file).c_str());
+    return 0;
+  }
+  std::fprintf(stderr, "mervane-map: %s\n", problem.c_str());
+  return 1;
+}
+
 int Run(int argc, char** argv) {
+  if (argc >= 2 && argc <= 3 && std::strcmp(argv[1], "--compile") == 0) {
+    return Compile(argc == 3 ? argv[2] : nullptr);
+  }
   const char* library = MERVANE_DEFAULT_FILTER_LIBRARY;
   int next = 1;
   if (argc > next + 1 && std::strcmp(argv[next], "--library") == 0) {
