@@ -33,11 +33,11 @@
 #include <cstring>
 #include <string>
 
-#include "apache/configuration_access.h"
-#include "apache/filter_library.h"
-#include "apache/server_path.h"
-#include "apache/server_variables.h"
-#include "apache/site_variables.h"
+#include "host/configuration_access.h"
+#include "host/filter_library.h"
+#include "host/server_path.h"
+#include "host/server_variables.h"
+#include "host/site_variables.h"
 #include "platform/platform.h"
 
 // After the project's headers: APR defines TRUE and FALSE as macros.
@@ -57,9 +57,9 @@ APLOG_USE_MODULE(mervane);
 
 namespace {
 
-using mervane::apache::FilterLibrary;
-using mervane::apache::RequestVariables;
-using mervane::apache::SiteVariables;
+using mervane::host::FilterLibrary;
+using mervane::host::RequestVariables;
+using mervane::host::SiteVariables;
 
 struct ServerConfig {
   int filter = -1;  // -1 when not set in this server
@@ -166,7 +166,7 @@ std::string CheckAsUser(const ServerConfig& config) {
   FilterLibrary filter;
   std::string error = filter.Load(config.library);
   if (!error.empty()) return library + ": " + error;
-  error = mervane::apache::ConfigurationReadError();
+  error = mervane::host::ConfigurationReadError();
   if (!error.empty()) {
     return std::string("MervaneRegistry ") + config.registry +
            ": Apache's User " + error;
@@ -339,7 +339,7 @@ BOOL WINAPI SupportFunction(HTTP_FILTER_CONTEXT* context, SF_REQ_TYPE type,
   }
   auto* state = static_cast<RequestState*>(context->ServerContext);
   try {
-    state->site = mervane::apache::SiteVariablesOf(
+    state->site = mervane::host::SiteVariablesOf(
         *static_cast<const mervane::isapi::SiteReport*>(data));
   } catch (...) {  // out of memory: the request keeps the server's root
     return FALSE;
@@ -387,13 +387,13 @@ void SetSiteVariables(request_rec* r, const SiteVariables& site) {
 // The filter's answer for the request as a hook result; sets r->filename
 // when it mapped the request. A URL with a backslash never reaches it.
 int MapThroughFilter(request_rec* r) {
-  if (mervane::apache::HoldsBackslash(r->uri)) {
+  if (mervane::host::HoldsBackslash(r->uri)) {
     ap_log_rerror(APLOG_MARK, APLOG_INFO, 0, r,
                   "refused: URL %s holds a backslash", r->uri);
     return HTTP_BAD_REQUEST;
   }
   const ServerConfig& config = *ConfigOf(r->server);
-  const std::string server_path = mervane::apache::ServerPath(
+  const std::string server_path = mervane::host::ServerPath(
       ap_document_root(r), r->uri, config.drives ? config.drives : "");
   const DWORD buffer_size = std::max<DWORD>(
       mervane::isapi::kMaxPath, static_cast<DWORD>(server_path.size() + 1));
@@ -423,7 +423,7 @@ int MapThroughFilter(request_rec* r) {
   if (!mapped) return DECLINED;
   const std::string native =
       mervane::platform::NativePath(record.pszPhysicalPath);
-  if (mervane::apache::HoldsParentSegment(native)) {
+  if (mervane::host::HoldsParentSegment(native)) {
     ap_log_rerror(APLOG_MARK, APLOG_ERR, 0, r,
                   "refused: the filter mapped URL %s to %s", r->uri,
                   native.c_str());

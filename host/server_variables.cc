@@ -1,9 +1,9 @@
-#include "apache/server_variables.h"
+#include "host/server_variables.h"
 
 #include <cstring>
 
 namespace mervane {
-namespace apache {
+namespace host {
 
 RequestVariables::RequestVariables(const char* local_ip, unsigned local_port,
                                    const char* host_name)
@@ -32,5 +32,5 @@ BOOL RequestVariables::Read(const char* name, void* buffer, DWORD* size,
   return TRUE;
 }
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane

@@ -1,8 +1,8 @@
 // What the start-up check says about the registry value and the file it
-// names, as Apache's User would meet them (permissions are left to the
+// names, as the server's user would meet them (permissions are left to the
 // end-to-end test, whose children do not run as root).
 
-#include "apache/configuration_access.h"
+#include "host/configuration_access.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "config/test_util.h"
 
 namespace mervane {
-namespace apache {
+namespace host {
 namespace {
 
 constexpr char kNoKey[] = "cannot open the key";
@@ -71,5 +71,5 @@ TEST(ConfigurationAccessTest, RegistryValueAndTheFileItNames) {
 }
 
 }  // namespace
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane

@@ -1,19 +1,19 @@
 // Whether this process can read the configuration the filter library will
 // read: the registry value that names the file, and the file. The module
-// asks it at start-up as Apache's User, so that a registry or file that user
-// cannot read stops Apache with the reason instead of leaving every host
-// unmapped.
+// asks it at start-up as the server's user, so that a registry or file that
+// user cannot read stops the server with the reason instead of leaving every
+// host unmapped.
 //
 // Thread safety: reads MERVANE_REGISTRY and MERVANE_DRIVES from the
 // environment, which no other thread may change meanwhile.
 
-#ifndef MERVANE_APACHE_CONFIGURATION_ACCESS_H_
-#define MERVANE_APACHE_CONFIGURATION_ACCESS_H_
+#ifndef MERVANE_HOST_CONFIGURATION_ACCESS_H_
+#define MERVANE_HOST_CONFIGURATION_ACCESS_H_
 
 #include <string>
 
 namespace mervane {
-namespace apache {
+namespace host {
 
 // Returns the empty text when the registry value can be read and the file
 // it names can be opened and read, or when that file does not exist yet but
@@ -22,7 +22,7 @@ namespace apache {
 // or the file.
 std::string ConfigurationReadError();
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane
 
-#endif  // MERVANE_APACHE_CONFIGURATION_ACCESS_H_
+#endif  // MERVANE_HOST_CONFIGURATION_ACCESS_H_

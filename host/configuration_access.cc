@@ -1,4 +1,4 @@
-#include "apache/configuration_access.h"
+#include "host/configuration_access.h"
 
 #include <sys/stat.h>
 
@@ -12,7 +12,7 @@
 #include "platform/platform.h"
 
 namespace mervane {
-namespace apache {
+namespace host {
 namespace {
 
 std::string KeyName() {
@@ -78,5 +78,5 @@ std::string ConfigurationReadError() {
          " (" + native + ") that it names: " + error;
 }
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane

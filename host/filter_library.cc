@@ -1,10 +1,10 @@
-#include "apache/filter_library.h"
+#include "host/filter_library.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 
 namespace mervane {
-namespace apache {
+namespace host {
 
 std::string FilterLibrary::Load(const char* path) {
   struct stat st;
@@ -32,5 +32,5 @@ std::string FilterLibrary::Load(const char* path) {
   return std::string();
 }
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane

@@ -1,9 +1,9 @@
-#include "apache/site_variables.h"
+#include "host/site_variables.h"
 
 #include "platform/platform.h"
 
 namespace mervane {
-namespace apache {
+namespace host {
 namespace {
 
 // The native folder without final slashes; "/" stays.
@@ -39,5 +39,5 @@ bool IsSafeName(const char* text) {
   return true;
 }
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane

@@ -1,7 +1,7 @@
 // The server variables a URL-map filter reads, answered as IIS answers them:
 // LOCAL_ADDR, SERVER_PORT and SERVER_NAME of one request.
 //
-// LOCAL_ADDR is the connection's local address as Apache gives it, whole:
+// LOCAL_ADDR is the connection's local address as the server gives it, whole:
 // dotted decimal for IPv4 (an IPv4-mapped address included), the IPv6 text
 // otherwise, with '%' and the interface for a link-local address. The
 // longest, 62 bytes with its terminator, fits the filter's 64-byte buffer.
@@ -12,15 +12,15 @@
 //
 // Thread safety: a RequestVariables belongs to one request; Read only reads.
 
-#ifndef MERVANE_APACHE_SERVER_VARIABLES_H_
-#define MERVANE_APACHE_SERVER_VARIABLES_H_
+#ifndef MERVANE_HOST_SERVER_VARIABLES_H_
+#define MERVANE_HOST_SERVER_VARIABLES_H_
 
 #include <string>
 
 #include "platform/isapi.h"
 
 namespace mervane {
-namespace apache {
+namespace host {
 
 // Windows error codes of GetServerVariable's contract.
 inline constexpr DWORD kErrorInsufficientBuffer = 122;
@@ -46,7 +46,7 @@ class RequestVariables {
   std::string server_name_;
 };
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane
 
-#endif  // MERVANE_APACHE_SERVER_VARIABLES_H_
+#endif  // MERVANE_HOST_SERVER_VARIABLES_H_

@@ -1,16 +1,16 @@
 // The physical path that IIS would hand the filter for a request, built from
-// Apache's DocumentRoot and the request's decoded URI, and the checks that
+// the server's document root and the request's decoded URI, and the checks that
 // keep a mapped path inside the folders the configuration names.
 //
 // Thread safety: plain functions of their arguments.
 
-#ifndef MERVANE_APACHE_SERVER_PATH_H_
-#define MERVANE_APACHE_SERVER_PATH_H_
+#ifndef MERVANE_HOST_SERVER_PATH_H_
+#define MERVANE_HOST_SERVER_PATH_H_
 
 #include <string>
 
 namespace mervane {
-namespace apache {
+namespace host {
 
 // DocumentRoot + decoded_uri with every '/' turned into '\'. The filter
 // finds the site root by cutting the URI's own text off this path, so the
@@ -32,7 +32,7 @@ bool HoldsBackslash(const std::string& decoded_uri);
 // True when a native path holds a ".." segment.
 bool HoldsParentSegment(const std::string& native_path);
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane
 
-#endif  // MERVANE_APACHE_SERVER_PATH_H_
+#endif  // MERVANE_HOST_SERVER_PATH_H_

@@ -6,7 +6,7 @@
 //   CONTEXT_PREFIX         the URL prefix that a folder exception, a common
 //   CONTEXT_DOCUMENT_ROOT  path or SchemeB's first URL segment mapped, and
 //                          its folder, as Apache's Alias gives them; left to
-//                          Apache (empty, DOCUMENT_ROOT) when there is none
+//                          the server (empty, DOCUMENT_ROOT) when there is none
 //   MERVANE_ENTRY          the host entry's key
 //   MERVANE_USERDIR        its UserDir, only when it can be part of a file
 //                          name in a configuration line such as a PHP-FPM
@@ -14,15 +14,15 @@
 //
 // Thread safety: plain values and functions of their arguments.
 
-#ifndef MERVANE_APACHE_SITE_VARIABLES_H_
-#define MERVANE_APACHE_SITE_VARIABLES_H_
+#ifndef MERVANE_HOST_SITE_VARIABLES_H_
+#define MERVANE_HOST_SITE_VARIABLES_H_
 
 #include <string>
 
 #include "platform/isapi.h"
 
 namespace mervane {
-namespace apache {
+namespace host {
 
 struct SiteVariables {
   std::string entry;
@@ -40,7 +40,7 @@ SiteVariables SiteVariablesOf(const isapi::SiteReport& report);
 // hidden file.
 bool IsSafeName(const char* text);
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane
 
-#endif  // MERVANE_APACHE_SITE_VARIABLES_H_
+#endif  // MERVANE_HOST_SITE_VARIABLES_H_

@@ -1,9 +1,9 @@
-#include "apache/server_path.h"
+#include "host/server_path.h"
 
 #include <cctype>
 
 namespace mervane {
-namespace apache {
+namespace host {
 namespace {
 
 std::string WithoutFinalSlashes(std::string path) {
@@ -59,5 +59,5 @@ bool HoldsParentSegment(const std::string& native_path) {
   return false;
 }
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane

@@ -9,15 +9,15 @@
 // Thread safety: Load runs once, before any request; MapUrl may then be
 // called from many threads at once.
 
-#ifndef MERVANE_APACHE_FILTER_LIBRARY_H_
-#define MERVANE_APACHE_FILTER_LIBRARY_H_
+#ifndef MERVANE_HOST_FILTER_LIBRARY_H_
+#define MERVANE_HOST_FILTER_LIBRARY_H_
 
 #include <string>
 
 #include "platform/isapi.h"
 
 namespace mervane {
-namespace apache {
+namespace host {
 
 class FilterLibrary {
  public:
@@ -44,7 +44,7 @@ class FilterLibrary {
   HttpFilterProcFunction http_filter_proc_ = nullptr;
 };
 
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane
 
-#endif  // MERVANE_APACHE_FILTER_LIBRARY_H_
+#endif  // MERVANE_HOST_FILTER_LIBRARY_H_

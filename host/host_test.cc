@@ -1,15 +1,15 @@
-// The module's logic that needs no Apache: the server's path and variables.
+// The modules' logic that needs no server: the server's path and variables.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "apache/server_path.h"
-#include "apache/server_variables.h"
-#include "apache/site_variables.h"
+#include "host/server_path.h"
+#include "host/server_variables.h"
+#include "host/site_variables.h"
 
 namespace mervane {
-namespace apache {
+namespace host {
 namespace {
 
 TEST(ServerPathTest, DocumentRootAndUriInTheFormIisGives) {
@@ -58,7 +58,7 @@ TEST(ServerPathTest, RefusedUrisAndPaths) {
 TEST(RequestVariablesTest, ReadFollowsTheBufferContract) {
   const RequestVariables named("127.0.0.1", 8080, "alpha");
   const RequestVariables unnamed("127.0.0.1", 80, nullptr);
-  // The longest address Apache gives: a link-local one with its zone.
+  // The longest address a server gives: a link-local one with its zone.
   const std::string longest =
       "fe80:ffff:ffff:ffff:ffff:ffff:255.255.255.255%" + std::string(15, 'z');
   const RequestVariables v6("2001:db8::5", 80, nullptr);
@@ -129,5 +129,5 @@ TEST(SiteVariablesTest, NativeFoldersAndOnlySafeUserDirs) {
 }
 
 }  // namespace
-}  // namespace apache
+}  // namespace host
 }  // namespace mervane
