@@ -34,6 +34,16 @@ inline constexpr DWORD kMaxPath = 260;
 // SDK's enumeration, whose names end at 8, can hold.
 inline constexpr SF_REQ_TYPE kReportSite = static_cast<SF_REQ_TYPE>(15);
 
+// The project's own request for a server that serves many connections on one
+// thread, an event loop, which must not stop for the parse of a configuration
+// text (an index is only mapped). The filter asks it, without data, when the
+// check of a request finds that it must parse a text. TRUE means the server
+// delivers the same notification again from a thread that may block: the
+// filter then loads nothing, maps nothing and logs nothing for this call, and
+// answers SF_STATUS_REQ_NEXT_NOTIFICATION. FALSE (IIS, any other server)
+// lets it parse on the request's thread, as it always does.
+inline constexpr SF_REQ_TYPE kParseElsewhere = static_cast<SF_REQ_TYPE>(14);
+
 // What kReportSite reports. The texts are the server's to copy during the
 // call; paths are in the configuration's form (Windows or drive form).
 struct SiteReport {
