@@ -243,11 +243,24 @@ bool AppendToFile(const char* path, const char* text, std::size_t size) {
   ScopedHandle file(CreateFileA(path, FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return false;
+  // Windows itself lands such a write whole, but Wine finds the end and
+  // writes in two steps, so that appends at once overwrite each other. A
+  // lock on one byte far past any end takes turns among all handles and
+  // processes and leaves the file's bytes free to readers; where it cannot
+  // be taken the write goes ahead unlocked.
+  OVERLAPPED far_byte = {};
+  far_byte.Offset = 0xffffffff;
+  far_byte.OffsetHigh = 0x7fffffff;
+  const bool locked =
+      LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &far_byte);
   DWORD written = 0;
-  return file.IsValid() &&
-         WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()),
-                   &written, nullptr) &&
-         written == block.size();
+  const bool whole =
+      WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()),
+                &written, nullptr) &&
+      written == block.size();
+  if (locked) UnlockFileEx(file.get(), 0, 1, 0, &far_byte);
+  return whole;
 }
 
 void UseBinaryStdio() {
