@@ -70,9 +70,9 @@ extern "C" DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* context,
   try {
     mervane::IsapiContext server(context);
     mervane::MappedSite site;
-    const DWORD status =
-        filter->MapUrl(&server, &server,
-                       static_cast<HTTP_FILTER_URL_MAP*>(notification), &site);
+    const DWORD status = filter->MapUrl(
+        &server, &server, static_cast<HTTP_FILTER_URL_MAP*>(notification),
+        &site, &server);
     if (status == SF_STATUS_REQ_HANDLED_NOTIFICATION) server.ReportSite(site);
     return status;
   } catch (...) {

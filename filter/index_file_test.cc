@@ -101,17 +101,21 @@ TEST_F(IndexFileTest, OnlyAWholeIndexOfTheTextOnDiskIsMapped) {
     const std::string path = environment_.Path(kPath);
     platform::FileStamp stamp;
     ASSERT_TRUE(platform::QueryFileStamp(path.c_str(), &stamp));
-    Snapshot::LoadFailure failure;
-    std::string notice;
-    const std::shared_ptr<const Snapshot> snapshot =
-        LoadSnapshotFor(path, stamp, &failure, &notice);
-    ASSERT_NE(nullptr, snapshot) << failure.reason;
+    // An event loop's request must never parse: every text that is read
+    // is left to another thread, and no index is.
+    FixedParsePlace event_loop(true);
+    const SourceLoad left = LoadSnapshotFor(path, stamp, &event_loop);
+    EXPECT_EQ(c.why != nullptr, left.parse_elsewhere);
+    EXPECT_EQ(c.why != nullptr, left.snapshot == nullptr);
+
+    const SourceLoad load = LoadSnapshotFor(path, stamp, nullptr);
+    ASSERT_NE(nullptr, load.snapshot) << load.failure.reason;
     EXPECT_EQ(environment_.Path(std::string("d:\\www\\") + c.mapped + "\\a"),
-              MapAlpha(*snapshot));
+              MapAlpha(*load.snapshot));
     if (c.why == nullptr) {
-      EXPECT_EQ("", notice);
+      EXPECT_EQ("", load.notice);
     } else {
-      EXPECT_NE(std::string::npos, notice.find(c.why)) << notice;
+      EXPECT_NE(std::string::npos, load.notice.find(c.why)) << load.notice;
     }
   }
 }

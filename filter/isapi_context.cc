@@ -29,6 +29,12 @@ void IsapiContext::ReportSite(const MappedSite& site) {
                                   sizeof report, 0);
 }
 
+bool IsapiContext::TakesParseElsewhere() {
+  return context_->ServerSupportFunction != nullptr &&
+         context_->ServerSupportFunction(context_, isapi::kParseElsewhere,
+                                         nullptr, 0, 0) == TRUE;
+}
+
 void* IsapiContext::AllocMem(uint32_t size) {
   if (context_->AllocMem == nullptr) return nullptr;
   return context_->AllocMem(context_, size, 0);

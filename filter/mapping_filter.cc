@@ -35,61 +35,66 @@ MappingFilter::~MappingFilter() = default;
 
 bool MappingFilter::ReloadIfChanged() {
   try {
-    return ReloadIfChanged(hooks_.clock());
+    return ReloadIfChanged(hooks_.clock(), nullptr) == Check::kReplaced;
   } catch (...) {
     return false;
   }
 }
 
-bool MappingFilter::ReloadIfChanged(uint64_t now) {
+MappingFilter::Check MappingFilter::ReloadIfChanged(uint64_t now,
+                                                    ParsePlace* place) {
   // Read first: during a load every request comes here, and a failed
   // exchange would still take the cache line from the others.
   bool unclaimed = false;
   if (claimed_.load(std::memory_order_relaxed) ||
       !claimed_.compare_exchange_strong(unclaimed, true,
                                         std::memory_order_acquire)) {
-    return false;
+    return Check::kUnchanged;
   }
   ClaimRelease release(&claimed_);
   next_check_.store(now + kCheckMilliseconds, std::memory_order_relaxed);
+  Check check = Check::kUnchanged;
   try {
-    return Refresh(now);
+    check = Refresh(now, place);
   } catch (...) {
     // Whatever failed, the published State is still whole: the next check
     // tries again.
-    return false;
   }
+  if (check == Check::kParseElsewhere) {
+    next_check_.store(0, std::memory_order_relaxed);
+  }
+  return check;
 }
 
-bool MappingFilter::Refresh(uint64_t now) {
+MappingFilter::Check MappingFilter::Refresh(uint64_t now, ParsePlace* place) {
   const std::shared_ptr<const State> current = CurrentState();
   State next = current != nullptr ? *current : State();
   const bool path_changed = ReadPathWhenDue(now, &next.path);
-  if (next.path.empty()) return false;
+  if (next.path.empty()) return Check::kUnchanged;
   platform::FileStamp stamp;
   // Taken before the read: a save during the read is a change next time.
   const bool exists = platform::QueryFileStamp(next.path.c_str(), &stamp);
   const bool changed =
       path_changed || (exists && !(next.has_stamp && stamp == next.stamp));
   const bool retry_due = exists && next.retry_at != 0 && now >= next.retry_at;
-  if (!changed && !retry_due) return false;
+  if (!changed && !retry_due) return Check::kUnchanged;
   // A hand edit's index may be on its way: the current snapshot maps
   // meanwhile, and the next checks look again.
   if (changed && !path_changed && next.snapshot != nullptr &&
       index_wait_.Waits(next.path, stamp, now)) {
-    return false;
+    return Check::kUnchanged;
   }
   next.has_stamp = exists;
   next.stamp = stamp;
   next.retry_at = 0;
   if (exists) {
     hooks_.before_read();
-    Load(changed, now, &next);
+    if (!Load(changed, now, place, &next)) return Check::kParseElsewhere;
   }
   const bool replaced =
       next.snapshot != (current != nullptr ? current->snapshot : nullptr);
   state_.Store(std::make_shared<const State>(std::move(next)));
-  return replaced;
+  return replaced ? Check::kReplaced : Check::kUnchanged;
 }
 
 bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
@@ -103,26 +108,27 @@ bool MappingFilter::ReadPathWhenDue(uint64_t now, std::string* path) {
   return true;
 }
 
-void MappingFilter::Load(bool new_stamp, uint64_t now, State* next) const {
-  Snapshot::LoadFailure failure;
-  std::string notice;
-  std::shared_ptr<const Snapshot> loaded;
+bool MappingFilter::Load(bool new_stamp, uint64_t now, ParsePlace* place,
+                         State* next) const {
+  SourceLoad load;
   try {
-    loaded = LoadSnapshotFor(next->path, next->stamp, &failure, &notice);
+    load = LoadSnapshotFor(next->path, next->stamp, place);
   } catch (const std::bad_alloc&) {
-    failure = {"out of memory", false};
+    load.failure = {"out of memory", false};
   }
-  if (loaded != nullptr) {
-    if (!notice.empty()) ReportIndexNotUsed(notice);
-    next->snapshot = std::move(loaded);
-    return;
+  if (load.parse_elsewhere) return false;
+  if (load.snapshot != nullptr) {
+    if (!load.notice.empty()) ReportIndexNotUsed(load.notice);
+    next->snapshot = std::move(load.snapshot);
+    return true;
   }
-  if (new_stamp) ReportFailure(next->path, failure.reason);
-  if (failure.in_content) return;
+  if (new_stamp) ReportFailure(next->path, load.failure.reason);
+  if (load.failure.in_content) return true;
   next->retry_delay =
       new_stamp ? kFirstRetryMilliseconds
                 : std::min(2 * next->retry_delay, kLastRetryMilliseconds);
   next->retry_at = now + next->retry_delay;
+  return true;
 }
 
 void MappingFilter::ReportFailure(const std::string& path,
@@ -155,10 +161,11 @@ std::shared_ptr<const MappingFilter::State> MappingFilter::CurrentState()
 
 DWORD MappingFilter::MapUrl(ServerVariableSource* variables,
                             RequestMemory* memory, HTTP_FILTER_URL_MAP* record,
-                            MappedSite* site) {
+                            MappedSite* site, ParsePlace* place) {
   const uint64_t now = hooks_.clock();
-  if (now >= next_check_.load(std::memory_order_relaxed)) {
-    ReloadIfChanged(now);
+  if (now >= next_check_.load(std::memory_order_relaxed) &&
+      ReloadIfChanged(now, place) == Check::kParseElsewhere) {
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
   }
   // Held to the end of the request, the log's write included.
   const std::shared_ptr<const State> state = CurrentState();

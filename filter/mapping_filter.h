@@ -29,7 +29,9 @@
 // it (snapshot_source.h); one without (a hand edit) keeps the current
 // snapshot for up to a second, each check looking for the index again,
 // before its text is read: only the checking request ever reads, the others
-// map on.
+// map on. A server whose request must not wait for that read (an event loop,
+// parse_place.h) has the request delivered again from another thread: the
+// check is then due at once, so that the second delivery makes it.
 
 #ifndef MERVANE_FILTER_MAPPING_FILTER_H_
 #define MERVANE_FILTER_MAPPING_FILTER_H_
@@ -40,6 +42,7 @@
 #include <memory>
 #include <string>
 
+#include "filter/parse_place.h"
 #include "filter/published_pointer.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
@@ -97,10 +100,13 @@ class MappingFilter {
   // SF_STATUS_REQ_HANDLED_NOTIFICATION when it replaced record's physical
   // path (copied into the server's buffer when it fits, else into memory
   // from `memory`), SF_STATUS_REQ_NEXT_NOTIFICATION with record untouched
-  // otherwise; what served a mapped request goes to *site, if given.
-  // Throws what the mapping throws (std::bad_alloc).
+  // otherwise; what served a mapped request goes to *site, if given. When
+  // the request's check must parse a text and place takes that elsewhere,
+  // returns SF_STATUS_REQ_NEXT_NOTIFICATION having mapped and logged
+  // nothing. Throws what the mapping throws (std::bad_alloc).
   DWORD MapUrl(ServerVariableSource* variables, RequestMemory* memory,
-               HTTP_FILTER_URL_MAP* record, MappedSite* site = nullptr);
+               HTTP_FILTER_URL_MAP* record, MappedSite* site = nullptr,
+               ParsePlace* place = nullptr);
 
  private:
   // What a request maps with, and what it was loaded from.
@@ -115,17 +121,21 @@ class MappingFilter {
     uint64_t retry_delay = 0;  // the last wait before retry_at
   };
 
-  bool ReloadIfChanged(uint64_t now);
-  // The claimer's check: publishes the next State when anything changed.
-  bool Refresh(uint64_t now);
+  enum class Check { kUnchanged, kReplaced, kParseElsewhere };
+
+  Check ReloadIfChanged(uint64_t now, ParsePlace* place);
+  // The claimer's check: publishes the next State when anything changed,
+  // unless its text is to be parsed elsewhere.
+  Check Refresh(uint64_t now, ParsePlace* place);
   // Reads the registry value when its interval has passed; returns true
   // when it names another file than *path, which it then holds.
   bool ReadPathWhenDue(uint64_t now, std::string* path);
   // Loads the file at next->path, whose stamp is next->stamp, into next:
   // its snapshot (from its index when that belongs to it), or after a
   // failure that a retry may cure the time of the retry. A failure of a new
-  // stamp is reported.
-  void Load(bool new_stamp, uint64_t now, State* next) const;
+  // stamp is reported. Returns false, changing nothing, when the text was to
+  // be parsed and place takes that elsewhere.
+  bool Load(bool new_stamp, uint64_t now, ParsePlace* place, State* next) const;
   void ReportFailure(const std::string& path, const std::string& reason) const;
   // Reports once per version of the text that its index was not used.
   void ReportIndexNotUsed(const std::string& notice) const;

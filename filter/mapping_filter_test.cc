@@ -40,14 +40,15 @@ struct Mapping {
 // Maps a request of alpha; the buffer holds 260 bytes or the server's path.
 Mapping MapAlpha(MappingFilter* filter, const std::string& url = "/a.htm",
                  const std::string& physical = WwwrootPath("/a.htm"),
-                 bool can_allocate = true) {
+                 bool can_allocate = true, ParsePlace* place = nullptr) {
   FakeServer server("10.0.0.5", "80", "alpha");
   server.can_allocate = can_allocate;
   std::vector<char> buffer(std::max<size_t>(260, physical.size() + 1));
   std::memcpy(buffer.data(), physical.c_str(), physical.size() + 1);
   HTTP_FILTER_URL_MAP record = {url.c_str(), buffer.data(),
                                 static_cast<DWORD>(buffer.size())};
-  const DWORD status = filter->MapUrl(&server, &server, &record);
+  const DWORD status =
+      filter->MapUrl(&server, &server, &record, nullptr, place);
   return {status, record.pszPhysicalPath};
 }
 
@@ -277,6 +278,38 @@ TEST_F(MappingFilterTest, HandEditsWaitASecondForTheirIndex) {
   }
   ASSERT_EQ(1u, reports_.size());
   EXPECT_NE(std::string::npos, reports_[0].find(".index")) << reports_[0];
+}
+
+// An event loop's request whose check must parse a text maps nothing and is
+// delivered again from a thread that may block, whose check is due at once
+// and parses it; an index is mapped on the loop without asking.
+TEST_F(MappingFilterTest, EventLoopsLeaveTheParseToAnotherThread) {
+  environment_.SetConfigurationPath(kConfigPath);
+  WriteConfiguration("v1");
+  MappingFilter filter(hooks_);
+  FixedParsePlace loop(true);
+  FixedParsePlace worker(false);
+  const auto map_on = [&](ParsePlace* place) {
+    return MapAlpha(&filter, "/a.htm", WwwrootPath("/a.htm"), true, place);
+  };
+  WriteConfiguration("v2");
+  Tick();
+  EXPECT_EQ(AlphaPath("v2"), map_on(&loop).path);
+  EXPECT_EQ(0, loop.asked);
+
+  WriteConfiguration("v3", "", kConfigPath, false, true);
+  Tick();
+  EXPECT_EQ(AlphaPath("v2"), map_on(&loop).path);
+  Tick(IndexWait::kMilliseconds);
+  const Mapping left = map_on(&loop);
+  EXPECT_EQ(SF_STATUS_REQ_NEXT_NOTIFICATION, left.status);
+  EXPECT_EQ(WwwrootPath("/a.htm"), left.path);
+  EXPECT_EQ(1, loop.asked);
+  EXPECT_EQ(AlphaPath("v3"), map_on(&worker).path);
+  EXPECT_EQ(1, worker.asked);
+  Tick();
+  EXPECT_EQ(AlphaPath("v3"), map_on(&loop).path);
+  EXPECT_EQ(1, loop.asked);
 }
 
 // Regression: a failed allocation while a request checked the file left

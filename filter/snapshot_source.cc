@@ -40,15 +40,22 @@ std::shared_ptr<const Snapshot> FromText(const std::string& path,
 
 }  // namespace
 
-std::shared_ptr<const Snapshot> LoadSnapshotFor(const std::string& path,
-                                                const platform::FileStamp& text,
-                                                Snapshot::LoadFailure* failure,
-                                                std::string* notice) {
-  if (!CanRead(path, failure)) return nullptr;
+SourceLoad LoadSnapshotFor(const std::string& path,
+                           const platform::FileStamp& text, ParsePlace* place) {
+  SourceLoad load;
+  if (!CanRead(path, &load.failure)) return load;
   IndexLoad index = LoadIndex(path, text);
-  if (index.snapshot != nullptr) return std::move(index.snapshot);
-  *notice = IndexPathOf(path) + " " + index.why;
-  return FromText(path, text, failure);
+  if (index.snapshot != nullptr) {
+    load.snapshot = std::move(index.snapshot);
+    return load;
+  }
+  if (place != nullptr && place->TakesParseElsewhere()) {
+    load.parse_elsewhere = true;
+    return load;
+  }
+  load.notice = IndexPathOf(path) + " " + index.why;
+  load.snapshot = FromText(path, text, &load.failure);
+  return load;
 }
 
 bool IndexWait::Waits(const std::string& path, const platform::FileStamp& text,

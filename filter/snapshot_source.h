@@ -18,20 +18,28 @@
 #include <memory>
 #include <string>
 
+#include "filter/parse_place.h"
 #include "filter/snapshot.h"
 #include "platform/platform.h"
 
 namespace mervane {
 
+struct SourceLoad {
+  std::shared_ptr<const Snapshot> snapshot;  // null when none was loaded
+  Snapshot::LoadFailure failure;             // why not, unless parse_elsewhere
+  // Why the index was not used, when the text was read although an index
+  // was found wanting.
+  std::string notice;
+  // True when the text had to be parsed and place took that elsewhere.
+  bool parse_elsewhere = false;
+};
+
 // The snapshot of the configuration file at path whose stamp is text:
-// its index's when that belongs to the text, else the text's. Null, with
-// *failure filled, when the text can be used neither way. When the
-// text was read although an index was found wanting, *notice says why the
-// index was not used. Throws std::bad_alloc.
-std::shared_ptr<const Snapshot> LoadSnapshotFor(const std::string& path,
-                                                const platform::FileStamp& text,
-                                                Snapshot::LoadFailure* failure,
-                                                std::string* notice);
+// its index's when that belongs to the text, else the text's, which is
+// parsed only when place (if any) does not take the parse elsewhere.
+// Throws std::bad_alloc.
+SourceLoad LoadSnapshotFor(const std::string& path,
+                           const platform::FileStamp& text, ParsePlace* place);
 
 class IndexWait {
  public:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "filter/mapping_filter.h"
+#include "filter/parse_place.h"
 #include "filter/request_memory.h"
 #include "filter/server_variable_source.h"
 
@@ -52,6 +53,18 @@ class FakeServer : public ServerVariableSource, public RequestMemory {
 
  private:
   std::vector<std::unique_ptr<char[]>> memory_;
+};
+
+// A server that always, or never, takes a text's parse elsewhere, and
+// counts how often it was asked.
+struct FixedParsePlace : ParsePlace {
+  explicit FixedParsePlace(bool elsewhere) : elsewhere(elsewhere) {}
+  bool TakesParseElsewhere() override {
+    ++asked;
+    return elsewhere;
+  }
+  bool elsewhere;
+  int asked = 0;
 };
 
 // The server's physical path for url below the site root c:\inetpub\wwwroot.
