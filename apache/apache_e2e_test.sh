@@ -11,32 +11,6 @@ read -r port other_port site_admin_port < <(free_ports 3)
 base="http://127.0.0.1:$port"
 failures=0
 
-# expect WHAT EXPECTED ACTUAL
-expect() {
-  [ "$2" = "$3" ] || { echo "FAIL $1: expected '$2', got '$3'"; failures=$((failures + 1)); }
-}
-
-# fetch HOST URL [PORT]: prints "STATUS BODY" (the body's first line; "-"
-# unless the status is 200). Asks $address ([::1] for IPv6), 127.0.0.1 when
-# unset.
-fetch() {
-  local answer status
-  answer=$(curl -s -g -H "Host: $1" -w '\n%{http_code}' "http://${address:-127.0.0.1}:${3:-$port}$2")
-  status=${answer##*$'\n'}
-  [ "$status" = 200 ] && echo "$status ${answer%%$'\n'*}" || echo "$status -"
-}
-
-# admin ACTION FIELD=VALUE... [-- CURL_OPTION...]: POSTs to the
-# administration program on its own port ($site_admin_url).
-admin() {
-  local action=$1 args=()
-  shift
-  while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=(--data-urlencode "$1"); shift; done
-  [ $# -eq 0 ] || shift
-  curl -s -u "admin:$site_password" "${args[@]}" "$@" \
-    "$site_admin_url/mervane-admin/mervanecfg?Action=$action"
-}
-
 test_mapping() {
   site_example "$port"
   site_deep_host "$port"

@@ -3,8 +3,13 @@
 namespace mervane {
 namespace nginx {
 
-LocationRoot LocationRootOf(const std::string& mapped_path,
-                            const std::string& uri) {
+LocationRoot LocationRootOf(const std::string& mapped, const std::string& uri) {
+  // A URL that names a folder gets a folder: nginx appends index names.
+  std::string mapped_path = mapped;
+  if (!uri.empty() && uri.back() == '/' &&
+      (mapped_path.empty() || mapped_path.back() != '/')) {
+    mapped_path += '/';
+  }
   for (std::size_t alias = 0; alias < uri.size(); ++alias) {
     const std::size_t tail = uri.size() - alias;
     if (uri[alias] != '/' || tail > mapped_path.size()) continue;

@@ -29,7 +29,8 @@ struct LocationRoot {
 // that mapped_path ends with and that starts a segment (at a '/') stays the
 // URL's, so that names nginx appends (index files, try_files' "$uri/") land
 // in the mapped folder. A path that ends with no such tail is taken whole,
-// the URL replaced entirely.
+// the URL replaced entirely. A URL ending in '/' names the mapped path as a
+// folder, whether the filter ended it with a slash or not.
 LocationRoot LocationRootOf(const std::string& mapped_path,
                             const std::string& uri);
 

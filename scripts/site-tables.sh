@@ -1,6 +1,33 @@
 # What the end-to-end tests of every server (apache/, nginx/) ask of the
-# example's site and of its PHP sites, and what they must answer; sourced
-# after apache-site.sh, whose $site they fill.
+# example's site and of its PHP sites, how they ask, and what they must
+# answer; sourced after apache-site.sh, whose $site they fill. The tests
+# count their failures in $failures and listen on $port and $other_port.
+
+# expect WHAT EXPECTED ACTUAL
+expect() {
+  [ "$2" = "$3" ] || { echo "FAIL $1: expected '$2', got '$3'"; failures=$((failures + 1)); }
+}
+
+# fetch HOST URL [PORT]: prints "STATUS BODY" (the body's first line; "-"
+# unless the status is 200). Asks $address ([::1] for IPv6), 127.0.0.1 when
+# unset.
+fetch() {
+  local answer status
+  answer=$(curl -s -g -H "Host: $1" -w '\n%{http_code}' "http://${address:-127.0.0.1}:${3:-$port}$2")
+  status=${answer##*$'\n'}
+  [ "$status" = 200 ] && echo "$status ${answer%%$'\n'*}" || echo "$status -"
+}
+
+# admin ACTION FIELD=VALUE... [-- CURL_OPTION...]: POSTs to the
+# administration program on its own port ($site_admin_url).
+admin() {
+  local action=$1 args=()
+  shift
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=(--data-urlencode "$1"); shift; done
+  [ $# -eq 0 ] || shift
+  curl -s -u "admin:$site_password" "${args[@]}" "$@" \
+    "$site_admin_url/mervane-admin/mervanecfg?Action=$action"
+}
 
 # site_deep_host PORT: a host whose mapped path outgrows the server's
 # 260-byte buffer ($long_dir), with its file.
