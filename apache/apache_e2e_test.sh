@@ -80,9 +80,6 @@ EOF
 test_admin() {
   site_conf "warn" "$port"
   site_start
-  site_file 'c:\inetpub\wwwroot\index.htm' 'c:\inetpub\wwwroot\index.htm'
-  site_file 'd:\sites\gamma\index.htm' 'd:\sites\gamma\index.htm'
-  site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
   expect "no password" 401 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/mervane-admin/mervanecfg")"
   expect "not under a hosted name" 404 "$(curl -s -o /dev/null -w '%{http_code}' -H 'Host: gamma' "$base/mervane-admin/mervanecfg")"
   expect "never in another site's frame" 2 "$(admin ListIPs -- -D - -o /dev/null |
@@ -90,14 +87,7 @@ test_admin() {
   expect "only the program on its port" 403 "$(curl -s -o /dev/null -w '%{http_code}' "$site_admin_url/index.htm")"
   expect "a change sent to another host name" 1 \
     "$(admin DoAddIP newIP=127.0.0.1 -- -H 'Host: gamma' | grep -c "Changes are accepted only from the forms")"
-  expect "before" "200 c:\\inetpub\\wwwroot\\index.htm" "$(fetch gamma /)"
-  admin DoAddIP newIP=127.0.0.1 >/dev/null
-  admin DoEditVHost IP=127.0.0.1 "VHost=gamma|$port" "NewVHost=gamma|$port" \
-    'UserDir=d:\sites\gamma' Scheme=SchemeA >/dev/null
-  admin DoFolderExceptions IP=127.0.0.1 "VHost=gamma|$port" URLsub=docs \
-    'mapPath=d:\sites\gamma-docs' Add=Add >/dev/null
-  expect "host added" "200 d:\\sites\\gamma\\index.htm" "$(fetch gamma /)"
-  expect "exception added" "200 d:\\sites\\gamma-docs\\f.txt" "$(fetch gamma /docs/f.txt)"
+  site_gamma_saved
 }
 
 # A client requests alpha while its directory changes 20 times by saves:

@@ -66,13 +66,7 @@ nginx_start() {
   chown -R "$(site_user)" "$site/registry" "$site/drives/c/mervane" "$site/drives/c/logs"
   (nginx_run "daemon off;" 2>>"$site/logs/error.log") &
   nginx_pid=$!
-  for _ in $(seq 100); do
-    curl -s -o /dev/null "http://127.0.0.1:$port/" && return 0
-    kill -0 "$nginx_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  cat "$site/logs/error.log" >&2
-  return 1
+  site_wait "$nginx_pid" "127.0.0.1:$port"
 }
 
 nginx_stop() {
@@ -153,19 +147,9 @@ EOF
 test_admin() {
   site_conf "warn"
   site_start
-  site_file 'c:\inetpub\wwwroot\index.htm' 'c:\inetpub\wwwroot\index.htm'
-  site_file 'd:\sites\gamma\index.htm' 'd:\sites\gamma\index.htm'
-  site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
   nginx_conf "warn" "$port"
   nginx_start
-  expect "before" "200 c:\\inetpub\\wwwroot\\index.htm" "$(fetch gamma /)"
-  admin DoAddIP newIP=127.0.0.1 >/dev/null
-  admin DoEditVHost IP=127.0.0.1 "VHost=gamma|$port" "NewVHost=gamma|$port" \
-    'UserDir=d:\sites\gamma' Scheme=SchemeA >/dev/null
-  admin DoFolderExceptions IP=127.0.0.1 "VHost=gamma|$port" URLsub=docs \
-    'mapPath=d:\sites\gamma-docs' Add=Add >/dev/null
-  expect "host added" "200 d:\\sites\\gamma\\index.htm" "$(fetch gamma /)"
-  expect "exception added" "200 d:\\sites\\gamma-docs\\f.txt" "$(fetch gamma /docs/f.txt)"
+  site_gamma_saved
 }
 
 # nginx -t refuses, naming the directive to fix and why; each row changes

@@ -29,6 +29,24 @@ admin() {
     "$site_admin_url/mervane-admin/mervanecfg?Action=$action"
 }
 
+# site_gamma_saved: the host gamma on $port, which the site's server maps
+# to its own root, mapped to a folder of its own and given a folder
+# exception through the administration program ($site_admin_url); each
+# save is served at once.
+site_gamma_saved() {
+  site_file 'c:\inetpub\wwwroot\index.htm' 'c:\inetpub\wwwroot\index.htm'
+  site_file 'd:\sites\gamma\index.htm' 'd:\sites\gamma\index.htm'
+  site_file 'd:\sites\gamma-docs\f.txt' 'd:\sites\gamma-docs\f.txt'
+  expect "before" "200 c:\\inetpub\\wwwroot\\index.htm" "$(fetch gamma /)"
+  admin DoAddIP newIP=127.0.0.1 >/dev/null
+  admin DoEditVHost IP=127.0.0.1 "VHost=gamma|$port" "NewVHost=gamma|$port" \
+    'UserDir=d:\sites\gamma' Scheme=SchemeA >/dev/null
+  admin DoFolderExceptions IP=127.0.0.1 "VHost=gamma|$port" URLsub=docs \
+    'mapPath=d:\sites\gamma-docs' Add=Add >/dev/null
+  expect "host added" "200 d:\\sites\\gamma\\index.htm" "$(fetch gamma /)"
+  expect "exception added" "200 d:\\sites\\gamma-docs\\f.txt" "$(fetch gamma /docs/f.txt)"
+}
+
 # site_deep_host PORT: a host whose mapped path outgrows the server's
 # 260-byte buffer ($long_dir), with its file.
 site_deep_host() {
