@@ -107,7 +107,8 @@ test_mapping() {
 }
 
 # try_files and index files rebuild the path from the mapped folder, and a
-# fallback's internal redirect is mapped again; $request_filename follows.
+# fallback's internal redirect or a rewritten URL is mapped again;
+# $request_filename follows. An alias location is nginx's own.
 test_fallbacks() {
   local host url expected
   site_example "$port"
@@ -120,7 +121,8 @@ test_fallbacks() {
       add_header X-Filename $request_filename;
       try_files $uri $uri/ /fallback.htm;
     }
-    location /exact/ { alias '"$site"'/drives/d/www/alpha/a/; }'
+    location /exact/ { alias '"$site"'/drives/d/www/alpha/a/; }
+    location /old/ { rewrite ^/old/(.*)$ /a/$1 last; }'
   nginx_conf "warn" "$port"
   nginx_start
   while read -r host url expected; do
@@ -136,6 +138,7 @@ beta   /img/logo.gif    200 d:\www\img\beta\logo.gif
 beta   /img/missing     200 d:\www\users\beta\fallback.htm
 gamma  /missing         200 c:\inetpub\wwwroot\fallback.htm
 alpha  /exact/b.htm     200 d:\www\alpha\a\b.htm
+alpha  /old/b.htm       200 d:\www\alpha\a\b.htm
 EOF
   expect "\$request_filename" "$site/drives/d/shared/docs/x/y.txt" \
     "$(curl -s -D - -o /dev/null -H 'Host: alpha' "http://127.0.0.1:$port/docs/x/y.txt" |

@@ -73,9 +73,12 @@ typedef enum {
 } ngx_http_mervane_state_e;
 
 /* A request's mapping; made anew after every internal redirect, which
- * clears the modules' contexts. */
+ * clears the modules' contexts, and for every other URI or location
+ * ("rewrite ... last" keeps the context). */
 typedef struct {
   ngx_http_mervane_state_e state;
+  ngx_str_t uri;   /* what it mapped */
+  void** loc_conf; /* the request's configuration once applied */
   mervane_job_t* job;
   mervane_outcome_t outcome; /* written by the thread while PENDING */
   unsigned mapped : 1;
@@ -375,6 +378,7 @@ static ngx_int_t ngx_http_mervane_apply(ngx_http_request_t* r,
   ngx_log_t* log = r->connection->log;
 
   ctx->state = MERVANE_APPLIED;
+  ctx->loc_conf = r->loc_conf;
   ngx_log_debug1(NGX_LOG_DEBUG_HTTP, log, 0, "mervane: %s",
                  mervane_job_trace(ctx->job));
   switch (ctx->outcome) {
@@ -383,9 +387,11 @@ static ngx_int_t ngx_http_mervane_apply(ngx_http_request_t* r,
       ctx->alias = mervane_job_alias(ctx->job);
       ctx->site_reported = mervane_job_site(ctx->job, &ctx->site) != 0;
       ctx->mapped = 1;
-      return ngx_http_mervane_set_root(r, ctx) == NGX_OK
-                 ? NGX_DECLINED
-                 : NGX_HTTP_INTERNAL_SERVER_ERROR;
+      if (ngx_http_mervane_set_root(r, ctx) != NGX_OK) {
+        return NGX_HTTP_INTERNAL_SERVER_ERROR;
+      }
+      ctx->loc_conf = r->loc_conf;
+      return NGX_DECLINED;
     case MERVANE_BAD_URL:
       ngx_log_error(NGX_LOG_INFO, log, 0, "mervane: %s",
                     mervane_job_reason(ctx->job));
@@ -473,7 +479,10 @@ static ngx_int_t ngx_http_mervane_handler(ngx_http_request_t* r) {
       case MERVANE_DONE:
         return ngx_http_mervane_apply(r, ctx);
       default:
-        return NGX_DECLINED;
+        if (ctx->uri.data == r->uri.data && ctx->uri.len == r->uri.len &&
+            ctx->loc_conf == r->loc_conf) {
+          return NGX_DECLINED;
+        }
     }
   }
   clcf = ngx_http_get_module_loc_conf(r, ngx_http_core_module);
@@ -490,6 +499,7 @@ static ngx_int_t ngx_http_mervane_handler(ngx_http_request_t* r) {
   if (ctx == NULL) {
     return NGX_HTTP_INTERNAL_SERVER_ERROR;
   }
+  ctx->uri = r->uri;
   ctx->job = ngx_http_mervane_job(r, mmcf);
   if (ctx->job == NULL) {
     return NGX_HTTP_INTERNAL_SERVER_ERROR;
