@@ -174,9 +174,15 @@ site_start() {
   chown -R "$user" "$site/registry" "$site/drives/c/mervane" "$site/drives/c/logs"
   /usr/sbin/apache2 -d "$site" -f "$conf" -DFOREGROUND &
   site_pid=$!
+  site_wait "$site_pid" "$address"
+}
+
+# site_wait PID ADDRESS: waits until the server PID answers at ADDRESS
+# (IP:PORT); fails with the error logs when it ends or does not answer.
+site_wait() {
   for _ in $(seq 100); do
-    curl -s -o /dev/null "http://$address/" && return 0
-    kill -0 "$site_pid" 2>/dev/null || break
+    curl -s -o /dev/null "http://$2/" && return 0
+    kill -0 "$1" 2>/dev/null || break
     sleep 0.1
   done
   cat "$site"/logs/error*.log >&2

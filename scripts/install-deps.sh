@@ -4,9 +4,9 @@
 # MinGW-w64 cross compilers with Wine for the Windows builds, including the
 # 32-bit Wine (wine32, from the i386 architecture, which is enabled for it)
 # that runs the 32-bit tests; that part takes about a minute here. Installs
-# only what is missing. PHP-FPM, which the PHP end-to-end test starts on
-# sockets of its own, is installed without starting Debian's php8.2-fpm
-# service.
+# only what is missing. PHP-FPM and nginx (which nginx-dev, the nginx
+# module's build, pulls in), which the end-to-end tests start on sockets
+# and ports of their own, are installed without starting Debian's services.
 #
 # Usage: install-deps.sh [native|deb|windows]
 #   native:  only what the Linux build needs
@@ -19,7 +19,7 @@ packages=(
   cmake ninja-build g++ make clang-format
   clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  apache2 apache2-dev apache2-utils curl
+  apache2 apache2-dev apache2-utils curl nginx-dev
 )
 windows_tools=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64 wixl msitools)
@@ -68,22 +68,26 @@ apt_install() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
     --no-install-recommends "$@" >/dev/null
 }
-others=() php=()
+others=() services=()
 for p in "${missing[@]}"; do
-  if [ "$p" = php8.2-fpm ]; then php+=("$p"); else others+=("$p"); fi
+  case $p in
+  php8.2-fpm | nginx-dev) services+=("$p") ;;
+  *) others+=("$p") ;;
+  esac
 done
 [ ${#others[@]} -eq 0 ] || apt_install "${others[@]}"
-# Alone, under a policy-rc.d that forbids starting services (unless the
-# machine has its own), so that only php8.2-fpm's service stays stopped.
-if [ ${#php[@]} -gt 0 ]; then
+# Apart, under a policy-rc.d that forbids starting services (unless the
+# machine has its own), so that only their services stay stopped: nginx's
+# would also fail on a port 80 that Apache holds, and fail the install.
+if [ ${#services[@]} -gt 0 ]; then
   policy=/usr/sbin/policy-rc.d
   if [ -e "$policy" ]; then
-    apt_install "${php[@]}"
+    apt_install "${services[@]}"
   else
     printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
     $sudo chmod 755 "$policy"
     status=0
-    apt_install "${php[@]}" || status=$?
+    apt_install "${services[@]}" || status=$?
     $sudo rm -f "$policy"
     [ "$status" -eq 0 ] || exit "$status"
   fi
