@@ -373,6 +373,7 @@ if [ -n "$old_deb" ]; then
   mervane-admin stop
   stop_servers
   apt_get purge "${packages[@]}"
+  stop_servers
 else
   echo "skip $old_version: this clone lacks commit $old_commit (shallow?)"
 fi
