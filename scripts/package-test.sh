@@ -382,6 +382,8 @@ echo "== Install and enable"
 apt_get install "${debs[@]}"
 # Installing enables the nginx module and reloads nginx: no server uses it
 # yet, and nginx must start as before.
+expect "nginx module enabled by installing" \
+  /usr/share/nginx/modules-available/mod-http-mervane.conf "$(readlink "$nginx_link")"
 expect "nginx -t right after installing" "" "$(nginx_check)"
 a2enmod -q mervane
 if command -v systemd-analyze >/dev/null; then
@@ -423,6 +425,8 @@ expect "owners and modes" \
     /etc/mervane/htpasswd | paste -sd '|')"
 
 write_configuration
+# nginx on a loopback port of its own, its default site (every address's
+# port 80) set aside; the module's library and registry are the packages'.
 if [ -L "$nginx_default_site" ]; then mv "$nginx_default_site" "$work/nginx-default-site"; fi
 cat >"$nginx_test_conf" <<EOF
 mervane_library /usr/lib/mervane/mervane.so;
@@ -436,8 +440,6 @@ server {
 EOF
 
 echo "== Serve"
-expect "nginx module enabled by installing" \
-  /usr/share/nginx/modules-available/mod-http-mervane.conf "$(readlink "$nginx_link")"
 expect "nginx -t with a server that uses it" "" "$(nginx_check)"
 start_servers
 wait_for http://127.0.0.1/
