@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the release packages in build/package/ (Release builds below it):
 #
-#   mervane_VERSION_amd64.deb   for Debian 12: mod_mervane, the filter,
-#                               mervanecfg behind an Apache instance of its
-#                               own, mervane-map (layout: packaging/)
+#   mervane_VERSION_amd64.deb   for Debian 12 (layout: packaging/): the
+#                               filter, mervanecfg behind an Apache instance
+#                               of its own, mervane-map
+#   libapache2-mod-mervane_VERSION_amd64.deb     mod_mervane
+#   libnginx-mod-http-mervane_VERSION_amd64.deb  ngx_http_mervane_module,
+#                               for the nginx whose nginx-dev built it
 #   mervane-VERSION-x64.msi     the Windows installers (packaging/windows/),
 #   mervane-VERSION-x86.msi     built with wixl
 #   mervane-VERSION-win64.zip   the installers' folder: mervane.dll,
@@ -14,7 +17,7 @@
 #
 # VERSION is project()'s in CMakeLists.txt (MERVANE_MSI_VERSION overrides it
 # for the installers alone: the upgrade test builds a later one). lintian
-# checks the .deb and fails the script on an error. Prints the path of each
+# checks each .deb and fails the script on an error. Prints the path of each
 # package made.
 #
 # Usage: scripts/package.sh [deb] [windows]   (default: both)
@@ -42,7 +45,18 @@ release_build() {
   cmake --build "$dir" -j"${JOBS:-2}" "${targets[@]}" >/dev/null
 }
 
-# changelog: the package's one changelog entry.
+# The Debian packages, which one version ties together.
+debs=(mervane libapache2-mod-mervane libnginx-mod-http-mervane)
+# The programs in each package, below its root.
+declare -A elf_files=(
+  [mervane]="usr/lib/mervane/mervane.so usr/lib/mervane/mervanecfg usr/bin/mervane-map"
+  [libapache2-mod-mervane]=usr/lib/apache2/modules/mod_mervane.so
+  [libnginx-mod-http-mervane]=usr/lib/nginx/modules/ngx_http_mervane_module.so
+)
+# The ABI of the nginx that nginx-dev describes, which a module depends on.
+nginx_abi_file=/usr/share/nginx/src/debian/libnginx-mod.abisubstvars
+
+# changelog: the packages' one changelog entry.
 changelog() {
   printf 'mervane (%s) unstable; urgency=medium\n\n  * Release %s.\n\n' \
     "$version" "$version"
@@ -56,58 +70,81 @@ debian_flag() {
   DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"
 }
 
-# The programs in the package, below its root.
-elf_files=(usr/lib/mervane/mervane.so usr/lib/mervane/mervanecfg
-  usr/bin/mervane-map usr/lib/apache2/modules/mod_mervane.so)
-
-# stage_deb ROOT: the installed files, the documentation and the maintainer
-# scripts below ROOT.
+# stage_deb PACKAGE ROOT: the package's installed files, its documentation
+# and its maintainer scripts below ROOT.
 stage_deb() {
-  local root=$1 doc=$1/usr/share/doc/mervane
+  local package=$1 root=$2 doc=$2/usr/share/doc/$1 file
   rm -rf "$root"
   umask 022
-  DESTDIR=$root cmake --install "$out/linux" --prefix /usr >/dev/null
-  (cd "$root" && strip --remove-section=.comment --remove-section=.note "${elf_files[@]}")
-  gzip -9n "$root"/usr/share/man/man*/*
+  DESTDIR=$root cmake --install "$out/linux" --prefix /usr --component "$package" \
+    >/dev/null
+  for file in ${elf_files[$package]}; do
+    [ -f "$root/$file" ] || {
+      echo "package.sh: the build made no /$file for $package" >&2
+      exit 1
+    }
+    strip --remove-section=.comment --remove-section=.note "$root/$file"
+  done
+  if [ -d "$root/usr/share/man" ]; then
+    find "$root/usr/share/man" -type f -exec gzip -9n {} +
+  fi
   install -d "$doc" "$root/DEBIAN"
   install -m 644 "$top/packaging/debian/copyright" "$doc/"
   changelog | gzip -9n >"$doc/changelog.gz"
-  gzip -9n <"$top/README.md" >"$doc/README.md.gz"
-  install -m 755 "$top"/packaging/debian/{postinst,prerm,postrm} "$root/DEBIAN/"
-  install -m 644 "$top/packaging/debian/conffiles" "$root/DEBIAN/"
-  (cd "$root" && find usr lib -type f -print0 | sort -z | xargs -0 md5sum) \
-    >"$root/DEBIAN/md5sums"
+  if [ "$package" = mervane ]; then gzip -9n <"$top/README.md" >"$doc/README.md.gz"; fi
+  for file in postinst prerm postrm conffiles; do
+    if [ -e "$top/packaging/debian/$package.$file" ]; then
+      install -m "$([ $file = conffiles ] && echo 644 || echo 755)" \
+        "$top/packaging/debian/$package.$file" "$root/DEBIAN/$file"
+    fi
+  done
+  # conffiles have no md5sums entry: dpkg keeps their sums itself.
+  (cd "$root" && find . -path ./DEBIAN -prune -o -path ./etc -prune -o -type f -printf '%P\0' |
+    sort -z | xargs -0 md5sum) >"$root/DEBIAN/md5sums"
 }
 
-# write_control ROOT: ROOT/DEBIAN/control, with the libraries' packages.
+# write_control PACKAGE ROOT: ROOT/DEBIAN/control, with the libraries'
+# packages and, for nginx's module, nginx's ABI.
 write_control() {
-  local work=$out/debian
+  local work=$out/debian file programs=()
+  for file in ${elf_files[$1]}; do programs+=("$2/$file"); done
   # dpkg-shlibdeps and dpkg-gencontrol read debian/ in their folder.
   rm -rf "$work"
   mkdir -p "$work/debian"
   cp "$top/packaging/debian/control" "$work/debian/"
   changelog >"$work/debian/changelog"
+  if [ "$1" = libnginx-mod-http-mervane ]; then
+    grep '^nginx:abi=' "$nginx_abi_file" >"$work/debian/substvars"
+  fi
   (
     cd "$work"
-    dpkg-shlibdeps -Tdebian/substvars "${elf_files[@]/#/$1/}"
-    dpkg-gencontrol -pmervane -Tdebian/substvars -P"$1"
+    dpkg-shlibdeps -Tdebian/substvars "${programs[@]}"
+    dpkg-gencontrol -p"$1" -Tdebian/substvars -P"$2"
   )
 }
 
 build_deb() {
-  local root=$out/root deb=$out/mervane_${version}_amd64.deb ldflags
+  local ldflags package root deb
+  [ -e "$nginx_abi_file" ] || {
+    echo "package.sh: no $nginx_abi_file: install nginx-dev" >&2
+    exit 1
+  }
   ldflags=$(debian_flag LDFLAGS)
   release_build "$out/linux" \
     -DCMAKE_CXX_FLAGS="$(debian_flag CPPFLAGS) $(debian_flag CXXFLAGS)" \
     -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" \
     -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
     -DMERVANE_MAP_LIBRARY=/usr/lib/mervane/mervane.so -DMERVANE_DEBIAN_LAYOUT=ON \
-    -- mervane mervanecfg mervane-map mod_mervane
-  stage_deb "$root"
-  write_control "$root"
-  dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
-  lintian --fail-on error "$deb" >&2
-  echo "$deb"
+    -- mervane mervanecfg mervane-map mod_mervane ngx_http_mervane_module
+  for package in "${debs[@]}"; do
+    root=$out/root/$package
+    deb=$out/${package}_${version}_amd64.deb
+    stage_deb "$package" "$root"
+    write_control "$package" "$root"
+    dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
+    lintian --fail-on error "$deb" >&2
+    echo "$deb"
+  done
 }
 
 # iis_steps: the README's installation on IIS, as a Windows text file.
