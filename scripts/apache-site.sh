@@ -166,16 +166,26 @@ EOF
 # given) in the background ($site_pid) and waits until it answers on its
 # first Listen address; fails with the error logs when it does not.
 site_start() {
-  local conf=${1:-$site/conf/httpd.conf} address user
+  local conf=${1:-$site/conf/httpd.conf} address
   address=$(sed -n 's/^Listen \(127\.[0-9.]*:[0-9]*\)$/\1/p' "$conf" | head -1)
-  user=$(site_user)
-  # What the children write: the configuration's folder (saves, lock file),
-  # the filter's logs and the registry.
-  chown -R "$user" "$site/registry" "$site/drives/c/mervane" "$site/drives/c/logs"
+  site_own
   /usr/sbin/apache2 -d "$site" -f "$conf" -DFOREGROUND &
   site_pid=$!
+  site_wait "$address"
+}
+
+# site_own: gives the server's user what its children write: the
+# configuration's folder (saves, lock file), the filter's logs and the
+# registry.
+site_own() {
+  chown -R "$(site_user)" "$site/registry" "$site/drives/c/mervane" "$site/drives/c/logs"
+}
+
+# site_wait ADDRESS: waits until the server started as $site_pid answers on
+# ADDRESS; fails with the error logs when it does not.
+site_wait() {
   for _ in $(seq 100); do
-    curl -s -o /dev/null "http://$address/" && return 0
+    curl -s -o /dev/null "http://$1/" && return 0
     kill -0 "$site_pid" 2>/dev/null || break
     sleep 0.1
   done
