@@ -131,16 +131,19 @@ compiled_configuration() {
 }
 
 # save_forever CONFIG: replaces CONFIG with $site/saved.cfg every
-# $save_seconds until killed, then writes the count to $site/saves. With
+# $save_seconds (or as often as a save can, when one takes longer) until
+# killed, then writes the count to $site/saves. With
 # ORDER=index-first the new text is compiled aside and its index renamed into
 # place before the text, as the administration program saves; otherwise the
 # text is replaced and then compiled, as a hand edit is.
 save_forever() {
-  local config=$1 saves=0
+  local config=$1 saves=0 timer
   trap 'echo "$saves" >"$site/saves"; exit 0' TERM
+  sleep "$save_seconds" &
+  wait $!
   while :; do
     sleep "$save_seconds" &
-    wait $!
+    timer=$!
     cp "$site/saved.cfg" "$config.next"
     chown --reference="$config" "$config.next"
     if [ "${ORDER:-}" = index-first ]; then
@@ -152,6 +155,7 @@ save_forever() {
       compile "$config"
     fi
     saves=$((saves + 1))
+    wait "$timer"
   done
 }
 
@@ -160,21 +164,29 @@ compile() {
   "$build_dir/tools/mervane_map/mervane-map" --compile "$1" >/dev/null
 }
 
-# saves_rounds PORT: $rounds pairs of runs, one quiet and one while
-# save_forever replaces $site's configuration; prints each run, then the requests of the
-# runs with saves against those without and each kind's slowest request.
-# $saver_pid names the process that saves while it runs.
+# saves_rounds PORT: $rounds rounds of three runs: quiet; busy, while
+# save_forever does the same work on a copy of the configuration that
+# nothing serves; saves, while it replaces $site's configuration. Prints
+# each run, then for each kind the requests, the slowest request and the
+# CPU time of the server's processes per request. Against quiet the saves
+# include their own CPU on a shared machine; against busy they show the
+# server's part alone.
 saves_rounds() {
-  local port=$1 config=$site/drives/c/mervane/mervane.cfg round kind requests slowest saves
-  local total_quiet=0 total_saves=0 slowest_quiet=0 slowest_saves=0
+  local port=$1 round kind requests slowest saves before after
+  local -A config=([busy]=$site/busy/mervane.cfg [saves]=$site/drives/c/mervane/mervane.cfg)
+  local -A total=() ticks=() most=()
+  mkdir -p "$site/busy"
+  cp -p "${config[saves]}" "${config[busy]}"
   for round in $(seq "$rounds"); do
-    for kind in quiet saves; do
+    for kind in quiet busy saves; do
       saver_pid=
-      if [ "$kind" = saves ]; then
-        save_forever "$config" &
+      if [ "$kind" != quiet ]; then
+        save_forever "${config[$kind]}" &
         saver_pid=$!
       fi
+      before=$(cpu_ticks "$site_pid")
       read -r requests slowest < <(load "$port" | load_figures)
+      after=$(cpu_ticks "$site_pid")
       saves=0
       if [ -n "$saver_pid" ]; then
         kill -TERM "$saver_pid"
@@ -182,17 +194,22 @@ saves_rounds() {
         saves=$(cat "$site/saves")
       fi
       echo "round $round $kind: $requests requests, slowest $slowest ms, $saves saves"
-      if [ "$kind" = quiet ]; then
-        total_quiet=$((total_quiet + requests))
-        slowest_quiet=$(awk -v a="$slowest_quiet" -v b="$slowest" 'BEGIN { print (b > a) ? b : a }')
-      else
-        total_saves=$((total_saves + requests))
-        slowest_saves=$(awk -v a="$slowest_saves" -v b="$slowest" 'BEGIN { print (b > a) ? b : a }')
-      fi
+      total[$kind]=$((${total[$kind]:-0} + requests))
+      ticks[$kind]=$((${ticks[$kind]:-0} + after - before))
+      most[$kind]=$(awk -v a="${most[$kind]:-0}" -v b="$slowest" 'BEGIN { print (b > a) ? b : a }')
     done
   done
-  awk -v q="$total_quiet" -v s="$total_saves" -v mq="$slowest_quiet" -v ms="$slowest_saves" 'BEGIN {
-    printf "requests: %d with saves, %d without: %.1f%%\n", s, q, 100 * s / q
-    printf "slowest request: %.1f ms with saves, %.1f ms without: %.1fx\n", ms, mq, ms / mq }'
+  for kind in quiet busy saves; do
+    echo "$kind ${total[$kind]} ${most[$kind]} ${ticks[$kind]}"
+  done | awk -v hz="$(getconf CLK_TCK)" '
+    { n[$1] = $2; most[$1] = $3; us[$1] = $4 * 1e6 / hz / $2 }
+    END {
+      printf "requests: %d with saves, %d quiet: %.1f%%; %d busy: %.1f%%\n",
+        n["saves"], n["quiet"], 100 * n["saves"] / n["quiet"], n["busy"], 100 * n["saves"] / n["busy"]
+      printf "slowest request: %.1f ms with saves, %.1f ms quiet: %.2fx; %.1f ms busy\n",
+        most["saves"], most["quiet"], most["saves"] / most["quiet"], most["busy"]
+      printf "server CPU per request: %.2f us with saves, %.2f us quiet, %.2f us busy\n",
+        us["saves"], us["quiet"], us["busy"]
+    }'
   echo "($rounds rounds of ${duration}s each kind, a save every ${save_seconds}s, wrk -t2 -c$connections)"
 }

@@ -3,9 +3,10 @@
 # under wrk, in runs without saves and runs while the configuration file is
 # replaced (written aside and renamed over it, as a save does) every
 # SAVE_SECONDS, each replacement followed by mervane-map --compile, as a hand
-# edit is compiled. Prints per run the requests, the slowest request and the
-# saves made, and at the end the ratio of the requests of the runs with
-# saves to those without, and each kind's slowest request.
+# edit is compiled, and runs while the same work is done on a copy that
+# nothing serves (busy). Prints per run the requests, the slowest request
+# and the saves made, and at the end, per kind, the requests, the slowest
+# request and the server's CPU time per request (bench/servers.sh).
 #
 # Usage: bench/apache/saves_under_load.sh [BUILD_DIR]   (default build/bench-apache)
 #        ROUNDS=1 SECONDS_PER_RUN=20 SAVE_SECONDS=2 CONNECTIONS=20 HOSTS=100000

@@ -2,18 +2,20 @@
 # Saves under load: nginx with the module and HOSTS hosts (SchemeA) under
 # wrk, in runs without saves and runs while the configuration is saved every
 # SAVE_SECONDS as the administration program saves it (the new text compiled
-# aside, its index renamed into place, then the text). Prints per run the
-# requests, the slowest request and the saves made, then the requests of the
-# runs with saves against those without and each kind's slowest request.
+# aside, its index renamed into place, then the text), and runs while the
+# same work is done on a copy that nothing serves (busy). Prints per run the
+# requests, the slowest request and the saves made, and at the end, per
+# kind, the requests, the slowest request and the CPU time of the nginx
+# processes per request (bench/servers.sh).
 #
 # Usage: bench/nginx/saves_under_load.sh [BUILD_DIR]   (default build/bench-nginx)
-#        ROUNDS=1 SECONDS_PER_RUN=20 SAVE_SECONDS=2 CONNECTIONS=20 HOSTS=100000
+#        ROUNDS=3 SECONDS_PER_RUN=20 SAVE_SECONDS=2 CONNECTIONS=20 HOSTS=100000
 #        WORKERS=2, NGINX_MODULE=PATH for a module built elsewhere,
 #        ORDER=compile-after to compile after the replacement (a hand edit).
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build_dir=${1:-"$source_dir/build/bench-nginx"}
-rounds=${ROUNDS:-1}
+rounds=${ROUNDS:-3}
 duration=${SECONDS_PER_RUN:-20}
 save_seconds=${SAVE_SECONDS:-2}
 connections=${CONNECTIONS:-20}
