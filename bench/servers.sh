@@ -33,12 +33,16 @@ servers_start() {
   done
 }
 
+# servers_stop: stops the recorded servers, and the one that was starting
+# when a start failed.
 servers_stop() {
-  local name
+  local name starting=${site:-} starting_pid=${site_pid:-}
   [ -z "${saver_pid:-}" ] || kill "$saver_pid" 2>/dev/null || true
   for name in "${!site_of[@]}"; do
+    [ "${site_of[$name]}" != "$starting" ] || starting=
     site=${site_of[$name]} site_pid=${pid_of[$name]} site_stop
   done
+  [ -z "$starting" ] || site=$starting site_pid=$starting_pid site_stop
 }
 
 # load PORT: one wrk run against host1's file. A server that stops answering
