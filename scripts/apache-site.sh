@@ -166,15 +166,19 @@ EOF
 # given) in the background ($site_pid) and waits until it answers on its
 # first Listen address; fails with the error logs when it does not.
 site_start() {
-  local conf=${1:-$site/conf/httpd.conf} address user
+  local conf=${1:-$site/conf/httpd.conf} address
   address=$(sed -n 's/^Listen \(127\.[0-9.]*:[0-9]*\)$/\1/p' "$conf" | head -1)
-  user=$(site_user)
-  # What the children write: the configuration's folder (saves, lock file),
-  # the filter's logs and the registry.
-  chown -R "$user" "$site/registry" "$site/drives/c/mervane" "$site/drives/c/logs"
+  site_own
   /usr/sbin/apache2 -d "$site" -f "$conf" -DFOREGROUND &
   site_pid=$!
   site_wait "$site_pid" "$address"
+}
+
+# site_own: gives the server's user what its children write: the
+# configuration's folder (saves, lock file), the filter's logs and the
+# registry.
+site_own() {
+  chown -R "$(site_user)" "$site/registry" "$site/drives/c/mervane" "$site/drives/c/logs"
 }
 
 # site_wait PID ADDRESS: waits until the server PID answers at ADDRESS

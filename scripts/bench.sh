@@ -26,6 +26,10 @@
 #           the configuration file replaced every 2 s, compiled after the
 #           replacement (a hand edit) and with its index first (a save),
 #           with the event MPM and with prefork's 20 children
+#   nginx   nginx with the module (10 and 100,000 hosts) against nginx with
+#           root .../$host, then the module with 100,000 hosts under wrk
+#           with and without a save every 2 s (NGINX_MODULE=PATH: a module
+#           built elsewhere)
 #
 # BASELINE=PATH (a mervane.so built from an older revision) runs the index
 # and apache-saves suites with that library too, beside this build's.
@@ -55,6 +59,10 @@ for suite in "${suites[@]}"; do
   saves) "$dir/bench/config/killed_save_bench" 1000 ;;
   body) bench/cgi/large_body_bench.sh "$dir/admin/mervanecfg" ;;
   apache) bench/apache/compare_servers.sh "$dir" ;;
+  nginx)
+    bench/nginx/compare_servers.sh "$dir"
+    bench/nginx/saves_under_load.sh "$dir"
+    ;;
   index | index-million)
     hosts=100000
     [ "$suite" = index ] || hosts=1000000

@@ -1,11 +1,14 @@
-# Sourced by the Apache benchmarks, after scripts/apache-site.sh.
+# Sourced by bench/servers.sh, after scripts/apache-site.sh.
 
-# build_site BUILD_DIR: a Release build of what a site runs.
+# build_site BUILD_DIR: a Release build of what a site runs, the nginx
+# module too where nginx's sources are installed to build it.
 build_site() {
+  local targets=(mervane mervanecfg mervane-map mod_mervane)
   cmake -S "$source_dir" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DMERVANE_TESTS=OFF >/dev/null
-  cmake --build "$1" -j2 --target mervane mervanecfg mervane-map mod_mervane \
-    >/dev/null
+  ! ninja -C "$1" -t targets all | grep -q '^ngx_http_mervane_module:' ||
+    targets+=(ngx_http_mervane_module)
+  cmake --build "$1" -j2 --target "${targets[@]}" >/dev/null
 }
 
 # configuration HOSTS PORT: a configuration for 127.0.0.1 with hosts
