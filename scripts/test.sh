@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole test run: style check, the native build with its tests, the
 # same with Clang (whose warnings and order of evaluation differ from GCC's;
-# the end-to-end tests through Apache run in the GCC build alone), the
-# ASan+UBSan and TSan builds with theirs, the Windows builds under Wine and,
-# where the machine may be changed, the Debian package in its own Apache.
+# the end-to-end tests through Apache and nginx run in the GCC build alone),
+# the ASan+UBSan and TSan builds with theirs, the Windows builds under Wine
+# and, where the machine may be changed, the Debian packages in its own
+# Apache and nginx.
 # Prints one closing line with the total of tests passed and failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -98,7 +99,7 @@ fi
 # where the machine may be changed.
 if [ "$(id -u)" -eq 0 ] &&
   { [ "${CI:-}" = true ] || [ "${MERVANE_PACKAGE_TEST:-}" = 1 ]; }; then
-  echo "== Debian package in the machine's Apache"
+  echo "== Debian packages in the machine's Apache and nginx"
   run_counted scripts/package-test.sh || status=1
 fi
 
