@@ -1,7 +1,6 @@
 #include "host/server_path.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace mervane {
 namespace host {
@@ -24,7 +23,8 @@ char DriveOf(std::string_view path, std::string_view drives_dir,
   }
   const char letter = path[drives.size() + 1];
   const std::size_t after = drives.size() + 2;
-  if (!std::islower(static_cast<unsigned char>(letter)) ||
+  // ASCII only, whatever the locale.
+  if (letter < 'a' || letter > 'z' ||
       (after < path.size() && path[after] != '/')) {
     return '\0';
   }

@@ -156,8 +156,8 @@ mervane_outcome_t mervane_job_map(mervane_job_t* job, int may_defer) {
     }
     switch (job->mapping.Map(*g_filter, job->request, may_defer != 0)) {
       case UrlMapping::Outcome::kMapped:
-        job->location = mervane::nginx::LocationRootOf(
-            job->mapping.native_path(), job->request.uri);
+        mervane::nginx::LocationRootOf(job->mapping.native_path(),
+                                       job->request.uri, &job->location);
         return MERVANE_MAPPED;
       case UrlMapping::Outcome::kBadUrl:
         return MERVANE_BAD_URL;
