@@ -3,12 +3,12 @@
  *
  * A job is one request's mapping through the filter library. The event loop
  * maps every request with its own job, reused from request to request so
- * that a mapping allocates nothing once the worker has warmed up, with
- * may_defer set; when that answers MERVANE_ELSEWHERE (the filter must parse
- * a configuration text), a copy of the job goes to a thread of the pool,
- * which maps it again with may_defer clear, and the loop reads the results
- * once the thread is done. A job is used by one thread at a time; its
- * results stay valid until it maps again or is freed.
+ * that its buffers are not allocated anew each time, with may_defer set; when
+ * that answers MERVANE_ELSEWHERE (the filter must parse a configuration text),
+ * a copy of the job goes to a thread of the pool, which maps it again with
+ * may_defer clear, and the loop reads the results once the thread is done. A
+ * job is used by one thread at a time; its results stay valid until it maps
+ * again or is freed.
  */
 
 #ifndef MERVANE_NGINX_NGINX_HOST_H_
