@@ -207,6 +207,7 @@ int MapThroughFilter(request_rec* r) {
   if (request.has_host_name) request.host_name = r->hostname;
   request.document_root = ap_document_root(r);
   if (config.paths.drives != nullptr) request.drives = config.paths.drives;
+  request.trace = APLOGrdebug(r);
   UrlMapping mapping;
   const UrlMapping::Outcome outcome = mapping.Map(*g_filter, request, false);
   if (!mapping.trace().empty()) {

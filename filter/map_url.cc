@@ -104,11 +104,11 @@ std::string BaseDirectory(const SchemeSettings& settings,
 }
 
 // The path by the host's scheme over the base directory; SchemeBPath tells
-// *segment_folder.
+// *segment_folder. root_slash: RootSlash(request).
 std::string SchemePath(const SchemeSettings& settings,
                        const RequestPath& request,
+                       const std::string& root_slash,
                        std::string* segment_folder) {
-  const std::string root_slash = RootSlash(request);
   std::string base = BaseDirectory(settings, root_slash);
   switch (settings.scheme) {
     case HostScheme::kSchemeA:
@@ -126,8 +126,8 @@ std::string SchemePath(const SchemeSettings& settings,
 // The folder that the host's "/" maps to by its scheme: what SchemePath
 // gives for the URL "/".
 std::string HomeFolder(const SchemeSettings& settings,
-                       const RequestPath& request) {
-  std::string home = BaseDirectory(settings, RootSlash(request));
+                       const std::string& root_slash) {
+  std::string home = BaseDirectory(settings, root_slash);
   if (settings.scheme == HostScheme::kSchemeA) {
     home.append(settings.user_dir);
   } else if (settings.scheme == HostScheme::kSchemeB) {
@@ -140,11 +140,11 @@ std::string HomeFolder(const SchemeSettings& settings,
 // context_root is the folder its first URL segment mapped to, empty when
 // the scheme mapped it below the host's "/".
 void DescribeSite(const char* entry, const SchemeSettings& settings,
-                  const RequestPath& request, std::string context_root,
-                  MappedSite* site) {
+                  const RequestPath& request, const std::string& root_slash,
+                  std::string context_root, MappedSite* site) {
   site->entry = entry;
   site->user_dir = settings.user_dir;
-  site->document_root = HomeFolder(settings, request);
+  site->document_root = HomeFolder(settings, root_slash);
   if (!context_root.empty()) {
     site->context_prefix = "/" + request.url_subdir;
     site->context_root = std::move(context_root);
@@ -222,6 +222,8 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   const char* entry_path = request.url_subdir.empty()
                                ? nullptr
                                : EntryPath(*host, request.url_subdir.c_str());
+  // Once for the scheme's path and the site's home folder.
+  const std::string root_slash = RootSlash(request);
   std::string mapped_path;
   std::string context_root;
   if (entry_path != nullptr) {
@@ -229,7 +231,7 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
     mapped_path.append(entry_path).append(request.tail);
     if (site != nullptr) context_root = entry_path;
   } else {
-    mapped_path = SchemePath(settings, request,
+    mapped_path = SchemePath(settings, request, root_slash,
                              site != nullptr ? &context_root : nullptr);
   }
   // Logged once the record holds the path, so that the log never reports a
@@ -237,8 +239,8 @@ DWORD Snapshot::MapUrl(ServerVariableSource* variables, RequestMemory* memory,
   if (!ReplacePhysicalPath(mapped_path, memory, record)) return kPass;
   log->Write("     Mapping to physical path '%s'", mapped_path.c_str());
   if (site != nullptr) {
-    DescribeSite(Text(host->name), settings, request, std::move(context_root),
-                 site);
+    DescribeSite(Text(host->name), settings, request, root_slash,
+                 std::move(context_root), site);
   }
   return SF_STATUS_REQ_HANDLED_NOTIFICATION;
 }

@@ -1,47 +1,53 @@
 #include "host/server_path.h"
 
-#include <cctype>
+#include <algorithm>
 
 namespace mervane {
 namespace host {
 namespace {
 
-std::string WithoutFinalSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+std::string_view WithoutFinalSlashes(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
   return path;
 }
 
-// The drive form of path when it lies in a drive folder of drives_dir
-// ("drives/c/www" gives "c:/www", "drives/c" gives "c:"); empty otherwise.
-std::string DriveForm(const std::string& path, const std::string& drives_dir) {
-  const std::string drives = WithoutFinalSlashes(drives_dir);
+// The drive letter of path when it lies in a drive folder of drives_dir,
+// with *rest set to what follows that folder ("drives/c/www" gives 'c' and
+// "/www", "drives/c" gives 'c' and ""); '\0' otherwise.
+char DriveOf(std::string_view path, std::string_view drives_dir,
+             std::string_view* rest) {
+  const std::string_view drives = WithoutFinalSlashes(drives_dir);
   if (drives.empty() || path.size() < drives.size() + 2 ||
-      path.compare(0, drives.size(), drives) != 0 ||
-      path[drives.size()] != '/') {
-    return std::string();
+      path.substr(0, drives.size()) != drives || path[drives.size()] != '/') {
+    return '\0';
   }
   const char letter = path[drives.size() + 1];
-  const std::size_t rest = drives.size() + 2;
-  if (!std::islower(static_cast<unsigned char>(letter)) ||
-      (rest < path.size() && path[rest] != '/')) {
-    return std::string();
+  const std::size_t after = drives.size() + 2;
+  // ASCII only, whatever the locale.
+  if (letter < 'a' || letter > 'z' ||
+      (after < path.size() && path[after] != '/')) {
+    return '\0';
   }
-  return std::string(1, letter) + ":" + path.substr(rest);
+  *rest = path.substr(after);
+  return letter;
 }
 
 }  // namespace
 
-std::string ServerPath(const std::string& document_root,
-                       const std::string& decoded_uri,
-                       const std::string& drives_dir) {
-  std::string root = WithoutFinalSlashes(document_root);
-  if (root == "/") root.clear();
-  const std::string drive_form = DriveForm(root, drives_dir);
-  std::string path = (drive_form.empty() ? root : drive_form) + decoded_uri;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
+void ServerPath(std::string_view document_root, std::string_view decoded_uri,
+                std::string_view drives_dir, std::string* path) {
+  std::string_view root = WithoutFinalSlashes(document_root);
+  if (root == "/") root = std::string_view();
+  std::string_view rest;
+  const char drive = DriveOf(root, drives_dir, &rest);
+  path->clear();
+  if (drive != '\0') {
+    path->append(1, drive).append(1, ':').append(rest);
+  } else {
+    path->append(root);
   }
-  return path;
+  path->append(decoded_uri);
+  std::replace(path->begin(), path->end(), '/', '\\');
 }
 
 bool HoldsBackslash(const std::string& decoded_uri) {

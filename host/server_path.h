@@ -8,21 +8,22 @@
 #define MERVANE_HOST_SERVER_PATH_H_
 
 #include <string>
+#include <string_view>
 
 namespace mervane {
 namespace host {
 
-// DocumentRoot + decoded_uri with every '/' turned into '\'. The filter
-// finds the site root by cutting the URI's own text off this path, so the
-// URI is appended exactly as decoded ("/" gives a final '\').
+// Writes DocumentRoot + decoded_uri with every '/' turned into '\' into
+// *path, which keeps its memory: a server maps request after request. The
+// filter finds the site root by cutting the URI's own text off this path,
+// so the URI is appended exactly as decoded ("/" gives a final '\').
 //
 // When document_root lies in a drive folder of drives_dir (drives_dir/x or
 // below it), the path is given in drive form, "x:\..." , so that
 // configurations written for Windows map the same way; otherwise it is the
 // native path with backslashes. An empty drives_dir means no drives.
-std::string ServerPath(const std::string& document_root,
-                       const std::string& decoded_uri,
-                       const std::string& drives_dir);
+void ServerPath(std::string_view document_root, std::string_view decoded_uri,
+                std::string_view drives_dir, std::string* path);
 
 // True when a decoded URI holds a backslash. Such a URI is refused before
 // the filter sees it: once the mapped path is made native, "..\" would

@@ -11,11 +11,10 @@
 // client must not choose which entry serves it.
 //
 // Thread safety: a RequestVariables belongs to one request; Read only reads.
+// It keeps the texts it is given, not copies: it is made for every request.
 
 #ifndef MERVANE_HOST_SERVER_VARIABLES_H_
 #define MERVANE_HOST_SERVER_VARIABLES_H_
-
-#include <string>
 
 #include "platform/isapi.h"
 
@@ -29,7 +28,8 @@ inline constexpr DWORD kErrorInvalidIndex = 1413;
 class RequestVariables {
  public:
   // host_name: the Host header's name without its port, or null when the
-  // request named none; SERVER_NAME is then the local IP.
+  // request named none; SERVER_NAME is then the local IP. Both must outlive
+  // this object.
   RequestVariables(const char* local_ip, unsigned local_port,
                    const char* host_name);
 
@@ -41,9 +41,9 @@ class RequestVariables {
   BOOL Read(const char* name, void* buffer, DWORD* size, DWORD* error) const;
 
  private:
-  std::string local_addr_;
-  std::string server_port_;
-  std::string server_name_;
+  const char* local_addr_;
+  char server_port_[11];  // any unsigned in decimal
+  const char* server_name_;
 };
 
 }  // namespace host

@@ -102,34 +102,37 @@ UrlMapping::Outcome UrlMapping::Map(const FilterLibrary& filter,
   may_defer_ = may_defer;
   deferred_ = false;
   site_reported_ = false;
+  allocations_.clear();
+  trace_.clear();
   if (HoldsBackslash(request.uri)) {
     reason_ = "refused: URL " + request.uri + " holds a backslash";
     return Outcome::kBadUrl;
   }
-  const std::string server_path =
-      ServerPath(request.document_root, request.uri, request.drives);
-  const DWORD buffer_size = std::max<DWORD>(
-      isapi::kMaxPath, static_cast<DWORD>(server_path.size() + 1));
-  char* buffer = static_cast<char*>(Allocate(buffer_size));
-  if (buffer == nullptr) return Outcome::kFailed;
-  std::memcpy(buffer, server_path.c_str(), server_path.size() + 1);
+  ServerPath(request.document_root, request.uri, request.drives, &server_path_);
+  path_buffer_.resize(
+      std::max<size_t>(isapi::kMaxPath, server_path_.size() + 1));
+  std::memcpy(path_buffer_.data(), server_path_.c_str(),
+              server_path_.size() + 1);
 
   const RequestVariables variables(
       request.local_ip.c_str(), request.local_port,
       request.has_host_name ? request.host_name.c_str() : nullptr);
   CallState state = {this, &variables};
   HTTP_FILTER_CONTEXT context = ContextFor(&state);
-  HTTP_FILTER_URL_MAP record = {request.uri.c_str(), buffer, buffer_size};
+  HTTP_FILTER_URL_MAP record = {request.uri.c_str(), path_buffer_.data(),
+                                static_cast<DWORD>(path_buffer_.size())};
   const DWORD status = filter.MapUrl(&context, &record);
   if (deferred_) return Outcome::kParseElsewhere;
 
   const bool mapped = status == SF_STATUS_REQ_HANDLED_NOTIFICATION ||
                       (status == SF_STATUS_REQ_NEXT_NOTIFICATION &&
-                       server_path != record.pszPhysicalPath);
-  trace_ = "host " + (request.has_host_name ? request.host_name : "-") +
-           ", URL " + request.uri + ", server path " + server_path +
-           ", status " + StatusName(status) + ", mapped path " +
-           (mapped ? record.pszPhysicalPath : "-");
+                       server_path_ != record.pszPhysicalPath);
+  if (request.trace) {
+    trace_ = "host " + (request.has_host_name ? request.host_name : "-") +
+             ", URL " + request.uri + ", server path " + server_path_ +
+             ", status " + StatusName(status) + ", mapped path " +
+             (mapped ? record.pszPhysicalPath : "-");
+  }
   if (status != SF_STATUS_REQ_HANDLED_NOTIFICATION &&
       status != SF_STATUS_REQ_NEXT_NOTIFICATION) {
     char code[16];

@@ -8,8 +8,11 @@
 // the server calls Map again, with the same request, on a thread that may
 // block.
 //
-// Thread safety: a UrlMapping belongs to one request and is used by one
-// thread at a time; the memory the filter asked for lives as long as it.
+// A server may map request after request with one UrlMapping, which then
+// keeps its memory.
+//
+// Thread safety: a UrlMapping is used by one thread at a time; the memory
+// the filter asked for lives until its next Map.
 
 #ifndef MERVANE_HOST_URL_MAPPING_H_
 #define MERVANE_HOST_URL_MAPPING_H_
@@ -33,6 +36,7 @@ struct UrlRequest {
   bool has_host_name = false;
   std::string document_root;  // native
   std::string drives;         // MERVANE_DRIVES; empty when none
+  bool trace = false;         // the server logs trace()
 };
 
 class UrlMapping {
@@ -58,7 +62,8 @@ class UrlMapping {
     return site_reported_ ? &site_ : nullptr;
   }
   // What the server's log should say of the answer: the trace of the call
-  // for a debugging log, and why a request was refused or failed.
+  // for a debugging log (empty unless the request asked for it), and why a
+  // request was refused or failed.
   const std::string& trace() const { return trace_; }
   const std::string& reason() const { return reason_; }
 
@@ -68,6 +73,8 @@ class UrlMapping {
 
  private:
   std::vector<std::unique_ptr<char[]>> allocations_;
+  std::string server_path_;
+  std::vector<char> path_buffer_;  // the record's, unless the filter's own
   bool may_defer_ = false;
   bool deferred_ = false;
   bool site_reported_ = false;

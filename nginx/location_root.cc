@@ -3,22 +3,26 @@
 namespace mervane {
 namespace nginx {
 
-LocationRoot LocationRootOf(const std::string& mapped, const std::string& uri) {
+void LocationRootOf(const std::string& mapped_path, const std::string& uri,
+                    LocationRoot* location) {
+  std::string& path = location->root;
+  path.assign(mapped_path);
   // A URL that names a folder gets a folder: nginx appends index names.
-  std::string mapped_path = mapped;
   if (!uri.empty() && uri.back() == '/' &&
-      (mapped_path.empty() || mapped_path.back() != '/')) {
-    mapped_path += '/';
+      (path.empty() || path.back() != '/')) {
+    path += '/';
   }
   for (std::size_t alias = 0; alias < uri.size(); ++alias) {
     const std::size_t tail = uri.size() - alias;
-    if (uri[alias] != '/' || tail > mapped_path.size()) continue;
-    const std::size_t root = mapped_path.size() - tail;
-    if (mapped_path.compare(root, tail, uri, alias, tail) == 0) {
-      return {mapped_path.substr(0, root), alias};
+    if (uri[alias] != '/' || tail > path.size()) continue;
+    const std::size_t root = path.size() - tail;
+    if (path.compare(root, tail, uri, alias, tail) == 0) {
+      path.resize(root);
+      location->alias = alias;
+      return;
     }
   }
-  return {mapped_path, uri.size()};
+  location->alias = uri.size();
 }
 
 }  // namespace nginx

@@ -25,14 +25,16 @@ struct LocationRoot {
   std::size_t alias = 0;
 };
 
-// The root and alias that give mapped_path for uri: the longest tail of uri
-// that mapped_path ends with and that starts a segment (at a '/') stays the
-// URL's, so that names nginx appends (index files, try_files' "$uri/") land
-// in the mapped folder. A path that ends with no such tail is taken whole,
-// the URL replaced entirely. A URL ending in '/' names the mapped path as a
-// folder, whether the filter ended it with a slash or not.
-LocationRoot LocationRootOf(const std::string& mapped_path,
-                            const std::string& uri);
+// Sets *location to the root and alias that give mapped_path for uri: the
+// longest tail of uri that mapped_path ends with and that starts a segment
+// (at a '/') stays the URL's, so that names nginx appends (index files,
+// try_files' "$uri/") land in the mapped folder. A path that ends with no
+// such tail is taken whole, the URL replaced entirely. A URL ending in '/'
+// names the mapped path as a folder, whether the filter ended it with a
+// slash or not. location->root keeps its memory: the loop maps request
+// after request.
+void LocationRootOf(const std::string& mapped_path, const std::string& uri,
+                    LocationRoot* location);
 
 }  // namespace nginx
 }  // namespace mervane

@@ -32,8 +32,10 @@ TEST(LocationRootTest, FolderAndTheUrlBytesItReplaces) {
       {"/d/docs", "/docs/", "/d", 0},
       {"/d/alpha/info.php/extra", "/info.php/extra", "/d/alpha", 0},
   };
+  // One LocationRoot for every case, as the loop's job keeps one.
+  LocationRoot got;
   for (const auto& c : kCases) {
-    const LocationRoot got = LocationRootOf(c.mapped_path, c.uri);
+    LocationRootOf(c.mapped_path, c.uri, &got);
     EXPECT_EQ(c.root, got.root) << c.mapped_path << " " << c.uri;
     EXPECT_EQ(c.alias, got.alias) << c.mapped_path << " " << c.uri;
     // What nginx rebuilds is the mapped path, a folder for a folder's URL.

@@ -1,7 +1,6 @@
 #include "nginx/nginx_host.h"
 
 #include <grp.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "host/filter_library.h"
 #include "host/start_up_check.h"
 #include "host/url_mapping.h"
+#include "nginx/local_address.h"
 #include "nginx/location_root.h"
 
 struct mervane_job_s {
@@ -27,6 +27,13 @@ using mervane::host::UrlMapping;
 
 // The library of this worker; null until mervane_load has loaded it.
 mervane::host::FilterLibrary* g_filter = nullptr;
+
+// What only the worker's event loop uses, made with g_filter.
+struct Loop {
+  mervane_job_t job;
+  mervane::nginx::LocalAddresses addresses;
+};
+Loop* g_loop = nullptr;
 
 const mervane::host::DirectiveNames kNames = {"mervane on", "mervane_library",
                                               "mervane_registry",
@@ -51,21 +58,6 @@ void CopyOut(const std::string& text, char* buffer, size_t size) {
 bool BecomeUser(const char* user_name, unsigned uid, unsigned gid) {
   return setgid(gid) == 0 && initgroups(user_name, gid) == 0 &&
          setuid(uid) == 0;
-}
-
-// LOCAL_ADDR as IIS gives it: an IPv4-mapped address as IPv4, a link-local
-// one with its interface.
-std::string AddressText(const struct sockaddr* local, socklen_t length) {
-  char text[NI_MAXHOST] = "";
-  getnameinfo(local, length, text, sizeof text, nullptr, 0, NI_NUMERICHOST);
-  const std::string address = text;
-  const std::string mapped_prefix = "::ffff:";
-  if (local->sa_family == AF_INET6 &&
-      address.compare(0, mapped_prefix.size(), mapped_prefix) == 0 &&
-      address.find('.') != std::string::npos) {
-    return address.substr(mapped_prefix.size());
-  }
-  return address;
 }
 
 unsigned PortOf(const struct sockaddr* local) {
@@ -102,6 +94,7 @@ int mervane_load(const mervane_settings_t* settings, char* message,
     mervane::host::ExportLibraryEnvironment(SettingsOf(*settings));
     // Never deleted, as it is never unloaded.
     auto* library = new mervane::host::FilterLibrary();
+    g_loop = new Loop();
     const std::string error = library->Load(settings->library);
     if (!error.empty()) {
       CopyOut(error, message, size);
@@ -122,21 +115,32 @@ int mervane_load(const mervane_settings_t* settings, char* message,
 
 int mervane_loaded(void) { return g_filter != nullptr; }
 
-mervane_job_t* mervane_job_new(const char* uri, size_t uri_len,
-                               const struct sockaddr* local,
-                               socklen_t local_len, const char* host,
-                               size_t host_len, const char* document_root,
-                               size_t document_root_len, const char* drives) {
+mervane_job_t* mervane_loop_job(const mervane_request_t* request) {
   try {
-    auto* job = new mervane_job_t();
-    job->request.uri.assign(uri, uri_len);
-    job->request.local_ip = AddressText(local, local_len);
-    job->request.local_port = PortOf(local);
-    job->request.has_host_name = host != nullptr;
-    if (host != nullptr) job->request.host_name.assign(host, host_len);
-    job->request.document_root.assign(document_root, document_root_len);
-    if (drives != nullptr) job->request.drives = drives;
-    return job;
+    mervane::host::UrlRequest& to = g_loop->job.request;
+    to.uri.assign(request->uri.data, request->uri.len);
+    to.local_ip = g_loop->addresses.TextOf(request->local, request->local_len);
+    to.local_port = PortOf(request->local);
+    to.has_host_name = request->host.data != nullptr;
+    to.host_name.clear();
+    if (to.has_host_name) {
+      to.host_name.append(request->host.data, request->host.len);
+    }
+    to.document_root.assign(request->document_root.data,
+                            request->document_root.len);
+    to.drives = request->drives != nullptr ? request->drives : "";
+    to.trace = request->trace != 0;
+    return &g_loop->job;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+mervane_job_t* mervane_job_copy(const mervane_job_t* job) {
+  try {
+    auto* copy = new mervane_job_t();
+    copy->request = job->request;
+    return copy;
   } catch (...) {
     return nullptr;
   }
@@ -152,8 +156,8 @@ mervane_outcome_t mervane_job_map(mervane_job_t* job, int may_defer) {
     }
     switch (job->mapping.Map(*g_filter, job->request, may_defer != 0)) {
       case UrlMapping::Outcome::kMapped:
-        job->location = mervane::nginx::LocationRootOf(
-            job->mapping.native_path(), job->request.uri);
+        mervane::nginx::LocationRootOf(job->mapping.native_path(),
+                                       job->request.uri, &job->location);
         return MERVANE_MAPPED;
       case UrlMapping::Outcome::kBadUrl:
         return MERVANE_BAD_URL;

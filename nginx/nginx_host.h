@@ -2,11 +2,13 @@
  * C with -Werror, so ngx_http_mervane_module.c sees only this C interface.
  *
  * A job is one request's mapping through the filter library. The event loop
- * creates it, fills it and maps it with may_defer set; when that answers
- * MERVANE_ELSEWHERE (the filter must parse a configuration text), a thread
- * of the pool maps it again with may_defer clear, and the loop reads the
- * results once the thread is done. A job is used by one thread at a time;
- * its results stay valid until it is freed.
+ * maps every request with its own job, reused from request to request so
+ * that its buffers are not allocated anew each time, with may_defer set; when
+ * that answers MERVANE_ELSEWHERE (the filter must parse a configuration text),
+ * a copy of the job goes to a thread of the pool, which maps it again with
+ * may_defer clear, and the loop reads the results once the thread is done. A
+ * job is used by one thread at a time; its results stay valid until it maps
+ * again or is freed.
  */
 
 #ifndef MERVANE_NGINX_NGINX_HOST_H_
@@ -66,12 +68,23 @@ int mervane_load(const mervane_settings_t* settings, char* message,
                  size_t size);
 int mervane_loaded(void);
 
-/* NULL when out of memory. host: NULL when the request named none. */
-mervane_job_t* mervane_job_new(const char* uri, size_t uri_len,
-                               const struct sockaddr* local,
-                               socklen_t local_len, const char* host,
-                               size_t host_len, const char* document_root,
-                               size_t document_root_len, const char* drives);
+/* What a request gives the filter. */
+typedef struct {
+  mervane_text_t uri;
+  const struct sockaddr* local; /* the connection's local address */
+  socklen_t local_len;
+  mervane_text_t host; /* data NULL when the request named none */
+  mervane_text_t document_root;
+  const char* drives; /* NULL when not set */
+  int trace;          /* the trace is logged */
+} mervane_request_t;
+
+/* The event loop's job, holding the request; NULL when out of memory. Only
+ * the loop may call it. REQUIRES: mervane_loaded(). */
+mervane_job_t* mervane_loop_job(const mervane_request_t* request);
+/* A job of its own holding job's request, for a thread; NULL when out of
+ * memory. */
+mervane_job_t* mervane_job_copy(const mervane_job_t* job);
 void mervane_job_free(mervane_job_t* job);
 
 /* REQUIRES: mervane_loaded(). */

@@ -74,16 +74,17 @@ typedef enum {
 
 /* A request's mapping; made anew after every internal redirect, which
  * clears the modules' contexts, and for every other URI or location
- * ("rewrite ... last" keeps the context). */
+ * ("rewrite ... last" keeps the context). Its texts are in the request's
+ * pool: the loop's job maps the next request. */
 typedef struct {
   ngx_http_mervane_state_e state;
-  ngx_str_t uri;   /* what it mapped */
-  void** loc_conf; /* the request's configuration once applied */
-  mervane_job_t* job;
+  ngx_str_t uri;             /* what it mapped */
+  void** loc_conf;           /* the request's configuration once applied */
+  mervane_job_t* job;        /* the thread's, while PENDING and DONE */
   mervane_outcome_t outcome; /* written by the thread while PENDING */
   unsigned mapped : 1;
   unsigned site_reported : 1;
-  mervane_text_t root;
+  ngx_str_t root;
   size_t alias;
   mervane_site_t site;
 } ngx_http_mervane_ctx_t;
@@ -317,34 +318,82 @@ static ngx_int_t ngx_http_mervane_add_variables(ngx_conf_t* cf) {
 
 /* ---- Mapping ------------------------------------------------------------ */
 
-static void ngx_http_mervane_free_job(void* data) { mervane_job_free(data); }
-
-/* Makes the request's job; NULL when out of memory or when the location's
- * root cannot be had. */
-static mervane_job_t* ngx_http_mervane_job(ngx_http_request_t* r,
-                                           ngx_http_mervane_main_conf_t* mmcf) {
-  ngx_pool_cleanup_t* cleanup;
+/* What the request gives the filter; NGX_ERROR when the location's root
+ * cannot be had. */
+static ngx_int_t ngx_http_mervane_request(ngx_http_request_t* r,
+                                          ngx_http_mervane_main_conf_t* mmcf,
+                                          mervane_request_t* request) {
+  ngx_http_core_loc_conf_t* clcf;
   ngx_connection_t* c = r->connection;
   ngx_str_t path;
   size_t root_len;
-  mervane_job_t* job;
 
-  if (ngx_http_map_uri_to_path(r, &path, &root_len, 0) == NULL ||
-      ngx_connection_local_sockaddr(c, NULL, 0) != NGX_OK) {
-    return NULL;
+  if (ngx_connection_local_sockaddr(c, NULL, 0) != NGX_OK) {
+    return NGX_ERROR;
   }
-  cleanup = ngx_pool_cleanup_add(r->pool, 0);
-  if (cleanup == NULL) {
-    return NULL;
+  /* Only a root with variables needs them evaluated (never an alias). */
+  clcf = ngx_http_get_module_loc_conf(r, ngx_http_core_module);
+  if (clcf->root_lengths == NULL) {
+    path = clcf->root;
+    root_len = clcf->root.len;
+  } else if (ngx_http_map_uri_to_path(r, &path, &root_len, 0) == NULL) {
+    return NGX_ERROR;
   }
-  job = mervane_job_new(
-      (const char*)r->uri.data, r->uri.len, c->local_sockaddr, c->local_socklen,
-      r->headers_in.server.len ? (const char*)r->headers_in.server.data : NULL,
-      r->headers_in.server.len, (const char*)path.data, root_len,
-      (const char*)mmcf->drives.data);
-  cleanup->handler = ngx_http_mervane_free_job;
-  cleanup->data = job;
-  return job;
+  request->uri.data = (const char*)r->uri.data;
+  request->uri.len = r->uri.len;
+  request->local = c->local_sockaddr;
+  request->local_len = c->local_socklen;
+  request->host.data =
+      r->headers_in.server.len ? (const char*)r->headers_in.server.data : NULL;
+  request->host.len = r->headers_in.server.len;
+  request->document_root.data = (const char*)path.data;
+  request->document_root.len = root_len;
+  request->drives = (const char*)mmcf->drives.data;
+#if (NGX_DEBUG)
+  request->trace = (c->log->log_level & NGX_LOG_DEBUG_HTTP) != 0;
+#else
+  request->trace = 0;
+#endif
+  return NGX_OK;
+}
+
+/* text, copied into the request's pool; NGX_ERROR when out of memory. */
+static ngx_int_t ngx_http_mervane_keep(ngx_http_request_t* r,
+                                       mervane_text_t* text) {
+  u_char* copy = ngx_pnalloc(r->pool, text->len);
+
+  if (copy == NULL) {
+    return NGX_ERROR;
+  }
+  ngx_memcpy(copy, text->data, text->len);
+  text->data = (const char*)copy;
+  return NGX_OK;
+}
+
+/* The results of a mapped request, copied into its context. */
+static ngx_int_t ngx_http_mervane_keep_mapping(ngx_http_request_t* r,
+                                               ngx_http_mervane_ctx_t* ctx,
+                                               const mervane_job_t* job) {
+  mervane_text_t root = mervane_job_root(job);
+  mervane_site_t* site = &ctx->site;
+
+  if (ngx_http_mervane_keep(r, &root) != NGX_OK) {
+    return NGX_ERROR;
+  }
+  ctx->root.data = (u_char*)root.data;
+  ctx->root.len = root.len;
+  ctx->alias = mervane_job_alias(job);
+  ctx->site_reported = mervane_job_site(job, site) != 0;
+  if (ctx->site_reported &&
+      (ngx_http_mervane_keep(r, &site->document_root) != NGX_OK ||
+       ngx_http_mervane_keep(r, &site->context_prefix) != NGX_OK ||
+       ngx_http_mervane_keep(r, &site->context_document_root) != NGX_OK ||
+       ngx_http_mervane_keep(r, &site->entry) != NGX_OK ||
+       ngx_http_mervane_keep(r, &site->user_dir) != NGX_OK)) {
+    return NGX_ERROR;
+  }
+  ctx->mapped = 1;
+  return NGX_OK;
 }
 
 /* Gives the mapped request its own core location configuration, whose
@@ -361,8 +410,7 @@ static ngx_int_t ngx_http_mervane_set_root(ngx_http_request_t* r,
     return NGX_ERROR;
   }
   *copy = *clcf;
-  copy->root.data = (u_char*)ctx->root.data;
-  copy->root.len = ctx->root.len;
+  copy->root = ctx->root;
   copy->root_lengths = NULL;
   copy->root_values = NULL;
   copy->alias = ctx->alias;
@@ -372,39 +420,37 @@ static ngx_int_t ngx_http_mervane_set_root(ngx_http_request_t* r,
   return NGX_OK;
 }
 
-/* The outcome as the phase handler's result. */
+/* The job's outcome as the phase handler's result. */
 static ngx_int_t ngx_http_mervane_apply(ngx_http_request_t* r,
-                                        ngx_http_mervane_ctx_t* ctx) {
+                                        ngx_http_mervane_ctx_t* ctx,
+                                        const mervane_job_t* job) {
   ngx_log_t* log = r->connection->log;
 
   ctx->state = MERVANE_APPLIED;
   ctx->loc_conf = r->loc_conf;
   ngx_log_debug1(NGX_LOG_DEBUG_HTTP, log, 0, "mervane: %s",
-                 mervane_job_trace(ctx->job));
+                 mervane_job_trace(job));
   switch (ctx->outcome) {
     case MERVANE_MAPPED:
-      ctx->root = mervane_job_root(ctx->job);
-      ctx->alias = mervane_job_alias(ctx->job);
-      ctx->site_reported = mervane_job_site(ctx->job, &ctx->site) != 0;
-      ctx->mapped = 1;
-      if (ngx_http_mervane_set_root(r, ctx) != NGX_OK) {
+      if (ngx_http_mervane_keep_mapping(r, ctx, job) != NGX_OK ||
+          ngx_http_mervane_set_root(r, ctx) != NGX_OK) {
         return NGX_HTTP_INTERNAL_SERVER_ERROR;
       }
       ctx->loc_conf = r->loc_conf;
       return NGX_DECLINED;
     case MERVANE_BAD_URL:
       ngx_log_error(NGX_LOG_INFO, log, 0, "mervane: %s",
-                    mervane_job_reason(ctx->job));
+                    mervane_job_reason(job));
       return NGX_HTTP_BAD_REQUEST;
     case MERVANE_BAD_PATH:
       ngx_log_error(NGX_LOG_ERR, log, 0, "mervane: %s",
-                    mervane_job_reason(ctx->job));
+                    mervane_job_reason(job));
       return NGX_HTTP_BAD_REQUEST;
     case MERVANE_UNMAPPED:
       return NGX_DECLINED;
     default:
       ngx_log_error(NGX_LOG_ERR, log, 0, "mervane: %s",
-                    mervane_job_reason(ctx->job));
+                    mervane_job_reason(job));
       return NGX_HTTP_INTERNAL_SERVER_ERROR;
   }
 }
@@ -434,17 +480,28 @@ static void ngx_http_mervane_thread_done(ngx_event_t* ev) {
   ngx_http_run_posted_requests(c);
 }
 
-/* Hands the job to the pool; the request waits, blocked so that nothing
- * frees it before the thread is done. */
+static void ngx_http_mervane_free_job(void* data) { mervane_job_free(data); }
+
+/* Hands a copy of the loop's job to the pool; the request waits, blocked so
+ * that nothing frees it before the thread is done. */
 static ngx_int_t ngx_http_mervane_post(ngx_http_request_t* r,
                                        ngx_http_mervane_main_conf_t* mmcf,
-                                       ngx_http_mervane_ctx_t* ctx) {
+                                       ngx_http_mervane_ctx_t* ctx,
+                                       const mervane_job_t* loop_job) {
   ngx_thread_task_t* task;
+  ngx_pool_cleanup_t* cleanup;
 
   task = ngx_thread_task_alloc(r->pool, sizeof(ngx_http_mervane_ctx_t*));
-  if (task == NULL) {
+  cleanup = ngx_pool_cleanup_add(r->pool, 0);
+  if (task == NULL || cleanup == NULL) {
     return NGX_ERROR;
   }
+  ctx->job = mervane_job_copy(loop_job);
+  if (ctx->job == NULL) {
+    return NGX_ERROR;
+  }
+  cleanup->handler = ngx_http_mervane_free_job;
+  cleanup->data = ctx->job;
   *(ngx_http_mervane_ctx_t**)task->ctx = ctx;
   task->handler = ngx_http_mervane_thread;
   task->event.data = r;
@@ -465,6 +522,8 @@ static ngx_int_t ngx_http_mervane_handler(ngx_http_request_t* r) {
   ngx_http_mervane_main_conf_t* mmcf;
   ngx_http_core_loc_conf_t* clcf;
   ngx_http_mervane_ctx_t* ctx;
+  mervane_request_t request;
+  mervane_job_t* job;
   int may_defer = 0;
 
   mscf = ngx_http_get_module_srv_conf(r, ngx_http_mervane_module);
@@ -477,7 +536,7 @@ static ngx_int_t ngx_http_mervane_handler(ngx_http_request_t* r) {
       case MERVANE_PENDING: /* an event while the thread maps */
         return NGX_DONE;
       case MERVANE_DONE:
-        return ngx_http_mervane_apply(r, ctx);
+        return ngx_http_mervane_apply(r, ctx, ctx->job);
       default:
         if (ctx->uri.data == r->uri.data && ctx->uri.len == r->uri.len &&
             ctx->loc_conf == r->loc_conf) {
@@ -500,23 +559,26 @@ static ngx_int_t ngx_http_mervane_handler(ngx_http_request_t* r) {
     return NGX_HTTP_INTERNAL_SERVER_ERROR;
   }
   ctx->uri = r->uri;
-  ctx->job = ngx_http_mervane_job(r, mmcf);
-  if (ctx->job == NULL) {
+  if (ngx_http_mervane_request(r, mmcf, &request) != NGX_OK) {
+    return NGX_HTTP_INTERNAL_SERVER_ERROR;
+  }
+  job = mervane_loop_job(&request);
+  if (job == NULL) {
     return NGX_HTTP_INTERNAL_SERVER_ERROR;
   }
   ngx_http_set_ctx(r, ctx, ngx_http_mervane_module);
 #if (NGX_THREADS)
   may_defer = mmcf->thread_pool != NULL;
 #endif
-  ctx->outcome = mervane_job_map(ctx->job, may_defer);
+  ctx->outcome = mervane_job_map(job, may_defer);
 #if (NGX_THREADS)
   if (ctx->outcome == MERVANE_ELSEWHERE) {
-    return ngx_http_mervane_post(r, mmcf, ctx) == NGX_OK
+    return ngx_http_mervane_post(r, mmcf, ctx, job) == NGX_OK
                ? NGX_DONE
                : NGX_HTTP_INTERNAL_SERVER_ERROR;
   }
 #endif
-  return ngx_http_mervane_apply(r, ctx);
+  return ngx_http_mervane_apply(r, ctx, job);
 }
 
 /* ---- Variables ---------------------------------------------------------- */

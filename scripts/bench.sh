@@ -29,7 +29,8 @@
 #   nginx   nginx with the module (10 and 100,000 hosts) against nginx with
 #           root .../$host, then the module with 100,000 hosts under wrk
 #           with and without a save every 2 s (NGINX_MODULE=PATH: a module
-#           built elsewhere)
+#           built elsewhere; BASELINE_BUILD=DIR: an older revision's build
+#           of the module and library compared beside this one's)
 #
 # BASELINE=PATH (a mervane.so built from an older revision) runs the index
 # and apache-saves suites with that library too, beside this build's.

@@ -4,10 +4,11 @@
 . "$source_dir/bench/servers.sh"
 
 # nginx_module: the module that nginx_start loads, $NGINX_MODULE or the
-# one built in $build_dir; empty when there is none.
+# one built in $build_dir, as an absolute path (nginx takes a relative one
+# from its prefix, the site); empty when there is none.
 nginx_module() {
   local module=${NGINX_MODULE:-$build_dir/nginx/ngx_http_mervane_module.so}
-  [ ! -f "$module" ] || echo "$module"
+  [ ! -f "$module" ] || realpath "$module"
 }
 
 # nginx_start MODE PORT: nginx on 127.0.0.1:PORT serving host1's file.

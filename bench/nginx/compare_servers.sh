@@ -6,6 +6,8 @@
 #   root          root .../d/www/$host, no module
 #   mervane_10    mervane on, 10 hosts configured (SchemeA, compiled)
 #   mervane_100k  mervane on, 100,000 hosts configured
+#   before_10, before_100k  the same with the module and library of
+#                 BASELINE_BUILD (an older revision's build), when set
 # wrk loads them in turn, ROUNDS times, each round starting one further on.
 # The script prints, per server, the median requests per second and CPU
 # time of its nginx processes per request (from /proc), and the medians of
@@ -13,7 +15,8 @@
 #
 # Usage: bench/nginx/compare_servers.sh [BUILD_DIR]   (default build/bench-nginx)
 #        ROUNDS=5 SECONDS_PER_RUN=5 CONNECTIONS=50 WORKERS=2 to change the load,
-#        NGINX_MODULE=PATH for a module built elsewhere.
+#        NGINX_MODULE=PATH for a module built elsewhere,
+#        BASELINE_BUILD=DIR to measure a change side by side.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build_dir=${1:-"$source_dir/build/bench-nginx"}
@@ -26,21 +29,23 @@ build_site "$build_dir"
 
 # start NAME PORT: one nginx of the comparison.
 start() {
-  local name=$1 port=$2
-  site_create "$build_dir"
+  local name=$1 port=$2 build=$build_dir
+  [[ $name != before_* ]] || build=$BASELINE_BUILD
+  site_create "$build"
   host1_file
   case $name in
     root)
       nginx_start root "$port"
       return
       ;;
-    mervane_10) compiled_configuration 10 "$port" ;;
-    mervane_100k) compiled_configuration 100000 "$port" ;;
+    *_10) compiled_configuration 10 "$port" ;;
+    *_100k) compiled_configuration 100000 "$port" ;;
   esac
-  nginx_start mervane "$port"
+  build_dir=$build nginx_start mervane "$port"
 }
 
 names=(root mervane_10 mervane_100k)
+[ -z "${BASELINE_BUILD:-}" ] || names+=(before_10 before_100k)
 if [ -z "$(nginx_module)" ]; then
   echo "no nginx module in $build_dir/nginx and no NGINX_MODULE: nginx alone" >&2
   names=(root)
