@@ -15,19 +15,23 @@ namespace {
 
 TEST(MapUrlTest, SiteReportNamesTheHostsHomeFolder) {
   TestEnvironment environment;
+  // The server's root stays as the server gives it; the configuration's
+  // folders lie where the environment put them.
+  const std::string home = WwwrootPath("/alpha");
+  const std::string www = environment.Path("d:\\www\\alpha");
+  const std::string shared = environment.Path("d:\\shared");
   const struct {
     const char* main;  // the MAIN section's lines
     const char* url;
-    const char* expected;  // document root|context prefix|context root
+    std::string expected;  // document root|context prefix|context root
   } cases[] = {
       // Without a WebRoot the server's root is the base, not the folder
       // that the request was mapped into.
-      {"", "/f.htm", "c:\\inetpub\\wwwroot\\alpha||"},
-      {"", "/", "c:\\inetpub\\wwwroot\\alpha||"},
-      {"", "/docs/x", "c:\\inetpub\\wwwroot\\alpha|/docs|d:\\shared"},
-      {"(string)WebRoot=d:\\www\n", "/f.htm", "d:\\www\\alpha||"},
-      {"(string)WebRoot=d:\\www\n", "/docs/",
-       "d:\\www\\alpha|/docs|d:\\shared"},
+      {"", "/f.htm", home + "||"},
+      {"", "/", home + "||"},
+      {"", "/docs/x", home + "|/docs|" + shared},
+      {"(string)WebRoot=d:\\www\n", "/f.htm", www + "||"},
+      {"(string)WebRoot=d:\\www\n", "/docs/", www + "|/docs|" + shared},
   };
   for (const auto& c : cases) {
     environment.WriteFile(
